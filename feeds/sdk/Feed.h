@@ -1,0 +1,144 @@
+#pragma once
+// The feed contract. Plug-in libraries build against this header alone (plus the
+// platform library when they need an allocator): the virtual slot order and the
+// argument lists below are shared between separately built modules and must never
+// change. With this compiler's ABI the virtual destructor takes the last two entries.
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/com/ComTypes.h"
+#include "platform/graph/Interfaces.h"
+#include "platform/system/Tick.h"
+
+// Delivery of one filled sample: the feed hands over one reference, the callee releases it.
+using DataCallback = void (*)(void* context, IMediaSample* sample);
+
+// Feed type codes.
+enum FeedType : int32_t {
+    kFeedNone = 0,
+    kFeedDvbS = 1,
+    kFeedDvbC = 2,
+    kFeedDvbT = 3,
+    kFeedHostStream = 4,
+    kFeedFile = 5,
+    kFeedIptv = 6,
+    kFeedDvbS2 = 7,
+    kFeedDvbT2 = 8,
+    kFeedDvbC2 = 9,
+    kFeedSatIp = 10,
+    kFeedAtsc = 11,
+};
+
+// Capability bits.
+enum FeedCapability : uint32_t {
+    kCapSatellite = 0x001,
+    kCapCable = 0x002,
+    kCapTerrestrial = 0x004,
+    kCapFile = 0x010,
+    kCapIpNetwork = 0x020,
+    kCapDvbS2 = 0x040,
+    kCapDvbT2 = 0x080,
+    kCapDvbC2 = 0x100,
+    kCapAtsc = 0x400,
+};
+
+constexpr uint8_t kStatusLocked = 0x08;
+
+// Word 0 delivery system, 1 frequency, 2 symbol rate, 5 high band, 6 polarisation,
+// 7 modulation, 8 bandwidth code; the others as each feed kind defines them.
+struct TuningParameters {
+    uint32_t word[15];
+};
+static_assert(sizeof(TuningParameters) == 60);
+
+constexpr size_t kFeedTextSize = 100;
+
+class CFeed {
+public:
+    CFeed() = default;
+    CFeed(const CFeed&) = delete;
+    CFeed& operator=(const CFeed&) = delete;
+
+    /* 0 */ virtual int32_t GetType() { return type_; }
+    /* 1 */ virtual uint32_t GetCapabilities() { return capabilities_; }
+    /* 2 */ virtual void* SetCallback(void* context, DataCallback callback) {
+        callbackContext_.store(context, std::memory_order_relaxed);
+        callback_.store(callback, std::memory_order_release);
+        return context;
+    }
+    /* 3 */ virtual uint8_t GetPacketSize() { return packetSize_; }
+    /* 4 */ virtual bool Start(int32_t param) = 0;
+    /* 5 */ virtual void Stop() = 0;
+    /* 6 */ virtual bool LoadSettings(const char* /*application*/) { return false; }
+    /* 7 */ virtual bool SaveSettings(const char* /*application*/) { return false; }
+    /* 8 */ virtual bool SupportsDeliveryDescriptor(const uint8_t* descriptor) = 0;
+    /* 9 */ virtual bool Tune(const TuningParameters* params) = 0;
+    /* 10 */ virtual uint8_t GetStatus() = 0;
+    /* 11 */ virtual uint16_t GetSignalLevel() = 0;
+    /* 12 */ virtual uint32_t GetReceptionValue() = 0;
+    /* 13 */ virtual bool SendDiseqcMessage(const uint8_t* /*message*/, uint32_t /*length*/) { return false; }
+    /* 14 */ virtual const char* GetName() { return name_; }
+    /* 15 */ virtual const char* GetDescription() { return description_; }
+    /* 16 */ virtual const char* GetDetails() { return details_; }
+    /* 17 */ virtual bool GetHardwareAddress(uint8_t* address) {
+        static constexpr uint8_t zero[6] = {};
+        if (!address || std::memcmp(hardwareAddress_, zero, 6) == 0) return false;
+        std::memcpy(address, hardwareAddress_, 6);
+        return true;
+    }
+    /* 18 */ virtual void Destroy() { delete this; }
+    /* 19 */ virtual bool HasConfigDialog() { return false; }
+    /* 20 */ virtual bool ShowConfigDialog(HWND /*parent*/, const char* /*option*/, const uint8_t* /*descriptor*/) {
+        return false;
+    }
+    /* 21 */ virtual void* GetExtension() { return nullptr; }
+    /* 22 */ virtual uint64_t GetLastDataTime() { return lastDeliveryTime_.load(std::memory_order_relaxed); }
+    /* 23 */ virtual const char* GetErrorText() { return errorText_.load(std::memory_order_acquire); }
+    /* 24 */ virtual ~CFeed() {
+        callback_.store(nullptr, std::memory_order_relaxed);
+        type_ = kFeedNone;
+    }
+
+protected:
+    // Hands one filled sample on; the reference the caller holds goes with it.
+    void Deliver(IMediaSample* sample) {
+        lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
+        DataCallback callback = callback_.load(std::memory_order_acquire);
+        if (callback)
+            callback(callbackContext_.load(std::memory_order_relaxed), sample);
+        else
+            sample->Release();
+    }
+
+    void SetText(char (&field)[kFeedTextSize], const char* text) {
+        size_t n = text ? std::strlen(text) : 0;
+        if (n > kFeedTextSize - 1) n = kFeedTextSize - 1;
+        if (n) std::memcpy(field, text, n);
+        field[n] = '\0';
+    }
+    void SetErrorText(const char* text) { errorText_.store(text, std::memory_order_release); }
+
+    std::atomic<uint64_t> lastDeliveryTime_{0};
+    uint8_t packetSize_ = 188;
+    int32_t type_ = kFeedNone;
+    uint32_t capabilities_ = 0;
+    std::atomic<DataCallback> callback_{nullptr};
+    std::atomic<void*> callbackContext_{nullptr};
+    char name_[kFeedTextSize] = {};
+    char description_[kFeedTextSize] = {};
+    char details_[kFeedTextSize] = {};
+    uint8_t hardwareAddress_[6] = {};
+    std::atomic<const char*> errorText_{nullptr};
+};
+
+// Destroying through the object's own code, so a plug-in frees what it allocated;
+// a null object is ignored.
+inline void DestroyFeed(CFeed* feed) {
+    if (feed) feed->Destroy();
+}
+
+// The plug-in library's entry point: the feed object for a device index, or null.
+using PlinthFeedObjectFunction = CFeed* (*)(uint32_t deviceIndex);
+constexpr const char* kPlinthLibraryName = "Plinth5.dll";
+constexpr const char* kPlinthEntryPoint = "GetPlinthFeedObject";

@@ -1,0 +1,115 @@
+#pragma once
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "feeds/FeedEnumerator.h"
+#include "filter/SampleQueue.h"
+#include "filter/TSFeedInterfaces.h"
+#include "platform/graph/CPersistStream.h"
+#include "platform/graph/CSource.h"
+#include "platform/system/CritSec.h"
+#include "platform/system/Event.h"
+#include "platform/system/Thread.h"
+
+class CFeedInputPin;
+class CFeedOutputPin;
+
+// The graph node "Velmar TS Feed filter": picks where the stream comes from and
+// funnels every sample into one queue that the output pin drains.
+class CFeedFilter : public CSource,
+                    public CPersistStream,
+                    public ISpecifyPropertyPages,
+                    public ITSFeedControl,
+                    public ITSFeedSampleInput {
+public:
+    static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
+    ~CFeedFilter() override;
+
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // Graph operations
+    HRESULT GetClassID(CLSID* clsid) override;
+    int GetPinCount() override;
+    CBasePin* GetPin(int n) override;
+    HRESULT GetState(DWORD timeoutMs, FILTER_STATE* state) override;
+    HRESULT Pause() override;
+    HRESULT Stop() override;
+
+    // ISpecifyPropertyPages
+    HRESULT GetPages(CAUUID* pages) override;
+
+    // ITSFeedControl
+    bool GetFeedInfo(uint32_t index, int32_t* type, const char** name, const char** details) override;
+    HRESULT GetMode(uint32_t* mode, char* text) override;
+    HRESULT SetMode(uint32_t mode, const char* text) override;
+    HRESULT Tune(const TuningParameters* params) override;
+    HRESULT SetDataCallback(void* context, HostDataCallback callback) override;
+    int32_t IsLocked() override;
+    uint16_t GetSignalLevel() override;
+    int32_t GetFeedType() override;
+    bool SendDiseqcMessage(const uint8_t* message, uint32_t length) override;
+    bool SetMuted(bool muted) override;
+
+    // ITSFeedSampleInput
+    void DeliverSample(IMediaSample* sample) override;
+    void DeliverBuffer(const uint8_t* data, uint32_t length) override;
+    void SetDiscontinuity() override;
+    void SetPid(uint16_t pid) override;
+
+    // Used by the pins.
+    uint32_t Mode() const { return mode_.load(std::memory_order_acquire); }
+    CSampleQueue* Queue() const { return queue_.get(); }
+    bool TakeDiscontinuity() { return discontinuity_.exchange(false, std::memory_order_acq_rel); }
+    void CallHostDataCallback(const uint8_t* data, int32_t length);
+    // The feeds' delivery path; the input pin uses it too. Releases the sample once.
+    static void OnFeedData(void* context, IMediaSample* sample);
+
+    uint16_t Pid() const { return pid_.load(std::memory_order_relaxed); }
+    bool IsMuted() const { return muted_.load(std::memory_order_relaxed); }
+    // Runs the enumeration on the calling thread unless the list exists.
+    void BuildFeedList();
+
+protected:
+    // CPersistStream
+    HRESULT WriteToStream(IStream* stream) override;
+    HRESULT ReadFromStream(IStream* stream) override;
+    int SizeMax() override;
+
+private:
+    CFeedFilter(IUnknown* outer, HRESULT* phr);
+
+    void WaitListReady() { listReady_.Wait(INFINITE); }
+    CFeed* SelectedFeed() const;
+    void StopStartedFeed();
+    void SetUpFileFeeds(const char* fileName, bool start);
+    void SetSourceText(const char* text);
+
+    ModuleObjectCount moduleCount_;
+    CFeed* feeds_[CFeedEnumerator::kMaxFeeds] = {};
+    char feedNames_[CFeedEnumerator::kMaxFeeds][kSourceTextSize] = {};
+    std::atomic<uint32_t> selected_{0};
+    std::unique_ptr<CSampleQueue> queue_;
+    CCritSec pinLock_;
+    CFeedOutputPin* outputPin_ = nullptr;
+    CFeedInputPin* inputPin_ = nullptr;
+    std::atomic<bool> started_{false};
+    std::atomic<bool> muted_{false};
+    std::atomic<uint16_t> pid_{0x1FFF};
+    std::atomic<bool> discontinuity_{false};
+    std::atomic<uint32_t> mode_{kModeLiveFeed};
+    mutable std::mutex sourceTextLock_;
+    char sourceText_[kSourceTextSize] = {};
+    Event listReady_{true, false};
+    std::mutex hostCallbackLock_;
+    HostDataCallback hostCallback_ = nullptr;
+    void* hostContext_ = nullptr;
+
+    std::mutex buildLock_;
+    CFeedEnumerator enumerator_;
+    Thread listBuilder_;
+};
+
+// Shared by the module's class factories and DllCanUnloadNow.
+ModuleCounts& KestrelModuleCounts();

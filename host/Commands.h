@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+// Options every streaming subcommand shares.
+struct StreamOptions {
+    std::string modulePath;  // empty: beside the executable
+    std::string out = "-";
+    double seconds = 0;      // 0: until the input ends or the user interrupts
+    bool json = false;
+};
+
+int RunFeedsCommand(const std::string& modulePath, bool json);
+int RunPushCommand(const StreamOptions& options, const std::string& in);
+int RunPassthroughCommand(const StreamOptions& options, const std::string& in);
+int RunLiveCommand(const StreamOptions& options, const std::string& name);
+int RunRegisterCommand(const std::string& modulePath, bool doRegister);
+
+// Set by SIGINT/SIGTERM; streaming loops stop when they see it.
+bool Interrupted();
+void InstallInterruptHandler();
+// One clear line on standard error; returns the exit status for a failure.
+int Fail(const std::string& message);

@@ -1,0 +1,44 @@
+#include <cstdio>
+#include <string>
+
+#include "host/Commands.h"
+#include "host/KestrelModule.h"
+#include "host/RunReport.h"
+
+int RunFeedsCommand(const std::string& modulePath, bool json) {
+    KestrelModule module;
+    if (!module.Load(modulePath.empty() ? KestrelModule::DefaultPath() : modulePath)) return Fail(module.Error());
+    ComPtr<IBaseFilter> filter;
+    HRESULT hr = module.CreateFilter(&filter);
+    if (FAILED(hr)) return Fail("cannot create the filter: " + HResultText(hr));
+    ComPtr<ITSFeedControl> control;
+    hr = filter.As(IID_ITSFeedControl, &control);
+    if (FAILED(hr)) return Fail("the filter does not offer its control interface: " + HResultText(hr));
+
+    std::string out = json ? "[" : "";
+    uint32_t listed = 0;
+    for (uint32_t index = 0; index < 256; ++index) {
+        int32_t type = 0;
+        const char* name = nullptr;
+        const char* details = nullptr;
+        if (!control->GetFeedInfo(index, &type, &name, &details)) break;
+        if (json) {
+            char head[64];
+            std::snprintf(head, sizeof head, "%s{\"index\":%u,\"type\":%d,", listed ? "," : "", index, type);
+            out += head;
+            out += "\"name\":\"" + JsonEscape(name) + "\",\"details\":\"" + JsonEscape(details) + "\"}";
+        } else {
+            char line[400];
+            std::snprintf(line, sizeof line, "%3u  type %-2d  %-40s  %s\n", index, type, name, details);
+            out += line;
+        }
+        ++listed;
+    }
+    if (json) {
+        out += "]\n";
+    } else if (listed == 0) {
+        out = "no feeds found\n";
+    }
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}

@@ -1,0 +1,55 @@
+#include "host/KestrelModule.h"
+
+#include <climits>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+constexpr const char* kModuleFileName = "Kestrel.ax";
+}
+
+std::string HResultText(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+std::string KestrelModule::DefaultPath() {
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return kModuleFileName;
+    std::string path(exe, static_cast<size_t>(n));
+    size_t slash = path.rfind('/');
+    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + kModuleFileName;
+}
+
+bool KestrelModule::Load(const std::string& path) {
+    path_ = path;
+    // A bare name would go through the library search; the host means this file.
+    std::string target = path.find('/') == std::string::npos ? "./" + path : path;
+    library_ = LoadLibraryA(target.c_str());
+    if (!library_) {
+        error_ = "cannot load the module " + path + ": " + LastLibraryError();
+        return false;
+    }
+    getClassObject_ = reinterpret_cast<GetClassObjectFn>(GetProcAddress(library_, "DllGetClassObject"));
+    registerServer_ = reinterpret_cast<PlainFn>(GetProcAddress(library_, "DllRegisterServer"));
+    unregisterServer_ = reinterpret_cast<PlainFn>(GetProcAddress(library_, "DllUnregisterServer"));
+    if (!getClassObject_ || !registerServer_ || !unregisterServer_) {
+        error_ = "the module " + path + " lacks the exports of a filter module";
+        return false;
+    }
+    return true;
+}
+
+HRESULT KestrelModule::CreateFilter(ComPtr<IBaseFilter>* filter) {
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject_(CLSID_TSFeedFilter, IID_IClassFactory,
+                                 reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter->ReleaseAndGetAddressOf()));
+}
+
+HRESULT KestrelModule::Register() { return registerServer_(); }
+
+HRESULT KestrelModule::Unregister() { return unregisterServer_(); }

@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+
+#include "filter/TSFeedInterfaces.h"
+#include "platform/com/Unknown.h"
+#include "platform/graph/Interfaces.h"
+#include "platform/system/Library.h"
+
+// The module as a host sees it: a library with four exports.
+class KestrelModule {
+public:
+    // Beside the running executable unless a path is given.
+    static std::string DefaultPath();
+
+    // False with Error() set when the library or an export is missing.
+    bool Load(const std::string& path);
+    const std::string& Error() const { return error_; }
+    const std::string& Path() const { return path_; }
+
+    HRESULT CreateFilter(ComPtr<IBaseFilter>* filter);
+    HRESULT Register();
+    HRESULT Unregister();
+
+private:
+    using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
+    using PlainFn = HRESULT (*)();
+
+    std::string path_;
+    std::string error_;
+    HMODULE library_ = nullptr;
+    GetClassObjectFn getClassObject_ = nullptr;
+    PlainFn registerServer_ = nullptr;
+    PlainFn unregisterServer_ = nullptr;
+};
+
+// "0x80004005" style text for messages.
+std::string HResultText(HRESULT hr);

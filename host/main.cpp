@@ -1,0 +1,64 @@
+// kestrel: drives the transport-stream filter module from the command line.
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+
+#include "host/Commands.h"
+
+int main(int argc, char** argv) {
+    // A closed pipe is reported as a write error, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    CLI::App app{"kestrel - transport-stream source filter host"};
+    app.require_subcommand(1);
+    std::string modulePath;
+    app.add_option("--module", modulePath, "Path of Kestrel.ax (default: beside this program)");
+
+    auto addStreamOptions = [](CLI::App* cmd, StreamOptions& o) {
+        cmd->add_option("--out", o.out, "Output file, or - for standard output")->capture_default_str();
+        cmd->add_option("--seconds", o.seconds, "Stop after this many seconds")->check(CLI::NonNegativeNumber);
+        cmd->add_flag("--json", o.json, "Print the summary as one JSON object");
+    };
+
+    bool feedsJson = false;
+    CLI::App* feeds = app.add_subcommand("feeds", "List the filter's feeds");
+    feeds->add_flag("--json", feedsJson, "JSON output");
+
+    StreamOptions push;
+    std::string pushIn = "-";
+    CLI::App* pushCmd = app.add_subcommand("push", "Host-supplied mode: data from a file or standard input");
+    pushCmd->add_option("--in", pushIn, "Input file, or - for standard input")->capture_default_str();
+    addStreamOptions(pushCmd, push);
+
+    StreamOptions pass;
+    std::string passIn;
+    CLI::App* passCmd = app.add_subcommand("passthrough", "Pass-through mode: a source graph feeds \"Antenna\"");
+    passCmd->add_option("--in", passIn, "Input file")->required();
+    addStreamOptions(passCmd, pass);
+
+    StreamOptions live;
+    std::string liveName;
+    CLI::App* liveCmd = app.add_subcommand("live", "Live mode: the feed of that display name");
+    liveCmd->add_option("NAME", liveName, "Display name as 'kestrel feeds' lists it")->required();
+    addStreamOptions(liveCmd, live);
+
+    CLI::App* regCmd = app.add_subcommand("register", "Register the module's classes");
+    CLI::App* unregCmd = app.add_subcommand("unregister", "Remove the module's registration");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+
+    InstallInterruptHandler();
+    push.modulePath = pass.modulePath = live.modulePath = modulePath;
+    if (*feeds) return RunFeedsCommand(modulePath, feedsJson);
+    if (*pushCmd) return RunPushCommand(push, pushIn);
+    if (*passCmd) return RunPassthroughCommand(pass, passIn);
+    if (*liveCmd) return RunLiveCommand(live, liveName);
+    if (*regCmd) return RunRegisterCommand(modulePath, true);
+    if (*unregCmd) return RunRegisterCommand(modulePath, false);
+    return Fail("no command given");
+}

@@ -1,0 +1,55 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "filter/FeedFilter.h"
+#include "platform/system/Library.h"
+#include "tests/filter/countingplugin/CountingPlugin.h"
+
+// The counting plug-in the filter finds through the library search path.
+inline CountingPluginControl* CountingControl() {
+    static CountingPluginControl* control = [] {
+        HMODULE library = LoadLibraryA("Plinth5.dll");
+        if (!library) return static_cast<CountingPluginControl*>(nullptr);
+        auto get = reinterpret_cast<CountingPluginControlFunction>(GetProcAddress(library, kCountingControlExport));
+        return get ? get() : nullptr;
+    }();
+    return control;
+}
+
+// A filter created the way the class factory creates it, with its interfaces at hand.
+struct TestFilter {
+    ComPtr<IBaseFilter> filter;
+    ComPtr<ITSFeedControl> control;
+    ComPtr<ITSFeedSampleInput> input;
+    CFeedFilter* object = nullptr;
+    int generation = -1;  // the counting plug-in's enumeration that this filter made
+
+    TestFilter() {
+        HRESULT hr = S_OK;
+        CUnknown* unknown = CFeedFilter::CreateInstance(nullptr, &hr);
+        EXPECT_EQ(hr, S_OK);
+        EXPECT_EQ(unknown->NonDelegatingQueryInterface(IID_IBaseFilter,
+                                                       reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf())),
+                  S_OK);
+        EXPECT_EQ(filter.As(IID_ITSFeedControl, &control), S_OK);
+        EXPECT_EQ(filter.As(IID_ITSFeedSampleInput, &input), S_OK);
+        void* self = nullptr;
+        EXPECT_EQ(filter->QueryInterface(CLSID_TSFeedFilter, &self), S_OK);
+        object = static_cast<CFeedFilter*>(self);
+        object->Release();
+    }
+
+    // Waits for the list and notes which plug-in enumeration it came from.
+    void WaitForList() {
+        int32_t type;
+        const char *name, *details;
+        bool any = control->GetFeedInfo(0, &type, &name, &details);
+        if (any && CountingControl()) generation = CountingControl()->generations() - 1;
+    }
+
+    CountingFeedState* Feed(int device) const {
+        return CountingControl() ? CountingControl()->state(device, generation) : nullptr;
+    }
+};

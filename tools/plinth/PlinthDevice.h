@@ -1,0 +1,33 @@
+#pragma once
+// An example plug-in device: produces a generated transport stream at a fixed rate,
+// built only against the public feed contract and the platform library.
+#include <atomic>
+#include <thread>
+
+#include "feeds/sdk/Feed.h"
+#include "tools/tsgen/TsGenerator.h"
+
+class CPlinthDevice : public CFeed {
+public:
+    // Null for an index the library has no device for.
+    static CPlinthDevice* Create(uint32_t index);
+
+    bool Start(int32_t param) override;
+    void Stop() override;
+    bool SupportsDeliveryDescriptor(const uint8_t* descriptor) override;
+    bool Tune(const TuningParameters* params) override;
+    uint8_t GetStatus() override;
+    uint16_t GetSignalLevel() override;
+    uint32_t GetReceptionValue() override;
+    ~CPlinthDevice() override;
+
+private:
+    CPlinthDevice(uint32_t index, int32_t type, uint32_t bitrate);
+    void Run();
+
+    const uint32_t bitrate_;
+    TuningParameters tuning_{};
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+    IMemAllocator* allocator_ = nullptr;
+};
