@@ -1,0 +1,141 @@
+// Runs the built tsgen program the way a user would.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class TsgenCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* bin = std::getenv("KESTREL_TEST_BIN");
+        ASSERT_NE(bin, nullptr) << "KESTREL_TEST_BIN is not set";
+        program_ = fs::path(bin) / "tsgen";
+        ASSERT_TRUE(fs::exists(program_)) << program_;
+        char pattern[] = "/tmp/tsgen-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Outcome Run(std::vector<std::string> args) {
+        const fs::path out = dir_ / "stdout", err = dir_ / "stderr";
+        const pid_t child = fork();
+        if (child == 0) {
+            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(o, STDOUT_FILENO);
+            dup2(e, STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(program_.c_str())};
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(program_.c_str(), argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    }
+
+    fs::path program_;
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(TsgenCommand, WritesExactlyTheWholePacketsOfTheDuration) {
+    const std::string file = (dir_ / "a.ts").string();
+    auto r = Run({"--bitrate", "4000000", "--seconds", "1", "--out", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(fs::file_size(file), 2659u * 188);
+
+    r = Run({"--seconds", "0.5", "--packet-size", "204", "--out", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fs::file_size(file), 1225u * 204);  // default 4 Mbit/s
+
+    r = Run({"--packets", "10", "--packet-size", "192", "--pcr-pid", "0x1000", "--out", "-"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out.size(), 10u * 192);
+    for (size_t k = 0; k < 10; ++k) EXPECT_EQ(static_cast<uint8_t>(r.out[k * 192 + 4]), 0x47);
+    EXPECT_EQ(static_cast<uint8_t>(r.out[4 + 1]) & 0x1F, 0x10);  // PCR packet on PID 0x1000
+    EXPECT_EQ(static_cast<uint8_t>(r.out[4 + 2]), 0x00);
+}
+
+TEST_F(TsgenCommand, SameSeedSameBytes) {
+    auto a = Run({"--packets", "200", "--seed", "9", "--start-pcr", "0x100000", "--out", "-"});
+    auto b = Run({"--packets", "200", "--seed", "9", "--start-pcr", "1048576", "--out", "-"});
+    auto c = Run({"--packets", "200", "--seed", "10", "--start-pcr", "1048576", "--out", "-"});
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_NE(a.out, c.out);
+}
+
+TEST_F(TsgenCommand, BadArgumentsGiveOneClearLine) {
+    const std::string file = (dir_ / "b.ts").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bitrate", "abc", "--seconds", "1", "--out", file}, "tsgen: --bitrate: 'abc' is not a number\n"},
+        {{"--bitrate", "-5", "--seconds", "1", "--out", file}, "tsgen: --bitrate: '-5' is not a number\n"},
+        {{"--bitrate", "4294967296", "--seconds", "1", "--out", file},
+         "tsgen: --bitrate: 4294967296 is above 4294967295\n"},
+        {{"--packet-size", "190", "--seconds", "1", "--out", file},
+         "tsgen: packet size must be 188, 192 or 204, not 190\n"},
+        {{"--pcr-pid", "8191", "--seconds", "1", "--out", file}, "tsgen: PCR PID 0x1FFF is outside 0x0010..0x1FFE\n"},
+        {{"--start-pcr", "2576980377600", "--seconds", "1", "--out", file},
+         "tsgen: start PCR 2576980377600 is not below 2576980377600, where the PCR wraps\n"},
+        {{"--out", file}, "tsgen: one of --seconds or --packets is required\n"},
+        {{"--packets", "0", "--out", file}, "tsgen: --packets must be at least 1\n"},
+        {{"--seconds", "1.x", "--out", file}, "tsgen: --seconds: '1.x' is not a number of seconds\n"},
+        {{"--seconds", "0.0001", "--out", file}, "tsgen: --seconds 0.0001 holds no whole packet at 4000000 bits/s\n"},
+        {{"--seconds", "1", "--out", "/nonexistent-dir/x.ts"},
+         "tsgen: cannot open /nonexistent-dir/x.ts: No such file or directory\n"},
+    };
+    for (const auto& [args, expected] : cases) {
+        const auto r = Run(args);
+        EXPECT_NE(r.status, 0) << expected;
+        EXPECT_EQ(r.err, expected);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(file));
+
+    // Parser complaints are single lines too.
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--seconds", "1"},
+                                                                   {"--seconds", "1", "--packets", "3", "--out", file},
+                                                                   {"--bogus", "--seconds", "1", "--out", file}}) {
+        const auto r = Run(args);
+        EXPECT_EQ(r.status, 2);
+        ASSERT_FALSE(r.err.empty());
+        EXPECT_EQ(r.err.rfind("tsgen: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+}
+
+TEST_F(TsgenCommand, HelpListsTheOptions) {
+    const auto r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--bitrate", "--seconds", "--packets", "--packet-size", "--pcr-pid",
+                               "--pcr-interval-ms", "--start-pcr", "--out", "--seed"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
