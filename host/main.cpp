@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
 
     auto addStreamOptions = [](CLI::App* cmd, StreamOptions& o) {
         cmd->add_option("--out", o.out, "Output file, or - for standard output")->capture_default_str();
-        cmd->add_option("--seconds", o.seconds, "Stop after this many seconds")->check(CLI::NonNegativeNumber);
+        cmd->add_option("--seconds", o.seconds, "Stop after this many seconds")->check(CLI::Range(0.0, 31536000.0));
         cmd->add_flag("--json", o.json, "Print the summary as one JSON object");
     };
 

@@ -1,0 +1,46 @@
+#pragma once
+#include <atomic>
+#include <string>
+
+#include "host/Commands.h"
+#include "host/KestrelModule.h"
+#include "host/OutputTarget.h"
+#include "platform/graph/CSampleSinkFilter.h"
+
+// The host's graph: the filter, a sink on "TS Out" that writes to the output, and
+// optionally an upstream source on "Antenna".
+class StreamSession {
+public:
+    StreamSession() = default;
+    ~StreamSession();
+
+    // Loads the module, creates the filter and the graph, opens the output.
+    bool Create(const StreamOptions& options, std::string* error);
+    // Adds a source filter and connects its output pin to "Antenna".
+    bool ConnectUpstream(IBaseFilter* source, std::string* error);
+    bool Run(std::string* error);
+    void Stop();
+
+    ITSFeedControl* Control() const { return control_.Get(); }
+    ITSFeedSampleInput* Input() const { return input_.Get(); }
+    OutputTarget& Output() { return output_; }
+    uint64_t BytesOut() const { return output_.BytesWritten(); }
+    bool OutputFailed() const { return output_.Failed(); }
+
+private:
+    // Declared first so that it outlives everything that may still write to it or
+    // run the module's code.
+    KestrelModule module_;
+    OutputTarget output_;
+    ComPtr<IBaseFilter> filter_;
+    ComPtr<ITSFeedControl> control_;
+    ComPtr<ITSFeedSampleInput> input_;
+    ComPtr<IGraphBuilder> graph_;
+    ComPtr<IMediaControl> mediaControl_;
+    ComPtr<CSampleSinkFilter> sink_;
+    bool running_ = false;
+};
+
+// Waits until done() holds, the time limit passes (seconds > 0), the output fails or
+// the user interrupts; polls briefly so that each of those ends the wait promptly.
+void WaitWhile(const StreamSession& session, double seconds, const std::function<bool()>& done);

@@ -1,0 +1,167 @@
+// The kestrel program as users run it: byte-exact streaming, summaries, listing,
+// registration and its error lines.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Bin() {
+    const char* bin = std::getenv("KESTREL_TEST_BIN");
+    return bin ? bin : ".";
+}
+
+struct Result {
+    int status;
+    std::string err;
+};
+
+// Runs a shell command line; standard error is captured, standard output stays as the
+// command line directs it.
+Result Shell(const std::string& command) {
+    fs::path errFile = fs::temp_directory_path() / ("kestrel-host-err-" + std::to_string(getpid()));
+    int raw = std::system((command + " 2>'" + errFile.string() + "'").c_str());
+    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {}};
+    std::ifstream in(errFile);
+    r.err.assign(std::istreambuf_iterator<char>(in), {});
+    fs::remove(errFile);
+    return r;
+}
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kestrel-host-" + std::to_string(getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string File(const std::string& name) const { return (dir_ / name).string(); }
+    std::string WriteRandom(const std::string& name, size_t size, unsigned seed) const {
+        std::vector<char> data(size);
+        std::mt19937 rng(seed);
+        for (auto& c : data) c = static_cast<char>(rng());
+        std::ofstream(File(name), std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
+        return File(name);
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string Kestrel() const { return "'" + Bin() + "/kestrel'"; }
+
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(HostTest, PushIsByteExactForAwkwardSizes) {
+    // Empty, one byte, one entry exactly, one byte over, and several entries plus a tail.
+    for (size_t size : {size_t(0), size_t(1), size_t(770048), size_t(770049), size_t(3 * 770048 + 1234)}) {
+        std::string in = WriteRandom("in.bin", size, static_cast<unsigned>(size));
+        Result r = Shell(Kestrel() + " push --in '" + in + "' --out '" + File("out.bin") + "' --json");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Read(File("out.bin")), Read(in)) << "size " << size;
+        EXPECT_NE(r.err.find("\"bytes\":" + std::to_string(size) + ","), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(HostTest, PushFromStandardInputToStandardOutput) {
+    std::string in = WriteRandom("in.bin", 5'000'000, 7);
+    Result r = Shell(Kestrel() + " push < '" + in + "' > '" + File("out.bin") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(File("out.bin")), Read(in));
+    // The plain summary: one line with the three figures.
+    EXPECT_EQ(r.err.find("command=push bytes=5000000 seconds="), 0u) << r.err;
+    EXPECT_NE(r.err.find(" bitrate="), std::string::npos);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+}
+
+TEST_F(HostTest, PassthroughIsByteExact) {
+    std::string in = WriteRandom("in.bin", 4 * 770048 + 99, 11);
+    Result r = Shell(Kestrel() + " passthrough --in '" + in + "' --out '" + File("out.bin") + "' --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(File("out.bin")), Read(in));
+    EXPECT_NE(r.err.find("\"command\":\"passthrough\""), std::string::npos);
+}
+
+TEST_F(HostTest, FeedsListsThePluginDevicesOnlyWhenItIsOnTheSearchPath) {
+    const char* plugins = std::getenv("KESTREL_TEST_PLUGINS");
+    ASSERT_NE(plugins, nullptr);
+    Result none = Shell(Kestrel() + " feeds > '" + File("none.txt") + "'");
+    ASSERT_EQ(none.status, 0) << none.err;
+    EXPECT_EQ(Read(File("none.txt")), "no feeds found\n");
+    Result some = Shell("LD_LIBRARY_PATH='" + std::string(plugins) + "' " + Kestrel() + " feeds --json > '" +
+                      File("feeds.json") + "'");
+    ASSERT_EQ(some.status, 0) << some.err;
+    EXPECT_EQ(Read(File("feeds.json")),
+              "[{\"index\":0,\"type\":1,\"name\":\"Plinth Demo Satellite\",\"details\":\"generated stream, 4000000 "
+              "bit/s\"},{\"index\":1,\"type\":3,\"name\":\"Plinth Demo Terrestrial\",\"details\":\"generated stream, "
+              "8000000 bit/s\"}]\n");
+}
+
+TEST_F(HostTest, LiveRecordsTheNamedFeedForTheGivenTime) {
+    const char* plugins = std::getenv("KESTREL_TEST_PLUGINS");
+    Result r = Shell("LD_LIBRARY_PATH='" + std::string(plugins) + "' " + Kestrel() +
+                   " live 'Plinth Demo Satellite' --seconds 1 --json --out '" + File("live.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string ts = Read(File("live.ts"));
+    // About one second of a 4 Mbit/s stream, whole packets with sync bytes.
+    EXPECT_GT(ts.size(), 200'000u);
+    EXPECT_LT(ts.size(), 1'000'000u);
+    ASSERT_EQ(ts.size() % 188, 0u);
+    for (size_t i = 0; i < ts.size(); i += 188) ASSERT_EQ(ts[i], 0x47) << i;
+    EXPECT_NE(r.err.find("\"lock\":1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\"feed\":\"Plinth Demo Satellite\""), std::string::npos);
+
+    Result unknown = Shell("LD_LIBRARY_PATH='" + std::string(plugins) + "' " + Kestrel() + " live 'No Such Feed'");
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_EQ(unknown.err, "kestrel: no feed is named \"No Such Feed\" (see 'kestrel feeds')\n");
+}
+
+TEST_F(HostTest, RegisterWritesTheClassKeysAndUnregisterRemovesThem) {
+    std::string home = "KESTREL_HOME='" + File("home") + "' ";
+    Result r = Shell(home + Kestrel() + " register");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string store = Read(File("home/HKEY_CLASSES_ROOT.reg"));
+    EXPECT_NE(store.find("[HKEY_CLASSES_ROOT\\CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}\\InprocServer32]"),
+              std::string::npos)
+        << store;
+    EXPECT_NE(store.find("@=\"Velmar TS Feed filter\""), std::string::npos);
+    EXPECT_NE(store.find("\"ThreadingModel\"=\"Both\""), std::string::npos);
+    EXPECT_NE(store.find("Kestrel.ax\""), std::string::npos);
+    r = Shell(home + Kestrel() + " unregister");
+    ASSERT_EQ(r.status, 0) << r.err;
+    store = Read(File("home/HKEY_CLASSES_ROOT.reg"));
+    EXPECT_EQ(store.find("5A486531"), std::string::npos) << store;
+}
+
+TEST_F(HostTest, BadInputGivesOneClearLineAndAFailureStatus) {
+    Result missing = Shell(Kestrel() + " push --in '" + File("nothing.ts") + "' --out '" + File("o") + "'");
+    EXPECT_NE(missing.status, 0);
+    EXPECT_EQ(missing.err, "kestrel: cannot open " + File("nothing.ts") + ": No such file or directory\n");
+
+    Result noModule = Shell(Kestrel() + " --module '" + File("none.ax") + "' push --in /dev/null");
+    EXPECT_NE(noModule.status, 0);
+    EXPECT_EQ(noModule.err.rfind("kestrel: cannot load the module ", 0), 0u) << noModule.err;
+    EXPECT_EQ(std::count(noModule.err.begin(), noModule.err.end(), '\n'), 1);
+
+    Result badDir = Shell(Kestrel() + " push --in /dev/null --out '" + File("no/such/dir/out") + "'");
+    EXPECT_NE(badDir.status, 0);
+    EXPECT_NE(badDir.err.find("cannot open"), std::string::npos) << badDir.err;
+
+    Result noCommand = Shell(Kestrel());
+    EXPECT_NE(noCommand.status, 0);
+    Result badSeconds = Shell(Kestrel() + " push --seconds -3");
+    EXPECT_NE(badSeconds.status, 0);
+}
