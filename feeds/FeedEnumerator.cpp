@@ -1,7 +1,9 @@
 #include "feeds/FeedEnumerator.h"
 
 #include <mutex>
+#include <new>
 
+#include "feeds/file/FileFeed.h"
 #include "platform/system/Library.h"
 
 namespace {
@@ -58,7 +60,16 @@ void CFeedEnumerator::EnumeratePlugin() {
     ProbeByIndex([entry](uint32_t index) { return entry(index); });
 }
 
-int CFeedEnumerator::Enumerate(CFeed** feeds, uint32_t* count, bool /*fileFeedWanted*/, bool /*iptvFeedWanted*/,
+// One object of a kind that exists at most once; listed unless its device is absent.
+void CFeedEnumerator::AddSingle(CFeed* feed) {
+    if (!feed) return;
+    if (feed->GetType() == kFeedNone)
+        DestroyFeed(feed);
+    else
+        Add(feed);
+}
+
+int CFeedEnumerator::Enumerate(CFeed** feeds, uint32_t* count, bool fileFeedWanted, bool /*iptvFeedWanted*/,
                                bool /*satipFeedWanted*/, uint32_t /*satipValue*/) {
     std::lock_guard<std::mutex> guard(EnumerationLock());
     DestroyListed();
@@ -66,6 +77,7 @@ int CFeedEnumerator::Enumerate(CFeed** feeds, uint32_t* count, bool /*fileFeedWa
     count_ = 0;
 
     EnumeratePlugin();
+    if (fileFeedWanted) AddSingle(new (std::nothrow) CFileFeed(0));
 
     uint32_t written = 0;
     uint32_t capacity = count ? *count : 0;

@@ -26,6 +26,7 @@ public:
 private:
     void Add(CFeed* feed);
     void DestroyListed();
+    void AddSingle(CFeed* feed);
     void EnumeratePlugin();
     // Probes one factory for each index until an absent device.
     template <class Create>

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "feeds/file/FileFeed.h"
+#include "feeds/file/StreamAnalysis.h"
 #include "filter/FeedInputPin.h"
 #include "filter/FeedOutputPin.h"
 #include "platform/com/TaskMemory.h"
@@ -118,8 +120,29 @@ void CFeedFilter::BuildFeedList() {
     listReady_.Set();
 }
 
-void CFeedFilter::SetUpFileFeeds(const char* /*fileName*/, bool /*start*/) {
-    // No feed of this build reports the file type yet; the file feed brings its setup.
+void CFeedFilter::SetUpFileFeeds(const char* fileName, bool start) {
+    // The measurement gets the name widened byte by byte, without the loop marker.
+    std::u16string wide;
+    for (const char* p = fileName; *p; ++p) wide.push_back(static_cast<unsigned char>(*p));
+    size_t marker = wide.find(u":LOOP:");
+    if (marker != std::u16string::npos) wide.resize(marker);
+
+    for (uint32_t i = 0; i < CFeedEnumerator::kMaxFeeds; ++i) {
+        if (!feeds_[i] || feeds_[i]->GetType() != kFeedFile) continue;
+        // A plug-in object that reports the file type is not a file feed of ours.
+        auto* file = dynamic_cast<CFileFeed*>(feeds_[i]);
+        if (!file) continue;
+        file->SetFileName(fileName);
+        uint32_t bitrate = MeasureFileBitrate(wide.c_str());
+        file->SetBitrate(bitrate ? bitrate : kUnmeasuredBitrate);
+        file->SetLoop(true);
+        selected_.store(i, std::memory_order_release);
+        file->SetCallback(this, &CFeedFilter::OnFeedData);
+        if (start) {
+            file->Start(0);
+            started_.store(true);
+        }
+    }
 }
 
 HRESULT CFeedFilter::Pause() {

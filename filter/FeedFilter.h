@@ -65,6 +65,8 @@ public:
     void CallHostDataCallback(const uint8_t* data, int32_t length);
     // The feeds' delivery path; the input pin uses it too. Releases the sample once.
     static void OnFeedData(void* context, IMediaSample* sample);
+    // Used for a file whose bitrate cannot be measured.
+    static constexpr uint32_t kUnmeasuredBitrate = 4014705;
 
     uint16_t Pid() const { return pid_.load(std::memory_order_relaxed); }
     bool IsMuted() const { return muted_.load(std::memory_order_relaxed); }

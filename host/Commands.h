@@ -1,12 +1,16 @@
 #pragma once
 #include <string>
 
+#include "host/UdpSender.h"
+
 // Options every streaming subcommand shares.
 struct StreamOptions {
     std::string modulePath;  // empty: beside the executable
     std::string out = "-";
     double seconds = 0;      // 0: until the input ends or the user interrupts
     bool json = false;
+    bool udp = false;        // re-stream "TS Out" to udpOptions.destination as well
+    UdpSender::Options udpOptions;
 };
 
 int RunFeedsCommand(const std::string& modulePath, bool json);

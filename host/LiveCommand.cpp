@@ -35,6 +35,6 @@ int RunLiveCommand(const StreamOptions& options, const std::string& name) {
     report.Finish();
     last.push_back(RunReport::Text("feed", name));
     report.PrintSummary(options.json, last);
-    if (session.OutputFailed()) return Fail(session.Output().Error());
+    if (session.OutputFailed()) return Fail(session.OutputError());
     return 0;
 }

@@ -70,6 +70,6 @@ int RunPassthroughCommand(const StreamOptions& options, const std::string& in) {
     ::close(fd);
     report.PrintSummary(options.json, {});
     if (!readError.empty()) return Fail(readError);
-    if (session.OutputFailed()) return Fail(session.Output().Error());
+    if (session.OutputFailed()) return Fail(session.OutputError());
     return Interrupted() ? 130 : 0;
 }

@@ -69,6 +69,6 @@ int RunPushCommand(const StreamOptions& options, const std::string& in) {
     session.Stop();
     report.PrintSummary(options.json, {});
     if (!readError.empty()) return Fail(readError);
-    if (session.OutputFailed()) return Fail(session.Output().Error());
+    if (session.OutputFailed()) return Fail(session.OutputError());
     return Interrupted() ? 130 : 0;
 }

@@ -58,11 +58,17 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
         *error = output_.Error();
         return false;
     }
+    if (options.udp) {
+        if (!udp_.Open(options.udpOptions, error)) return false;
+        udpOpen_ = true;
+    }
     sink_ = new CSampleSinkFilter([this](IMediaSample* sample) {
         BYTE* data = nullptr;
         if (FAILED(sample->GetPointer(&data))) return;
         long length = sample->GetActualDataLength();
-        if (length > 0) output_.Write(data, static_cast<size_t>(length));
+        if (length <= 0) return;
+        output_.Write(data, static_cast<size_t>(length));
+        if (udpOpen_ && !udpFailed_.load() && !udp_.Send(data, static_cast<size_t>(length))) udpFailed_.store(true);
     });
     hr = graph_->AddFilter(filter_.Get(), u"Velmar TS Feed filter");
     if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_.Get(), u"Output");
@@ -108,6 +114,7 @@ void StreamSession::Stop() {
         running_ = false;
         mediaControl_->Stop();
     }
+    if (udpOpen_ && !udpFailed_.load() && !udp_.Flush()) udpFailed_.store(true);
     output_.Close();
 }
 

@@ -25,13 +25,18 @@ public:
     ITSFeedSampleInput* Input() const { return input_.Get(); }
     OutputTarget& Output() { return output_; }
     uint64_t BytesOut() const { return output_.BytesWritten(); }
-    bool OutputFailed() const { return output_.Failed(); }
+    bool OutputFailed() const { return output_.Failed() || udpFailed_.load(); }
+    // The first output failure, for the final message.
+    std::string OutputError() const { return udpFailed_.load() ? udp_.Error() : output_.Error(); }
+    uint64_t DatagramsSent() const { return udp_.DatagramsSent(); }
 
 private:
     // Declared first so that it outlives everything that may still write to it or
     // run the module's code.
     KestrelModule module_;
     OutputTarget output_;
+    UdpSender udp_;
+    bool udpOpen_ = false;
     ComPtr<IBaseFilter> filter_;
     ComPtr<ITSFeedControl> control_;
     ComPtr<ITSFeedSampleInput> input_;
@@ -39,6 +44,7 @@ private:
     ComPtr<IMediaControl> mediaControl_;
     ComPtr<CSampleSinkFilter> sink_;
     bool running_ = false;
+    std::atomic<bool> udpFailed_{false};
 };
 
 // Waits until done() holds, the time limit passes (seconds > 0), the output fails or

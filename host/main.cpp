@@ -19,6 +19,16 @@ int main(int argc, char** argv) {
         cmd->add_option("--out", o.out, "Output file, or - for standard output")->capture_default_str();
         cmd->add_option("--seconds", o.seconds, "Stop after this many seconds")->check(CLI::Range(0.0, 31536000.0));
         cmd->add_flag("--json", o.json, "Print the summary as one JSON object");
+        cmd->add_option("--udp", o.udpOptions.destination, "Re-stream \"TS Out\" as UDP to ADDR:PORT");
+        cmd->add_flag("--rtp", o.udpOptions.rtp, "Wrap the UDP datagrams in RTP");
+        cmd->add_option("--ttl", o.udpOptions.ttl, "Multicast time-to-live")->check(CLI::Range(1, 255))->capture_default_str();
+        cmd->add_option("--interface", o.udpOptions.interface,
+                        "Sending interface for multicast: a local IPv4 address, or an interface name for IPv6");
+    };
+    // With --udp and no --out, the stream goes only to the network.
+    auto finishStreamOptions = [](CLI::App* cmd, StreamOptions& o) {
+        o.udp = cmd->count("--udp") > 0;
+        if (o.udp && cmd->count("--out") == 0) o.out.clear();
     };
 
     bool feedsJson = false;
@@ -54,6 +64,13 @@ int main(int argc, char** argv) {
 
     InstallInterruptHandler();
     push.modulePath = pass.modulePath = live.modulePath = modulePath;
+    finishStreamOptions(pushCmd, push);
+    finishStreamOptions(passCmd, pass);
+    finishStreamOptions(liveCmd, live);
+    for (auto* cmd : {pushCmd, passCmd, liveCmd}) {
+        if ((cmd->count("--rtp") || cmd->count("--ttl") || cmd->count("--interface")) && !cmd->count("--udp"))
+            return Fail("--rtp, --ttl and --interface go with --udp ADDR:PORT");
+    }
     if (*feeds) return RunFeedsCommand(modulePath, feedsJson);
     if (*pushCmd) return RunPushCommand(push, pushIn);
     if (*passCmd) return RunPassthroughCommand(pass, passIn);

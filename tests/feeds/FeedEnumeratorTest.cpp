@@ -112,11 +112,25 @@ TEST(FeedEnumerator, DestroyBeforeAnyEnumerationDoesNothing) {
     EXPECT_EQ(e.Count(), 0u);
 }
 
-TEST(FeedEnumerator, ListsExactlyThePluginDevicesWhenTheLibraryIsFound) {
+TEST(FeedEnumerator, FileFeedOnlyWhenWanted) {
     CFeedEnumerator e;
     CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
     uint32_t count = CFeedEnumerator::kMaxFeeds;
-    EXPECT_EQ(e.Enumerate(feeds, &count, true, false, false, 0), 1);
+    e.Enumerate(feeds, &count, false, false, false, 0);
+    EXPECT_EQ(count, PluginExpected() ? 2u : 0u);
+    count = CFeedEnumerator::kMaxFeeds;
+    e.Enumerate(feeds, &count, true, false, false, 0);
+    ASSERT_EQ(count, PluginExpected() ? 3u : 1u);
+    // The file feed always comes last.
+    EXPECT_EQ(feeds[count - 1]->GetType(), kFeedFile);
+    EXPECT_EQ(feeds[count - 1]->GetCapabilities(), uint32_t(kCapFile));
+}
+
+TEST(FeedEnumerator, ListsThePluginDevicesFirstWhenTheLibraryIsFound) {
+    CFeedEnumerator e;
+    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
+    uint32_t count = CFeedEnumerator::kMaxFeeds;
+    EXPECT_EQ(e.Enumerate(feeds, &count, false, false, false, 0), 1);
     if (!PluginExpected()) {
         EXPECT_EQ(count, 0u);
         return;
@@ -151,7 +165,7 @@ TEST(FeedEnumerator, SmallCapacityWritesOnlyThatManyButKeepsAllListed) {
     EXPECT_EQ(count, 1u);
     EXPECT_NE(feeds[0], nullptr);
     EXPECT_EQ(feeds[1], nullptr);
-    EXPECT_EQ(e.Count(), 2u);
+    EXPECT_EQ(e.Count(), 3u);
 }
 
 TEST(FeedEnumerator, EnumeratingAgainReplacesTheFirstSet) {
@@ -163,8 +177,8 @@ TEST(FeedEnumerator, EnumeratingAgainReplacesTheFirstSet) {
     count = CFeedEnumerator::kMaxFeeds;
     e.Enumerate(feeds, &count, true, false, false, 0);
     // The leak checker reports the first set if it was not destroyed.
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(e.Count(), 2u);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(e.Count(), 3u);
 }
 
 TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
@@ -173,7 +187,7 @@ TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
     CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
     uint32_t count = CFeedEnumerator::kMaxFeeds;
     first.Enumerate(feeds, &count, true, false, false, 0);
-    ASSERT_EQ(count, 2u);
+    ASSERT_EQ(count, 3u);
     Collected collected;
     feeds[0]->SetCallback(&collected, &Collect);
     ASSERT_TRUE(feeds[0]->Start(0));
@@ -182,7 +196,7 @@ TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
         CFeed* others[CFeedEnumerator::kMaxFeeds] = {};
         uint32_t n = CFeedEnumerator::kMaxFeeds;
         second.Enumerate(others, &n, true, false, false, 0);
-        EXPECT_EQ(n, 2u);
+        EXPECT_EQ(n, 3u);
         EXPECT_NE(others[0], feeds[0]);
         second.DestroyAllFeeds();
     }

@@ -39,7 +39,9 @@ TEST_F(FeedFilterTest, ListsTheFeedsOfThePluginInOrder) {
     EXPECT_STREQ(details, "first counting device");
     ASSERT_TRUE(f.control->GetFeedInfo(1, &type, &name, &details));
     EXPECT_STREQ(name, "Counting Feed B");
-    EXPECT_FALSE(f.control->GetFeedInfo(2, &type, &name, &details));
+    ASSERT_TRUE(f.control->GetFeedInfo(2, &type, &name, &details));
+    EXPECT_EQ(type, kFeedFile);
+    EXPECT_FALSE(f.control->GetFeedInfo(3, &type, &name, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0, nullptr, &name, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0, &type, nullptr, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0, &type, &name, nullptr));
@@ -119,14 +121,14 @@ TEST_F(FeedFilterTest, TuneAndDiseqcGoToTheSelectedFeedOnly) {
     EXPECT_TRUE(f.control->SendDiseqcMessage(message, 4));
     EXPECT_EQ(f.Feed(0)->diseqc.load(), 1);
 
+    // The file mode selects the file feed, which accepts any tuning.
     f.control->SetMode(kModeFile, "x.ts");
-    // The file mode asks the selected entry too; here that is still the counting feed.
-    EXPECT_EQ(f.control->Tune(&params), S_FALSE);
+    EXPECT_EQ(f.control->Tune(&params), S_OK);
     EXPECT_FALSE(f.control->SendDiseqcMessage(message, 4));
     f.control->SetMode(kModeHostSupplied, nullptr);
     EXPECT_EQ(f.control->Tune(&params), S_OK);
     EXPECT_FALSE(f.control->SendDiseqcMessage(message, 4));
-    EXPECT_EQ(f.Feed(0)->tunes.load(), 3);
+    EXPECT_EQ(f.Feed(0)->tunes.load(), 2);
     EXPECT_EQ(f.Feed(0)->diseqc.load(), 1);
 }
 

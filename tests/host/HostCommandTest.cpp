@@ -100,14 +100,15 @@ TEST_F(HostTest, FeedsListsThePluginDevicesOnlyWhenItIsOnTheSearchPath) {
     ASSERT_NE(plugins, nullptr);
     Result none = Shell(Kestrel() + " feeds > '" + File("none.txt") + "'");
     ASSERT_EQ(none.status, 0) << none.err;
-    EXPECT_EQ(Read(File("none.txt")), "no feeds found\n");
+    EXPECT_EQ(Read(File("none.txt")), "  0  type 5   File Feed                                 Transport Stream File\n");
     Result some = Shell("LD_LIBRARY_PATH='" + std::string(plugins) + "' " + Kestrel() + " feeds --json > '" +
                       File("feeds.json") + "'");
     ASSERT_EQ(some.status, 0) << some.err;
     EXPECT_EQ(Read(File("feeds.json")),
               "[{\"index\":0,\"type\":1,\"name\":\"Plinth Demo Satellite\",\"details\":\"generated stream, 4000000 "
               "bit/s\"},{\"index\":1,\"type\":3,\"name\":\"Plinth Demo Terrestrial\",\"details\":\"generated stream, "
-              "8000000 bit/s\"}]\n");
+              "8000000 bit/s\"},{\"index\":2,\"type\":5,\"name\":\"File Feed\",\"details\":\"Transport Stream "
+              "File\"}]\n");
 }
 
 TEST_F(HostTest, LiveRecordsTheNamedFeedForTheGivenTime) {

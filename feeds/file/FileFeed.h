@@ -1,0 +1,92 @@
+#pragma once
+// Plays a transport-stream file as if it were a live source: a producer thread reads
+// blocks (paced to a bitrate, or as fast as buffers come back) into a 16-slot ring,
+// and a consumer thread hands them to the data callback in order.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "feeds/sdk/Feed.h"
+#include "platform/system/CritSec.h"
+#include "platform/system/SharedFile.h"
+#include "platform/system/Thread.h"
+
+class CMemAllocator;
+
+class CFileFeed : public CFeed {
+public:
+    static constexpr uint32_t kDefaultBitrate = 38'014'704;
+    static constexpr uint32_t kBufferCount = 15;
+    static constexpr uint32_t kBufferSize = 2'310'144;  // 12,288 packets of 188 bytes
+    static constexpr uint32_t kRingSlots = kBufferCount + 1;
+    static constexpr size_t kFileNameSize = 260;
+    static constexpr const char* kAllocatorName = "CFileFeed::Thread";
+
+    explicit CFileFeed(uint32_t unused = 0);
+    ~CFileFeed() override;
+
+    bool Start(int32_t unused) override;
+    void Stop() override;
+    bool SupportsDeliveryDescriptor(const uint8_t*) override { return false; }
+    bool Tune(const TuningParameters*) override { return true; }
+    uint8_t GetStatus() override { return 0xFF; }
+    uint16_t GetSignalLevel() override { return 0xFFFF; }
+    uint32_t GetReceptionValue() override { return 0; }
+
+    // A name carrying ":LOOP:" turns looping on and is stored without the marker;
+    // without it the loop flag stays as it was. The name matters at the next Start.
+    void SetFileName(const char* name);
+    void SetBitrate(uint32_t bitsPerSecond) { bitrate_.store(bitsPerSecond, std::memory_order_relaxed); }
+    void SetLoop(bool loop) { loop_.store(loop, std::memory_order_relaxed); }
+    // true: reads are paced to the bitrate; false: as fast as buffers are returned.
+    void SetBitrateLock(bool locked) { bitrateLock_.store(locked, std::memory_order_relaxed); }
+
+    const char* FileName() const { return fileName_; }
+    uint32_t Bitrate() const { return bitrate_.load(std::memory_order_relaxed); }
+    bool Loop() const { return loop_.load(std::memory_order_relaxed); }
+    bool BitrateLock() const { return bitrateLock_.load(std::memory_order_relaxed); }
+    // From a Start that launched the threads until the producer has wound down.
+    bool DeliveryRunning() const { return deliveryRunning_.load(std::memory_order_acquire); }
+    // Waits until the threads of the last Start have ended (a stopped or finished
+    // file); false when they still run after the timeout.
+    bool WaitForDeliveryEnd(DWORD timeoutMs);
+
+private:
+    enum class ReadOutcome { Data, End };
+
+    void Producer();
+    void Consumer();
+    // Fills the sample with the next block of at most `block` bytes; End when a
+    // non-looping file is over or there is nothing left to read.
+    ReadOutcome ReadBlock(IMediaSample* sample, uint32_t block, long* bytes);
+    // Sleeps until the next 100 ms slot of the process-wide schedule is due.
+    static void WaitForTick();
+    void SetSystemError(int code);
+    void ReleaseRing();
+
+    char fileName_[kFileNameSize] = {};
+    std::atomic<uint32_t> bitrate_{kDefaultBitrate};
+    std::atomic<bool> bitrateLock_{true};
+    std::atomic<bool> loop_{false};
+
+    // Serialises Start, Stop and destruction with each other.
+    std::mutex control_;
+    // Guards the file, every read and seek, and the stop test that precedes a read.
+    CCritSec fileLock_;
+    SharedFile file_;
+    std::atomic<bool> stopRequest_{false};
+    // Set by the producer at the end of a non-looping file: the consumer delivers
+    // what is still queued and then ends.
+    std::atomic<bool> endOfData_{false};
+    std::atomic<bool> deliveryRunning_{false};
+    char errorBuffer_[260] = {};
+
+    // The indices order the hand-over; the slots are atomic only so that reuse of a
+    // slot after the ring has gone round is free of formal races.
+    std::atomic<IMediaSample*> ring_[kRingSlots] = {};
+    std::atomic<uint32_t> writeIndex_{0};
+    std::atomic<uint32_t> readIndex_{0};
+
+    Thread producer_;
+    Thread consumer_;
+};

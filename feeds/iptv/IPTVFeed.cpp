@@ -1,0 +1,493 @@
+#include "feeds/iptv/IPTVFeed.h"
+
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "net/SocketErrorText.h"
+#include "platform/graph/CMemAllocator.h"
+#include "platform/system/Tick.h"
+
+namespace {
+
+constexpr const char* kFeedName = "IPTV Feed";
+constexpr const char* kFeedDetails = "TCP/IP Network / IPTV";
+constexpr const char* kReceiveThreadName = "IPTVReceive";
+constexpr const char* kProcessingThreadName = "ProcessingThread";
+
+constexpr LONG kBufferAlignment = 32;
+constexpr uint32_t kLoopbackIPv4 = 0x7F000001;
+// A full ring frees a buffer within a poll of the processing thread.
+constexpr DWORD kNoBufferRetryMs = 5;
+// A socket that keeps failing must not turn the receive loop into a spin.
+constexpr DWORD kReceiveErrorPauseMs = 10;
+constexpr DWORD kEmptyRingPollMs = 1;
+
+constexpr const char* kFailureFormat = "The operation %s failed with the error code %d - %s";
+constexpr const char* kBindFormat = "bind(%s)\r\n";
+
+int Enable(SocketHandle socket, int level, int option, int value) {
+    return SocketSetOption(socket, level, option, &value, sizeof value);
+}
+
+// The index of the interface that holds this IPv6 address; 0 when none does.
+unsigned InterfaceIndexOfIPv6(const NetAddress& address) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return 0;
+    unsigned index = 0;
+    for (const ifaddrs* entry = list; entry && index == 0; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET6 || !entry->ifa_name) continue;
+        sockaddr_in6 in6;
+        std::memcpy(&in6, entry->ifa_addr, sizeof in6);
+        if (std::memcmp(&in6.sin6_addr, address.address, 16) == 0) index = ::if_nametoindex(entry->ifa_name);
+    }
+    ::freeifaddrs(list);
+    return index;
+}
+
+bool IsZeroAddress(const NetAddress& address) {
+    static constexpr uint8_t zero[16] = {};
+    return std::memcmp(address.address, zero, sizeof zero) == 0;
+}
+
+sockaddr_storage ToStorage(const NetAddress& address) {
+    sockaddr_storage storage;
+    NetAddressToSockaddr(address, storage);
+    return storage;
+}
+
+}  // namespace
+
+CIPTVFeed::CIPTVFeed(uint32_t /*unused*/) {
+    type_ = kFeedIptv;
+    capabilities_ |= kCapIpNetwork;
+    SetText(name_, kFeedName);
+    SetText(description_, kFeedName);
+    SetText(details_, kFeedDetails);
+}
+
+CIPTVFeed::~CIPTVFeed() {
+    Stop();
+    std::lock_guard session(sessionLock_);
+    // The receive thread returns the samples and closes the socket before it ends;
+    // nothing of this object may be freed under it.
+    receiveThread_.Join();
+    processingThread_.Join();
+}
+
+IptvSettings CIPTVFeed::Settings() const {
+    std::lock_guard session(sessionLock_);
+    return settings_;
+}
+
+void CIPTVFeed::SetSettings(const IptvSettings& settings) {
+    std::lock_guard session(sessionLock_);
+    settings_ = settings;
+}
+
+void CIPTVFeed::SetGroup(const NetAddress& groupWithPort) {
+    std::lock_guard session(sessionLock_);
+    settings_.group = groupWithPort;
+}
+
+void CIPTVFeed::SetInterface(const NetAddress& interfaceAddress) {
+    std::lock_guard session(sessionLock_);
+    settings_.interfaceAddress = interfaceAddress;
+}
+
+void CIPTVFeed::SetSource(const NetAddress& source) {
+    std::lock_guard session(sessionLock_);
+    settings_.source = source;
+    settings_.ssm = 1;
+}
+
+void CIPTVFeed::ClearSource() {
+    std::lock_guard session(sessionLock_);
+    settings_.ssm = 0;
+}
+
+void CIPTVFeed::SetRtpMode(RtpMode mode) {
+    std::lock_guard session(sessionLock_);
+    rtpMode_ = mode;
+}
+
+RtpMode CIPTVFeed::GetRtpMode() const {
+    std::lock_guard session(sessionLock_);
+    return rtpMode_;
+}
+
+void CIPTVFeed::SetSampleSize(uint32_t bytes) {
+    std::lock_guard session(sessionLock_);
+    sampleSize_ = std::max(bytes, kMinimumSampleSize);
+}
+
+uint32_t CIPTVFeed::SampleSize() const {
+    std::lock_guard session(sessionLock_);
+    return sampleSize_;
+}
+
+CIPTVFeed::History CIPTVFeed::GetHistory() const {
+    std::lock_guard session(sessionLock_);
+    return history_;
+}
+
+void CIPTVFeed::SetHistory(const History& history) {
+    std::lock_guard session(sessionLock_);
+    history_ = history;
+}
+
+uint8_t CIPTVFeed::GetStatus() {
+    const bool receiving = !noData_.load(std::memory_order_relaxed) && sync_.InSync();
+    return receiving ? kStatusReceiving : kStatusNoSignal;
+}
+
+void CIPTVFeed::Stop() {
+    std::lock_guard lock(socketLock_);
+    StopLocked();
+}
+
+void CIPTVFeed::StopLocked() {
+    stop_.store(true, std::memory_order_release);
+    // Shutting down wakes the blocked receive at once; the receive thread closes the
+    // socket once it is done with it, so its number cannot be reused under the thread.
+    if (socket_ != kInvalidSocket) ::shutdown(socket_, SHUT_RDWR);
+}
+
+void CIPTVFeed::AddToHistory(const IptvSettings& settings) {
+    if (std::find(history_.begin(), history_.end(), settings) != history_.end()) return;
+    std::move_backward(history_.begin(), history_.end() - 1, history_.end());
+    history_[0] = settings;
+}
+
+bool CIPTVFeed::IsLocalUnicast(const NetAddress& address) {
+    const uint32_t ipv4 = NetAddressIPv4(address);
+    if (ipv4 == kLoopbackIPv4) return true;
+    std::vector<NetAddress> local;
+    if (!LocalIPv4AddressList(local)) return false;
+    const NetAddress wanted = MakeIPv4Address(ipv4, 0);
+    return std::find(local.begin(), local.end(), wanted) != local.end();
+}
+
+void CIPTVFeed::SetFailure(const char* operation, int errorCode) {
+    std::snprintf(errorBuffer_, sizeof errorBuffer_, kFailureFormat, operation, errorCode,
+                  SocketErrorText(errorCode));
+    SetErrorText(errorBuffer_);
+}
+
+void CIPTVFeed::SetFailureText(const char* text) {
+    std::snprintf(errorBuffer_, sizeof errorBuffer_, "%s", text);
+    SetErrorText(errorBuffer_);
+}
+
+SocketHandle CIPTVFeed::OpenSocket(const IptvSettings& settings) {
+    const NetAddress& group = settings.group;
+    const SocketHandle s = SocketCreate(group.family, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == kInvalidSocket) {
+        SetFailure("socket()", LastSocketError());
+        return kInvalidSocket;
+    }
+    const auto fail = [&](const char* operation, int code) {
+        SetFailure(operation, code);
+        SocketClose(s);
+        return kInvalidSocket;
+    };
+
+    // Beyond the system's ceiling only with privilege; without it the plain option
+    // grants what the ceiling allows.
+    if (Enable(s, SOL_SOCKET, SO_RCVBUFFORCE, kSocketReceiveBufferBytes) != 0 &&
+        Enable(s, SOL_SOCKET, SO_RCVBUF, kSocketReceiveBufferBytes) != 0) {
+        return fail("setsockopt(SO_RCVBUF)", LastSocketError());
+    }
+    if (Enable(s, SOL_SOCKET, SO_REUSEADDR, 1) != 0) return fail("setsockopt(SO_REUSEADDR)", LastSocketError());
+    // IPv6 sockets of the other platform take IPv6 alone.
+    if (group.family == kNetFamilyIPv6) Enable(s, IPPROTO_IPV6, IPV6_V6ONLY, 1);
+
+    const bool multicast = IsMulticast(group);
+    NetAddress bindAddress = group;
+    if (multicast) {
+        // Here a socket bound to an interface's own address never sees multicast: bind
+        // the wildcard with the group's port, take only the groups joined on this
+        // socket, and let the join choose the interface.
+        std::memset(bindAddress.address, 0, sizeof bindAddress.address);
+        if (group.family == kNetFamilyIPv4) {
+            Enable(s, IPPROTO_IP, IP_MULTICAST_ALL, 0);
+        } else {
+            Enable(s, IPPROTO_IPV6, IPV6_MULTICAST_ALL, 0);
+        }
+    }
+    if (SocketBind(s, bindAddress) != 0) {
+        const int code = LastSocketError();
+        std::string where;
+        FormatNetAddress(bindAddress, where, true);
+        char operation[kTextBufferSize];
+        std::snprintf(operation, sizeof operation, kBindFormat, where.c_str());
+        return fail(operation, code);
+    }
+    if (multicast && !JoinGroup(s, settings)) {
+        SocketClose(s);
+        return kInvalidSocket;
+    }
+    return s;
+}
+
+bool CIPTVFeed::JoinGroup(SocketHandle s, const IptvSettings& settings) {
+    static constexpr const char* kSourceFamilyText =
+        "The multicast source address is not of the group's address family.";
+    static constexpr const char* kNoSuchInterfaceText =
+        "The multicast interface address is not an address of this computer.";
+    const NetAddress& group = settings.group;
+    const NetAddress& interfaceAddress = settings.interfaceAddress;
+    const NetAddress& source = settings.source;
+    const bool sourceSpecific = settings.ssm != 0 && !IsMulticast(source);
+    if (sourceSpecific && source.family != group.family) {
+        SetFailureText(kSourceFamilyText);
+        return false;
+    }
+
+    if (group.family == kNetFamilyIPv4) {
+        // An interface of no family, or of the other family, leaves the choice to the system.
+        in_addr local{};
+        if (interfaceAddress.family == kNetFamilyIPv4) std::memcpy(&local, interfaceAddress.address, 4);
+        if (sourceSpecific) {
+            ip_mreq_source request{};
+            std::memcpy(&request.imr_multiaddr, group.address, 4);
+            std::memcpy(&request.imr_sourceaddr, source.address, 4);
+            request.imr_interface = local;
+            if (SocketSetOption(s, IPPROTO_IP, IP_ADD_SOURCE_MEMBERSHIP, &request, sizeof request) != 0) {
+                SetFailure("setsockopt(IP_ADD_SOURCE_MEMBERSHIP)", LastSocketError());
+                return false;
+            }
+            return true;
+        }
+        ip_mreq request{};
+        std::memcpy(&request.imr_multiaddr, group.address, 4);
+        request.imr_interface = local;
+        if (JoinGroupWithFallback(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
+            SetFailure("setsockopt(IP_ADD_MEMBERSHIP)", LastSocketError());
+            return false;
+        }
+        return true;
+    }
+
+    // IPv6: a group that is bound but never joined receives nothing on most networks,
+    // so the group is joined like an IPv4 one.
+    unsigned interfaceIndex = 0;
+    if (interfaceAddress.family == kNetFamilyIPv6 && !IsZeroAddress(interfaceAddress)) {
+        interfaceIndex = InterfaceIndexOfIPv6(interfaceAddress);
+        if (interfaceIndex == 0) {
+            SetFailureText(kNoSuchInterfaceText);
+            return false;
+        }
+    }
+    if (sourceSpecific) {
+        group_source_req request{};
+        request.gsr_interface = interfaceIndex;
+        request.gsr_group = ToStorage(group);
+        request.gsr_source = ToStorage(source);
+        if (SocketSetOption(s, IPPROTO_IPV6, MCAST_JOIN_SOURCE_GROUP, &request, sizeof request) != 0) {
+            SetFailure("setsockopt(MCAST_JOIN_SOURCE_GROUP)", LastSocketError());
+            return false;
+        }
+        return true;
+    }
+    ipv6_mreq request{};
+    std::memcpy(&request.ipv6mr_multiaddr, group.address, 16);
+    request.ipv6mr_interface = interfaceIndex;
+    if (JoinGroupWithFallback(s, IPPROTO_IPV6, IPV6_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
+        SetFailure("setsockopt(IPV6_ADD_MEMBERSHIP)", LastSocketError());
+        return false;
+    }
+    return true;
+}
+
+bool CIPTVFeed::Start(int32_t /*unused*/) {
+    static constexpr const char* kUnicastFormat =
+        "You entered a unicast IP Address (%s). In this case, you have to enter a local IP-address (and port "
+        "number) of this PC and not the address of the sending device/PC.\n";
+    static constexpr const char* kNoBuffersText = "Out of memory for the receive buffers";
+    static constexpr const char* kNoThreadText = "Unable to start the IPTV feed threads";
+
+    std::lock_guard session(sessionLock_);
+    // Reception that is still going, or winding down after a stop, ends first; its
+    // threads end within a few milliseconds once the socket is shut down.
+    Stop();
+    receiveThread_.Join();
+    processingThread_.Join();
+
+    sync_.Reset();
+    SetErrorText(nullptr);
+    AddToHistory(settings_);
+    const IptvSettings settings = settings_;
+
+    if (!IsMulticast(settings.group) && settings.group.family == kNetFamilyIPv4 &&
+        !IsLocalUnicast(settings.group)) {
+        std::string address;
+        FormatNetAddress(settings.group, address, false);
+        std::snprintf(unicastHint_, sizeof unicastHint_, kUnicastFormat, address.c_str());
+        SetErrorText(unicastHint_);
+        return false;
+    }
+
+    const SocketHandle s = OpenSocket(settings);
+    if (s == kInvalidSocket) return false;
+
+    if (!unwrapper_ || unwrapper_->Mode() != rtpMode_) {
+        unwrapper_ = std::make_unique<RtpReceiver>(rtpMode_);
+        unwrapper_->SetCallbacks(this, OnPayload, OnRtpLoss);
+    }
+    unwrapper_->ResetSequence();
+
+    CMemAllocator* allocator = CMemAllocator::Create(kAllocatorName);
+    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(kBufferCount), static_cast<LONG>(sampleSize_), kBufferAlignment, 0};
+    ALLOCATOR_PROPERTIES actual{};
+    if (!allocator || FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit())) {
+        if (allocator) allocator->Release();
+        SocketClose(s);
+        SetFailureText(kNoBuffersText);
+        return false;
+    }
+
+    rtpLost_.store(0, std::memory_order_relaxed);
+    datagrams_.store(0, std::memory_order_relaxed);
+    bytesDropped_.store(0, std::memory_order_relaxed);
+    writeIndex_.store(0, std::memory_order_relaxed);
+    readIndex_.store(0, std::memory_order_relaxed);
+    {
+        std::lock_guard lock(socketLock_);
+        socket_ = s;
+        stop_.store(false, std::memory_order_release);
+    }
+
+    const bool processing = processingThread_.Start([this] { ProcessingThread(); }, kProcessingThreadName);
+    const bool receiving =
+        processing && receiveThread_.Start([this, s, allocator] { ReceiveThread(s, allocator); }, kReceiveThreadName);
+    if (!receiving) {
+        Stop();
+        processingThread_.Join();
+        {
+            std::lock_guard lock(socketLock_);
+            socket_ = kInvalidSocket;
+        }
+        SocketClose(s);
+        allocator->Decommit();
+        allocator->Release();
+        SetFailureText(kNoThreadText);
+        return false;
+    }
+    return true;
+}
+
+void CIPTVFeed::OnPayload(void* context, const uint8_t* data, int length) {
+    auto* self = static_cast<CIPTVFeed*>(context);
+    if (!data || length <= 0) return;
+    const uint32_t room = self->fillCapacity_ - self->fillLevel_;
+    const uint32_t taken = std::min(room, static_cast<uint32_t>(length));
+    if (taken) std::memcpy(self->fillData_ + self->fillLevel_, data, taken);
+    self->fillLevel_ += taken;
+    if (taken < static_cast<uint32_t>(length)) {
+        self->bytesDropped_.fetch_add(static_cast<uint32_t>(length) - taken, std::memory_order_relaxed);
+    }
+}
+
+void CIPTVFeed::OnRtpLoss(void* context, int received, int expected) {
+    auto* self = static_cast<CIPTVFeed*>(context);
+    // A step back (a late packet or a restarted sender) is no loss.
+    const uint32_t gap = static_cast<uint32_t>(received - expected) & 0xFFFF;
+    if (gap < 0x8000) self->rtpLost_.fetch_add(gap, std::memory_order_relaxed);
+}
+
+void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReceiveBufferSize]);
+    while (!stop_.load(std::memory_order_acquire)) {
+        IMediaSample* sample = nullptr;
+        if (allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT) != S_OK) {
+            Sleep(kNoBufferRetryMs);
+            continue;
+        }
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        fillData_ = data;
+        fillCapacity_ = static_cast<uint32_t>(sample->GetSize());
+        fillLevel_ = 0;
+        do {
+            const int length = SocketRecv(s, buffer.get(), static_cast<int>(kReceiveBufferSize));
+            if (length <= 0) {
+                if (length < 0 && !stop_.load(std::memory_order_acquire)) Sleep(kReceiveErrorPauseMs);
+                break;
+            }
+            if (fillLevel_ == 0) lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
+            datagrams_.fetch_add(1, std::memory_order_relaxed);
+            unwrapper_->OnDatagram(buffer.get(), length);
+        } while (fillLevel_ < kMinimumSampleSize);
+
+        // An empty sample carries nothing and would only pretend that data arrived.
+        if (fillLevel_ > 0 && callback_.load(std::memory_order_acquire)) {
+            sample->SetActualDataLength(static_cast<LONG>(fillLevel_));
+            const uint32_t w = writeIndex_.load(std::memory_order_relaxed);
+            ring_[w].store(sample, std::memory_order_relaxed);
+            writeIndex_.store((w + 1) % kRingSlots, std::memory_order_release);
+        } else {
+            sample->Release();
+        }
+    }
+    fillData_ = nullptr;
+    fillCapacity_ = fillLevel_ = 0;
+
+    processingThread_.Join();
+    ReleaseRing();
+    allocator->Decommit();
+    allocator->Release();
+    std::lock_guard lock(socketLock_);
+    if (socket_ == s) socket_ = kInvalidSocket;
+    ::close(s);
+}
+
+void CIPTVFeed::ProcessingThread() {
+    while (!stop_.load(std::memory_order_acquire)) {
+        const uint32_t r = readIndex_.load(std::memory_order_relaxed);
+        if (r == writeIndex_.load(std::memory_order_acquire)) {
+            const uint32_t now = GetTickCount();
+            const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
+            // A tick count below the last hand-over means the counter wrapped.
+            if (!noData_.load(std::memory_order_relaxed) && (now < last || now - last >= kNoDataTimeoutMs)) {
+                noData_.store(true, std::memory_order_relaxed);
+            }
+            Sleep(kEmptyRingPollMs);
+            continue;
+        }
+        IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed);
+        // The slot is free before the sample can go back to the allocator, so that a
+        // quick receive thread cannot fill the ring round to it and make it look empty.
+        readIndex_.store((r + 1) % kRingSlots, std::memory_order_release);
+
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
+        const DataCallback callback = callback_.load(std::memory_order_acquire);
+        if (callback) {
+            callback(callbackContext_.load(std::memory_order_relaxed), sample);
+        } else {
+            sample->Release();
+        }
+        lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
+        noData_.store(false, std::memory_order_relaxed);
+    }
+    noData_.store(true, std::memory_order_relaxed);
+}
+
+void CIPTVFeed::ReleaseRing() {
+    uint32_t r = readIndex_.load(std::memory_order_relaxed);
+    const uint32_t w = writeIndex_.load(std::memory_order_acquire);
+    for (; r != w; r = (r + 1) % kRingSlots) {
+        if (IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed)) sample->Release();
+    }
+    readIndex_.store(r, std::memory_order_relaxed);
+}

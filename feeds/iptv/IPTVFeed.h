@@ -1,0 +1,145 @@
+#pragma once
+// Receives a transport stream from UDP: a multicast group (any-source or
+// source-specific) or a unicast address of this computer, IPv4 or IPv6, plain or RTP.
+// A receive thread fills media samples from the socket into a 16-slot ring; a
+// processing thread hands them to the data callback in order.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "feeds/iptv/IptvSettings.h"
+#include "feeds/iptv/TsSyncTracker.h"
+#include "feeds/sdk/Feed.h"
+#include "net/RtpReceiver.h"
+#include "net/Sockets.h"
+#include "platform/system/Thread.h"
+
+class CMemAllocator;
+
+class CIPTVFeed : public CFeed {
+public:
+    static constexpr uint32_t kBufferCount = 15;
+    static constexpr uint32_t kRingSlots = kBufferCount + 1;  // one more than buffers: never overflows
+    static constexpr uint32_t kDefaultSampleSize = 0x234000;  // 12,288 packets of 188 bytes
+    static constexpr uint32_t kMinimumSampleSize = 188;
+    static constexpr uint32_t kReceiveBufferSize = 329'000;
+    static constexpr int kSocketReceiveBufferBytes = 0x1000000;
+    static constexpr uint32_t kNoDataTimeoutMs = 5000;
+    static constexpr size_t kHistorySize = 10;
+    static constexpr size_t kTextBufferSize = 260;
+    static constexpr uint8_t kStatusReceiving = 0xFF;
+    static constexpr uint8_t kStatusNoSignal = 0x0F;
+    static constexpr const char* kAllocatorName = "CIPTVFeed::Thread";
+    static constexpr const char* kHistoryOption = "**MAGIC**IPHISTORY";
+
+    using History = std::array<IptvSettings, kHistorySize>;
+
+    explicit CIPTVFeed(uint32_t unused = 0);
+    ~CIPTVFeed() override;
+
+    // Opens the socket for the current settings and starts reception; a feed that
+    // was receiving is stopped first. False with GetErrorText() telling why.
+    bool Start(int32_t unused) override;
+    // Ends reception; may be called from any thread, the data callback included.
+    void Stop() override;
+    bool SupportsDeliveryDescriptor(const uint8_t*) override { return false; }
+    bool Tune(const TuningParameters*) override { return true; }
+    // 0xFF while data arrives in whole packets; 0x0F before that, after 5 seconds
+    // without data, or when the bytes stop forming packets.
+    uint8_t GetStatus() override;
+    uint16_t GetSignalLevel() override { return 0xFFFF; }
+    uint32_t GetReceptionValue() override { return 0; }
+
+    // Configuration for hosts that drive the feed without dialogs or the registry;
+    // it applies at the next Start.
+    IptvSettings Settings() const;
+    void SetSettings(const IptvSettings& settings);
+    // A multicast group, or a unicast address of this computer, with the UDP port.
+    void SetGroup(const NetAddress& groupWithPort);
+    // The local interface that joins a multicast group; an address of no family, or
+    // the zero address, lets the system choose.
+    void SetInterface(const NetAddress& interfaceAddress);
+    // Receives the group from this sender only (source-specific multicast).
+    void SetSource(const NetAddress& source);
+    // Back to any-source reception.
+    void ClearSource();
+    // How datagrams are read: Auto (default) unwraps RTP carrying transport stream and
+    // takes anything else whole; Rtp takes RTP only; Raw takes every datagram whole.
+    void SetRtpMode(RtpMode mode);
+    RtpMode GetRtpMode() const;
+    // Bytes per media sample (default 2,310,144, at least 188); applies at the next Start.
+    void SetSampleSize(uint32_t bytes);
+    uint32_t SampleSize() const;
+
+    // Most recently started settings first.
+    History GetHistory() const;
+    void SetHistory(const History& history);
+
+    // RTP packets found missing (sequence gaps) since the last Start.
+    uint64_t RtpLostPackets() const { return rtpLost_.load(std::memory_order_relaxed); }
+    // Datagrams received since the last Start, and the bytes of them that did not fit
+    // into their sample.
+    uint64_t DatagramsReceived() const { return datagrams_.load(std::memory_order_relaxed); }
+    uint64_t BytesDropped() const { return bytesDropped_.load(std::memory_order_relaxed); }
+    // From a successful Start until the receive thread has wound down after Stop.
+    bool Receiving() const { return receiveThread_.Running(); }
+
+private:
+    static void OnPayload(void* context, const uint8_t* data, int length);
+    static void OnRtpLoss(void* context, int received, int expected);
+
+    // Both under sessionLock_.
+    void StopLocked();
+    void AddToHistory(const IptvSettings& settings);
+    bool IsLocalUnicast(const NetAddress& address);
+    // Opens, binds and joins; on failure the error text is set and the socket closed.
+    SocketHandle OpenSocket(const IptvSettings& settings);
+    bool JoinGroup(SocketHandle socket, const IptvSettings& settings);
+    void SetFailure(const char* operation, int errorCode);
+    void SetFailureText(const char* text);
+
+    void ReceiveThread(SocketHandle socket, CMemAllocator* allocator);
+    void ProcessingThread();
+    void ReleaseRing();
+
+    // Serialises Start, settings access and destruction; Start holds it while it
+    // waits for the threads of an earlier start.
+    mutable std::mutex sessionLock_;
+    IptvSettings settings_;
+    History history_;
+    RtpMode rtpMode_ = RtpMode::Auto;
+    uint32_t sampleSize_ = kDefaultSampleSize;
+
+    // Guards the socket handle against being closed while Stop shuts it down.
+    std::mutex socketLock_;
+    SocketHandle socket_ = kInvalidSocket;
+    std::atomic<bool> stop_{false};
+
+    Thread receiveThread_;
+    Thread processingThread_;
+
+    // Receive thread only: the sample being filled and the unwrapper that fills it.
+    std::unique_ptr<RtpReceiver> unwrapper_;
+    uint8_t* fillData_ = nullptr;
+    uint32_t fillCapacity_ = 0;
+    uint32_t fillLevel_ = 0;
+
+    // The indices order the hand-over; the slots are atomic so that a slot reused
+    // after the ring went round is free of formal races.
+    std::atomic<IMediaSample*> ring_[kRingSlots] = {};
+    std::atomic<uint32_t> writeIndex_{0};
+    std::atomic<uint32_t> readIndex_{0};
+
+    TsSyncTracker sync_;
+    std::atomic<uint32_t> lastHandOver_{0};
+    std::atomic<bool> noData_{true};
+
+    std::atomic<uint64_t> rtpLost_{0};
+    std::atomic<uint64_t> datagrams_{0};
+    std::atomic<uint64_t> bytesDropped_{0};
+
+    char errorBuffer_[kTextBufferSize] = {};
+    char unicastHint_[kTextBufferSize] = {};
+};

@@ -1,0 +1,22 @@
+#pragma once
+// One receive configuration of the IPTV feed: what to receive, on which interface,
+// and from which sender when the group is source-specific.
+#include <cstdint>
+
+#include "net/NetAddress.h"
+
+struct IptvSettings {
+    static constexpr uint16_t kDefaultPort = 1234;
+
+    // Multicast group, or a unicast address of this computer, with the UDP port.
+    NetAddress group = MakeIPv4Address(0, kDefaultPort);
+    // Local interface for a multicast group; its port is not used.
+    NetAddress interfaceAddress = MakeIPv4Address(0, kDefaultPort);
+    uint8_t ssm = 0;  // 1: receive the group from `source` only
+    NetAddress source = MakeIPv4Address(0, kDefaultPort);
+
+    friend bool operator==(const IptvSettings& a, const IptvSettings& b) {
+        return a.group == b.group && a.interfaceAddress == b.interfaceAddress && a.ssm == b.ssm &&
+               a.source == b.source;
+    }
+};
