@@ -4,10 +4,9 @@
 Event::Event(bool manualReset, bool initiallySignalled) : manual_(manualReset), signalled_(initiallySignalled) {}
 
 void Event::Set() {
-    {
-        std::lock_guard lock(m_);
-        signalled_ = true;
-    }
+    // Notified under the lock: a woken waiter may destroy the event at once.
+    std::lock_guard lock(m_);
+    signalled_ = true;
     if (manual_)
         cv_.notify_all();
     else

@@ -19,12 +19,11 @@ bool Mutex::Lock(DWORD timeoutMs) {
 }
 
 bool Mutex::Unlock() {
-    {
-        std::lock_guard lock(m_);
-        if (depth_ == 0 || owner_ != std::this_thread::get_id()) return false;
-        if (--depth_ > 0) return true;
-        owner_ = std::thread::id();
-    }
+    // Notified under the lock: a woken waiter may destroy the mutex at once.
+    std::lock_guard lock(m_);
+    if (depth_ == 0 || owner_ != std::this_thread::get_id()) return false;
+    if (--depth_ > 0) return true;
+    owner_ = std::thread::id();
     cv_.notify_one();
     return true;
 }

@@ -7,12 +7,11 @@ Semaphore::Semaphore(long initial, long maximum)
 
 bool Semaphore::Release(long count, long* previous) {
     if (count <= 0) return false;
-    {
-        std::lock_guard lock(m_);
-        if (count > maximum_ - count_) return false;
-        if (previous) *previous = count_;
-        count_ += count;
-    }
+    // Notified under the lock: a woken waiter may destroy the semaphore at once.
+    std::lock_guard lock(m_);
+    if (count > maximum_ - count_) return false;
+    if (previous) *previous = count_;
+    count_ += count;
     if (count == 1)
         cv_.notify_one();
     else
