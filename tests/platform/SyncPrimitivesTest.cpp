@@ -263,3 +263,21 @@ TEST(CritSec, ExcludesOtherThreads) {
     for (auto& t : threads) t.join();
     EXPECT_EQ(counter, 20000);
 }
+
+// A waiter that wakes may free the primitive at once; the waking thread must be done
+// with it by then (the address sanitizer reports a late touch).
+TEST(SyncLifetime, WokenWaiterMayDestroyThePrimitiveAtOnce) {
+    for (int i = 0; i < 300; ++i) {
+        auto* semaphore = new Semaphore(0, 1);
+        std::thread releaser([semaphore] { semaphore->Release(); });
+        ASSERT_TRUE(semaphore->Wait(5000));
+        delete semaphore;
+        releaser.join();
+
+        auto* event = new Event(false, false);
+        std::thread setter([event] { event->Set(); });
+        ASSERT_TRUE(event->Wait(5000));
+        delete event;
+        setter.join();
+    }
+}
