@@ -18,6 +18,12 @@ int RunPushCommand(const StreamOptions& options, const std::string& in);
 int RunPassthroughCommand(const StreamOptions& options, const std::string& in);
 int RunLiveCommand(const StreamOptions& options, const std::string& name);
 int RunRegisterCommand(const std::string& modulePath, bool doRegister);
+int RunPlayCommand(const StreamOptions& options, const std::string& source, bool once);
+int RunMeasureCommand(const std::string& path, bool json);
+int RunSettingsCommand(const std::string& application);
+
+// The application name the host passes to the feeds' settings.
+constexpr const char* kDefaultApplicationName = "kestrel";
 
 // Set by SIGINT/SIGTERM; streaming loops stop when they see it.
 bool Interrupted();

@@ -1,5 +1,6 @@
 #include "host/StreamSession.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -66,7 +67,9 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
         BYTE* data = nullptr;
         if (FAILED(sample->GetPointer(&data))) return;
         long length = sample->GetActualDataLength();
-        if (length <= 0) return;
+        uint64_t room = limit_.load() - std::min(limit_.load(), output_.BytesWritten());
+        if (length <= 0 || room == 0) return;
+        if (static_cast<uint64_t>(length) > room) length = static_cast<long>(room);
         output_.Write(data, static_cast<size_t>(length));
         if (udpOpen_ && !udpFailed_.load() && !udp_.Send(data, static_cast<size_t>(length))) udpFailed_.store(true);
     });

@@ -19,6 +19,8 @@ public:
     // Adds a source filter and connects its output pin to "Antenna".
     bool ConnectUpstream(IBaseFilter* source, std::string* error);
     bool Run(std::string* error);
+    // The output takes at most this many bytes; what comes after is dropped.
+    void SetByteLimit(uint64_t bytes) { limit_.store(bytes); }
     void Stop();
 
     ITSFeedControl* Control() const { return control_.Get(); }
@@ -45,6 +47,7 @@ private:
     ComPtr<CSampleSinkFilter> sink_;
     bool running_ = false;
     std::atomic<bool> udpFailed_{false};
+    std::atomic<uint64_t> limit_{UINT64_MAX};
 };
 
 // Waits until done() holds, the time limit passes (seconds > 0), the output fails or

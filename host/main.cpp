@@ -53,6 +53,25 @@ int main(int argc, char** argv) {
     liveCmd->add_option("NAME", liveName, "Display name as 'kestrel feeds' lists it")->required();
     addStreamOptions(liveCmd, live);
 
+    StreamOptions play;
+    std::string playSource;
+    bool playOnce = false;
+    CLI::App* playCmd = app.add_subcommand("play", "File mode: play a transport-stream file at its measured bitrate");
+    playCmd->add_option("PATH", playSource, "File; append :LOOP: to loop (the filter loops files in any case)")
+        ->required();
+    playCmd->add_flag("--once", playOnce, "Stop after exactly one pass of the file");
+    addStreamOptions(playCmd, play);
+
+    std::string measurePath;
+    bool measureJson = false;
+    CLI::App* measureCmd = app.add_subcommand("measure", "Packet size and PCR bitrate of a file");
+    measureCmd->add_option("PATH", measurePath, "Transport-stream file")->required();
+    measureCmd->add_flag("--json", measureJson, "JSON output");
+
+    std::string settingsApp = kDefaultApplicationName;
+    CLI::App* settingsCmd = app.add_subcommand("settings", "Show the stored settings of an application");
+    settingsCmd->add_option("--app", settingsApp, "Application name")->capture_default_str();
+
     CLI::App* regCmd = app.add_subcommand("register", "Register the module's classes");
     CLI::App* unregCmd = app.add_subcommand("unregister", "Remove the module's registration");
 
@@ -63,11 +82,12 @@ int main(int argc, char** argv) {
     }
 
     InstallInterruptHandler();
-    push.modulePath = pass.modulePath = live.modulePath = modulePath;
+    push.modulePath = pass.modulePath = live.modulePath = play.modulePath = modulePath;
+    finishStreamOptions(playCmd, play);
     finishStreamOptions(pushCmd, push);
     finishStreamOptions(passCmd, pass);
     finishStreamOptions(liveCmd, live);
-    for (auto* cmd : {pushCmd, passCmd, liveCmd}) {
+    for (auto* cmd : {pushCmd, passCmd, liveCmd, playCmd}) {
         if ((cmd->count("--rtp") || cmd->count("--ttl") || cmd->count("--interface")) && !cmd->count("--udp"))
             return Fail("--rtp, --ttl and --interface go with --udp ADDR:PORT");
     }
@@ -75,6 +95,9 @@ int main(int argc, char** argv) {
     if (*pushCmd) return RunPushCommand(push, pushIn);
     if (*passCmd) return RunPassthroughCommand(pass, passIn);
     if (*liveCmd) return RunLiveCommand(live, liveName);
+    if (*playCmd) return RunPlayCommand(play, playSource, playOnce);
+    if (*measureCmd) return RunMeasureCommand(measurePath, measureJson);
+    if (*settingsCmd) return RunSettingsCommand(settingsApp);
     if (*regCmd) return RunRegisterCommand(modulePath, true);
     if (*unregCmd) return RunRegisterCommand(modulePath, false);
     return Fail("no command given");

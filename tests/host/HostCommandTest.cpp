@@ -166,3 +166,66 @@ TEST_F(HostTest, BadInputGivesOneClearLineAndAFailureStatus) {
     Result badSeconds = Shell(Kestrel() + " push --seconds -3");
     EXPECT_NE(badSeconds.status, 0);
 }
+
+namespace {
+std::string Tsgen(const std::string& args) { return "'" + Bin() + "/tsgen' " + args; }
+
+// The number after "name": in a JSON line.
+long long JsonNumber(const std::string& line, const std::string& name) {
+    size_t at = line.find("\"" + name + "\":");
+    if (at == std::string::npos) return -1;
+    return std::stoll(line.substr(at + name.size() + 3));
+}
+}  // namespace
+
+TEST_F(HostTest, MeasureGivesTheGeneratorsBitrateForEachPacketSize) {
+    for (int size : {188, 192, 204}) {
+        std::string file = File("m" + std::to_string(size) + ".ts");
+        ASSERT_EQ(Shell(Tsgen("--bitrate 24000000 --seconds 4 --packet-size " + std::to_string(size) + " --out '" +
+                              file + "'"))
+                      .status,
+                  0);
+        Result r = Shell(Kestrel() + " measure '" + file + "' --json > '" + File("m.json") + "'");
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string json = Read(File("m.json"));
+        EXPECT_EQ(JsonNumber(json, "packet_size"), size) << json;
+        // PCR arithmetic truncates; the generator's clock is exact to the byte.
+        EXPECT_NEAR(double(JsonNumber(json, "bitrate")), 24e6, 24e6 * 1e-5) << json;
+    }
+    std::string small = File("small.ts");
+    ASSERT_EQ(Shell(Tsgen("--bitrate 8000000 --seconds 2 --out '" + small + "'")).status, 0);
+    Result r = Shell(Kestrel() + " measure '" + small + "' > /dev/null");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("cannot be measured"), std::string::npos) << r.err;
+    Result missing = Shell(Kestrel() + " measure '" + File("none.ts") + "'");
+    EXPECT_NE(missing.status, 0);
+    EXPECT_EQ(missing.err, "kestrel: cannot open " + File("none.ts") + ": No such file or directory\n");
+}
+
+TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByte) {
+    std::string file = File("play.ts");
+    ASSERT_EQ(Shell(Tsgen("--bitrate 120000000 --seconds 0.5 --out '" + file + "'")).status, 0);
+    Result r = Shell(Kestrel() + " play '" + file + "' --once --json --out '" + File("out.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(File("out.ts")), Read(file));
+    EXPECT_NEAR(double(JsonNumber(r.err, "file_bitrate")), 120e6, 120e6 * 1e-5) << r.err;
+    // Paced: a half-second file takes about half a second.
+    double seconds = std::stod(r.err.substr(r.err.find("\"seconds\":") + 10));
+    EXPECT_GT(seconds, 0.3);
+    EXPECT_LT(seconds, 3.0);
+}
+
+TEST_F(HostTest, PlayLoopingRunsForTheGivenTimeAtTheFilesRate) {
+    std::string file = File("loop.ts");
+    ASSERT_EQ(Shell(Tsgen("--bitrate 60000000 --seconds 1 --out '" + file + "'")).status, 0);
+    Result r = Shell(Kestrel() + " play '" + file + ":LOOP:' --seconds 1.5 --json --out '" + File("out.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string out = Read(File("out.ts"));
+    // Loops past the end of the one-second file without a gap: the output starts with the file.
+    std::string in = Read(file);
+    ASSERT_GT(out.size(), in.size());
+    EXPECT_EQ(out.compare(0, in.size(), in), 0);
+    EXPECT_EQ(out.compare(in.size(), 188 * 100, in, 0, 188 * 100), 0);
+    EXPECT_GT(out.size(), 60e6 / 8 * 1.0);
+    EXPECT_LT(out.size(), 60e6 / 8 * 2.5);
+}

@@ -1,0 +1,51 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "feeds/file/StreamAnalysis.h"
+#include "host/Commands.h"
+#include "host/RunReport.h"
+
+namespace {
+// As much as the file feed sniffs before it plays.
+constexpr size_t kSniffBytes = 10240;
+}  // namespace
+
+std::u16string WidenFileName(const std::string& name) {
+    std::u16string wide;
+    for (unsigned char c : name) wide.push_back(c);
+    return wide;
+}
+
+int RunMeasureCommand(const std::string& path, bool json) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return Fail("cannot open " + path + ": " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) return Fail(path + " is not a regular file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Fail("cannot open " + path + ": " + std::strerror(errno));
+    std::vector<uint8_t> head(kSniffBytes);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    auto got = static_cast<uint32_t>(in.gcount());
+    uint32_t packetSize = DetectPacketSize(head.data(), got);
+    uint32_t bitrate = MeasureFileBitrate(WidenFileName(path).c_str());
+    if (json) {
+        std::printf("{\"file\":\"%s\",\"size\":%lld,\"packet_size\":%u,\"bitrate\":%u}\n", JsonEscape(path).c_str(),
+                    static_cast<long long>(info.st_size), packetSize, bitrate);
+    } else {
+        std::printf("%s: %lld bytes, packets of %u bytes, ", path.c_str(), static_cast<long long>(info.st_size),
+                    packetSize);
+        if (bitrate)
+            std::printf("%u bit/s (%.3f Mbit/s)\n", bitrate, bitrate / 1e6);
+        else
+            std::printf("bitrate unknown\n");
+    }
+    if (!bitrate) {
+        return Fail("the bitrate of " + path +
+                    " cannot be measured: it needs two PCRs on one PID in the 5 MiB that follow the file's first 5 MiB");
+    }
+    return 0;
+}
