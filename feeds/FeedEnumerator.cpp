@@ -4,6 +4,7 @@
 #include <new>
 
 #include "feeds/file/FileFeed.h"
+#include "feeds/iptv/IPTVFeed.h"
 #include "platform/system/Library.h"
 
 namespace {
@@ -69,7 +70,7 @@ void CFeedEnumerator::AddSingle(CFeed* feed) {
         Add(feed);
 }
 
-int CFeedEnumerator::Enumerate(CFeed** feeds, uint32_t* count, bool fileFeedWanted, bool /*iptvFeedWanted*/,
+int CFeedEnumerator::Enumerate(CFeed** feeds, uint32_t* count, bool fileFeedWanted, bool iptvFeedWanted,
                                bool /*satipFeedWanted*/, uint32_t /*satipValue*/) {
     std::lock_guard<std::mutex> guard(EnumerationLock());
     DestroyListed();
@@ -78,6 +79,7 @@ int CFeedEnumerator::Enumerate(CFeed** feeds, uint32_t* count, bool fileFeedWant
 
     EnumeratePlugin();
     if (fileFeedWanted) AddSingle(new (std::nothrow) CFileFeed(0));
+    if (iptvFeedWanted) AddSingle(new (std::nothrow) CIPTVFeed(0));
 
     uint32_t written = 0;
     uint32_t capacity = count ? *count : 0;

@@ -72,6 +72,12 @@ public:
     bool IsMuted() const { return muted_.load(std::memory_order_relaxed); }
     // Runs the enumeration on the calling thread unless the list exists.
     void BuildFeedList();
+    // The display name held for feed-list entry index; null for an empty entry and
+    // while the list is still being built.
+    const char* ListedFeedName(uint32_t index) const {
+        if (index >= CFeedEnumerator::kMaxFeeds || !listReady_.IsSet() || !feeds_[index]) return nullptr;
+        return feedNames_[index];
+    }
 
 protected:
     // CPersistStream

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "filter/FeedFilter.h"
+#include "filter/FeedPropertyPage.h"
 #include "filter/TSFeedInterfaces.h"
 #include "platform/graph/CClassFactory.h"
 #include "platform/graph/FilterRegistration.h"
@@ -26,7 +27,7 @@ const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_TSFeedFilter, u"Velmar TS Feed f
 
 const CFactoryTemplate kTemplates[] = {
     {u"Velmar TS Feed filter", &CLSID_TSFeedFilter, &CFeedFilter::CreateInstance, nullptr, &kFilterSetup},
-    {u"filter properties", &CLSID_TSFeedPropertyPage, nullptr, nullptr, nullptr},
+    {u"filter properties", &CLSID_TSFeedPropertyPage, &CFeedPropertyPage::CreateInstance, nullptr, nullptr},
 };
 
 std::string ModulePath() { return ModulePathOfAddress(reinterpret_cast<const void*>(&ModulePath)); }

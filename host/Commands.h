@@ -3,6 +3,9 @@
 
 #include "host/UdpSender.h"
 
+// The application name the host passes to the feeds' settings.
+constexpr const char* kDefaultApplicationName = "kestrel";
+
 // Options every streaming subcommand shares.
 struct StreamOptions {
     std::string modulePath;  // empty: beside the executable
@@ -18,12 +21,17 @@ int RunPushCommand(const StreamOptions& options, const std::string& in);
 int RunPassthroughCommand(const StreamOptions& options, const std::string& in);
 int RunLiveCommand(const StreamOptions& options, const std::string& name);
 int RunRegisterCommand(const std::string& modulePath, bool doRegister);
+struct IptvOptions {
+    std::string address;      // group or local unicast address with its port
+    std::string interface;    // receiving interface address; empty: the feed's choice
+    std::string source;       // source-specific multicast sender; empty: any source
+    std::string application = kDefaultApplicationName;
+};
+int RunIptvCommand(const StreamOptions& options, const IptvOptions& iptv);
 int RunPlayCommand(const StreamOptions& options, const std::string& source, bool once);
 int RunMeasureCommand(const std::string& path, bool json);
 int RunSettingsCommand(const std::string& application);
 
-// The application name the host passes to the feeds' settings.
-constexpr const char* kDefaultApplicationName = "kestrel";
 
 // Set by SIGINT/SIGTERM; streaming loops stop when they see it.
 bool Interrupted();

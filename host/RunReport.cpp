@@ -100,7 +100,8 @@ RunReport::Field RunReport::Text(const std::string& name, const std::string& val
 void RunReport::PrintSummary(bool json, const std::vector<Field>& fields) const {
     uint64_t bytes = bytes_();
     double seconds = Seconds();
-    double bitrate = seconds > 0 ? bytes * 8.0 / seconds : 0.0;
+    // A run that ended at once has no meaningful rate.
+    double bitrate = seconds >= 0.001 ? bytes * 8.0 / seconds : 0.0;
     std::vector<Field> all = {Text("command", command_), Integer("bytes", static_cast<int64_t>(bytes)),
                               Number("seconds", seconds), Integer("bitrate", static_cast<int64_t>(bitrate + 0.5))};
     all.insert(all.end(), fields.begin(), fields.end());

@@ -62,6 +62,18 @@ int main(int argc, char** argv) {
     playCmd->add_flag("--once", playOnce, "Stop after exactly one pass of the file");
     addStreamOptions(playCmd, play);
 
+    StreamOptions iptvStream;
+    IptvOptions iptv;
+    CLI::App* iptvCmd = app.add_subcommand("iptv", "Receive an IPTV stream (UDP or RTP, multicast or unicast)");
+    iptvCmd->add_option("ADDR:PORT", iptv.address, "Group or local unicast address: 239.1.2.3:5000, [ff15::1]:5000")
+        ->required();
+    iptvCmd->add_option("--source", iptv.source, "Sender for source-specific multicast");
+    iptvCmd->add_option("--app", iptv.application, "Application name for the stored feed settings")
+        ->capture_default_str();
+    addStreamOptions(iptvCmd, iptvStream);
+    // On this command --interface is where the stream is received.
+    iptvCmd->get_option("--interface")->description("Receiving interface address");
+
     std::string measurePath;
     bool measureJson = false;
     CLI::App* measureCmd = app.add_subcommand("measure", "Packet size and PCR bitrate of a file");
@@ -82,13 +94,20 @@ int main(int argc, char** argv) {
     }
 
     InstallInterruptHandler();
-    push.modulePath = pass.modulePath = live.modulePath = play.modulePath = modulePath;
+    push.modulePath = pass.modulePath = live.modulePath = play.modulePath = iptvStream.modulePath = modulePath;
+    finishStreamOptions(iptvCmd, iptvStream);
+    // The iptv command's --interface receives; it is not the re-streaming interface.
+    if (*iptvCmd) {
+        iptv.interface = iptvStream.udpOptions.interface;
+        iptvStream.udpOptions.interface.clear();
+    }
     finishStreamOptions(playCmd, play);
     finishStreamOptions(pushCmd, push);
     finishStreamOptions(passCmd, pass);
     finishStreamOptions(liveCmd, live);
-    for (auto* cmd : {pushCmd, passCmd, liveCmd, playCmd}) {
-        if ((cmd->count("--rtp") || cmd->count("--ttl") || cmd->count("--interface")) && !cmd->count("--udp"))
+    for (auto* cmd : {pushCmd, passCmd, liveCmd, playCmd, iptvCmd}) {
+        bool interfaceForUdp = cmd != iptvCmd && cmd->count("--interface");
+        if ((cmd->count("--rtp") || cmd->count("--ttl") || interfaceForUdp) && !cmd->count("--udp"))
             return Fail("--rtp, --ttl and --interface go with --udp ADDR:PORT");
     }
     if (*feeds) return RunFeedsCommand(modulePath, feedsJson);
@@ -96,6 +115,7 @@ int main(int argc, char** argv) {
     if (*passCmd) return RunPassthroughCommand(pass, passIn);
     if (*liveCmd) return RunLiveCommand(live, liveName);
     if (*playCmd) return RunPlayCommand(play, playSource, playOnce);
+    if (*iptvCmd) return RunIptvCommand(iptvStream, iptv);
     if (*measureCmd) return RunMeasureCommand(measurePath, measureJson);
     if (*settingsCmd) return RunSettingsCommand(settingsApp);
     if (*regCmd) return RunRegisterCommand(modulePath, true);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 
+#include "feeds/RegistrySettings.h"
+#include "feeds/file/FileFeedDialog.h"
 #include "feeds/file/PacingSchedule.h"
 #include "feeds/file/StreamAnalysis.h"
 #include "feeds/file/SystemErrorText.h"
@@ -23,6 +26,12 @@ constexpr const char* kNoBuffersText = "Out of memory for the file buffers";
 constexpr const char* kNoThreadText = "Unable to start the file feed threads";
 constexpr const char* kProducerThreadName = "FileFeedRead";
 constexpr const char* kConsumerThreadName = "FileFeedDeliver";
+
+constexpr const char* kSettingsKey = "FileFeed";
+constexpr const char* kBitrateLockValue = "Bitratelock";
+constexpr const char* kLoopValue = "Loop";
+constexpr const char* kBitrateValue = "Bitrate";
+constexpr const char* kLastFileValue = "LastFile";
 
 constexpr uint32_t kSniffSize = 10'240;
 constexpr long kSniffMinimum = 205;
@@ -50,14 +59,45 @@ CFileFeed::~CFileFeed() {
     producer_.Join();
 }
 
-void CFileFeed::SetFileName(const char* name) {
+void CFileFeed::SetPlainFileName(const char* name) {
     const size_t n = name ? std::min(std::strlen(name), kFileNameSize - 1) : 0;
     if (n) std::memcpy(fileName_, name, n);
     fileName_[n] = '\0';
+}
+
+void CFileFeed::SetFileName(const char* name) {
+    SetPlainFileName(name);
     if (char* marker = std::strstr(fileName_, kLoopMarker)) {
         *marker = '\0';
         SetLoop(true);
     }
+}
+
+bool CFileFeed::LoadSettings(const char* application) {
+    const std::string key = FeedSettingsKey(application, kSettingsKey);
+    SetBitrateLock(ReadRegDword(HKEY_CURRENT_USER, key.c_str(), kBitrateLockValue) != 0);
+    SetLoop(ReadRegDword(HKEY_CURRENT_USER, key.c_str(), kLoopValue) != 0);
+    const DWORD bitrate = ReadRegDword(HKEY_CURRENT_USER, key.c_str(), kBitrateValue);
+    SetBitrate(bitrate ? bitrate : kSettingsDefaultBitrate);
+    // The stored text has no terminator of its own: read into a cleared buffer that
+    // keeps room for one.
+    char name[kFileNameSize + 1] = {};
+    const bool read = ReadRegString(HKEY_CURRENT_USER, key.c_str(), kLastFileValue, name, kFileNameSize);
+    SetPlainFileName(read ? name : "");
+    return read;
+}
+
+bool CFileFeed::SaveSettings(const char* application) {
+    const std::string key = FeedSettingsKey(application, kSettingsKey);
+    WriteRegDword(HKEY_CURRENT_USER, key.c_str(), kBitrateLockValue, BitrateLock() ? 1 : 0);
+    WriteRegDword(HKEY_CURRENT_USER, key.c_str(), kLoopValue, Loop() ? 1 : 0);
+    WriteRegDword(HKEY_CURRENT_USER, key.c_str(), kBitrateValue, Bitrate());
+    return WriteRegValue(HKEY_CURRENT_USER, key.c_str(), true, kLastFileValue, fileName_);
+}
+
+bool CFileFeed::ShowConfigDialog(HWND parent, const char* /*option*/, const uint8_t* /*descriptor*/) {
+    CFileFeedDialog dialog(this);
+    return dialog.DoModal(parent) == 1;
 }
 
 bool CFileFeed::Start(int32_t /*unused*/) {
@@ -176,11 +216,11 @@ void CFileFeed::Producer() {
     ALLOCATOR_PROPERTIES actual{};
     bool ready = allocator && SUCCEEDED(allocator->SetProperties(&wanted, &actual)) &&
                  SUCCEEDED(allocator->Commit());
-    if (ready && !consumer_.Start([this] { Consumer(); }, kConsumerThreadName)) {
+    if (!ready) {
+        SetErrorText(kNoBuffersText);
+    } else if (!consumer_.Start([this] { Consumer(); }, kConsumerThreadName)) {
         SetErrorText(kNoThreadText);
         ready = false;
-    } else if (!ready) {
-        SetErrorText(kNoBuffersText);
     }
 
     if (ready) {

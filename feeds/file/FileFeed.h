@@ -21,21 +21,32 @@ public:
     static constexpr uint32_t kRingSlots = kBufferCount + 1;
     static constexpr size_t kFileNameSize = 260;
     static constexpr const char* kAllocatorName = "CFileFeed::Thread";
+    // What a stored bitrate of 0 (or none) loads as.
+    static constexpr uint32_t kSettingsDefaultBitrate = 4'751'750;
 
     explicit CFileFeed(uint32_t unused = 0);
     ~CFileFeed() override;
 
     bool Start(int32_t unused) override;
     void Stop() override;
+    // "Software\Velmar\<application>\FileFeed". Load returns whether a last file was
+    // stored; Save whether it was written.
+    bool LoadSettings(const char* application) override;
+    bool SaveSettings(const char* application) override;
     bool SupportsDeliveryDescriptor(const uint8_t*) override { return false; }
     bool Tune(const TuningParameters*) override { return true; }
     uint8_t GetStatus() override { return 0xFF; }
     uint16_t GetSignalLevel() override { return 0xFFFF; }
     uint32_t GetReceptionValue() override { return 0; }
+    bool HasConfigDialog() override { return true; }
+    // True when the user confirmed the dialog; the option and descriptor are not used.
+    bool ShowConfigDialog(HWND parent, const char* option, const uint8_t* descriptor) override;
 
     // A name carrying ":LOOP:" turns looping on and is stored without the marker;
     // without it the loop flag stays as it was. The name matters at the next Start.
     void SetFileName(const char* name);
+    // Stores the name as it stands; the loop flag is not touched.
+    void SetPlainFileName(const char* name);
     void SetBitrate(uint32_t bitsPerSecond) { bitrate_.store(bitsPerSecond, std::memory_order_relaxed); }
     void SetLoop(bool loop) { loop_.store(loop, std::memory_order_relaxed); }
     // true: reads are paced to the bitrate; false: as fast as buffers are returned.
@@ -47,6 +58,9 @@ public:
     bool BitrateLock() const { return bitrateLock_.load(std::memory_order_relaxed); }
     // From a Start that launched the threads until the producer has wound down.
     bool DeliveryRunning() const { return deliveryRunning_.load(std::memory_order_acquire); }
+    // The producer has read a non-looping file to its end; what it read is still
+    // being handed on until DeliveryRunning turns false.
+    bool FileEndReached() const { return endOfData_.load(std::memory_order_acquire); }
     // Waits until the threads of the last Start have ended (a stopped or finished
     // file); false when they still run after the timeout.
     bool WaitForDeliveryEnd(DWORD timeoutMs);

@@ -12,6 +12,9 @@
 #include <cstring>
 #include <string>
 
+#include "feeds/RegistrySettings.h"
+#include "feeds/iptv/IptvConfigDialog.h"
+#include "feeds/iptv/IptvHistoryDialog.h"
 #include "net/SocketErrorText.h"
 #include "platform/graph/CMemAllocator.h"
 #include "platform/system/Tick.h"
@@ -31,8 +34,17 @@ constexpr DWORD kNoBufferRetryMs = 5;
 constexpr DWORD kReceiveErrorPauseMs = 10;
 constexpr DWORD kEmptyRingPollMs = 1;
 
+constexpr const char* kSettingsKey = "IPTVFeed";
+constexpr const char* kHistoryKeyFormat = "\\History%u";
+
 constexpr const char* kFailureFormat = "The operation %s failed with the error code %d - %s";
 constexpr const char* kBindFormat = "bind(%s)\r\n";
+
+// Texts are cut to the buffer on purpose: a cut message beats none.
+template <size_t N, class... Args>
+void FormatInto(char (&buffer)[N], const char* format, Args... args) {
+    if (std::snprintf(buffer, N, format, args...) < 0) buffer[0] = '\0';
+}
 
 int Enable(SocketHandle socket, int level, int option, int value) {
     return SocketSetOption(socket, level, option, &value, sizeof value);
@@ -56,6 +68,12 @@ unsigned InterfaceIndexOfIPv6(const NetAddress& address) {
 bool IsZeroAddress(const NetAddress& address) {
     static constexpr uint8_t zero[16] = {};
     return std::memcmp(address.address, zero, sizeof zero) == 0;
+}
+
+std::string HistoryKey(const std::string& key, size_t index) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, kHistoryKeyFormat, static_cast<unsigned>(index));
+    return key + suffix;
 }
 
 sockaddr_storage ToStorage(const NetAddress& address) {
@@ -149,6 +167,57 @@ uint8_t CIPTVFeed::GetStatus() {
     return receiving ? kStatusReceiving : kStatusNoSignal;
 }
 
+bool CIPTVFeed::LoadSettings(const char* application) {
+    const std::string key = FeedSettingsKey(application, kSettingsKey);
+    std::lock_guard session(sessionLock_);
+    if (application) application_ = application;
+    ReadIptvSettings(key.c_str(), settings_);
+    for (size_t i = 0; i < kHistorySize; ++i) ReadIptvSettings(HistoryKey(key, i).c_str(), history_[i]);
+    if (settings_.group.family == kNetFamilyIPv4 && NetAddressIPv4(settings_.group) == 0) {
+        const uint16_t port = NetAddressPort(settings_.group);
+        settings_.group = MakeIPv4Address(kLoopbackIPv4, port);
+    }
+    if (NetAddressPort(settings_.group) == 0) SetNetAddressPort(settings_.group, IptvSettings::kDefaultPort);
+    return true;
+}
+
+bool CIPTVFeed::SaveSettings(const char* application) {
+    const std::string key = FeedSettingsKey(application, kSettingsKey);
+    std::lock_guard session(sessionLock_);
+    if (application) application_ = application;
+    bool ok = true;
+    for (size_t i = 0; i < kHistorySize; ++i) {
+        const NetAddress& group = history_[i].group;
+        uint32_t leading;
+        std::memcpy(&leading, group.address, sizeof leading);
+        if (leading != 0 && group.port != 0) ok = WriteIptvSettings(HistoryKey(key, i).c_str(), history_[i]) && ok;
+    }
+    return WriteIptvSettings(key.c_str(), settings_) && ok;
+}
+
+bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t* /*descriptor*/) {
+    // A dialog that could not be shown (-1) was not confirmed either.
+    if (option && std::strcmp(option, kHistoryOption) == 0) {
+        const History history = GetHistory();
+        IptvSettings chosen;
+        CIptvHistoryDialog dialog(history, chosen);
+        if (dialog.DoModal(parent) <= 0) return false;
+        std::string key;
+        {
+            std::lock_guard session(sessionLock_);
+            settings_ = chosen;
+            key = FeedSettingsKey(application_.c_str(), kSettingsKey);
+        }
+        WriteIptvSettings(key.c_str(), chosen);
+        return true;
+    }
+    IptvSettings edited = Settings();
+    CIptvConfigDialog dialog(edited);
+    if (dialog.DoModal(parent) <= 0) return false;
+    SetSettings(edited);
+    return true;
+}
+
 void CIPTVFeed::Stop() {
     std::lock_guard lock(socketLock_);
     StopLocked();
@@ -177,13 +246,12 @@ bool CIPTVFeed::IsLocalUnicast(const NetAddress& address) {
 }
 
 void CIPTVFeed::SetFailure(const char* operation, int errorCode) {
-    std::snprintf(errorBuffer_, sizeof errorBuffer_, kFailureFormat, operation, errorCode,
-                  SocketErrorText(errorCode));
+    FormatInto(errorBuffer_, kFailureFormat, operation, errorCode, SocketErrorText(errorCode));
     SetErrorText(errorBuffer_);
 }
 
 void CIPTVFeed::SetFailureText(const char* text) {
-    std::snprintf(errorBuffer_, sizeof errorBuffer_, "%s", text);
+    FormatInto(errorBuffer_, "%s", text);
     SetErrorText(errorBuffer_);
 }
 
@@ -228,7 +296,7 @@ SocketHandle CIPTVFeed::OpenSocket(const IptvSettings& settings) {
         std::string where;
         FormatNetAddress(bindAddress, where, true);
         char operation[kTextBufferSize];
-        std::snprintf(operation, sizeof operation, kBindFormat, where.c_str());
+        FormatInto(operation, kBindFormat, where.c_str());
         return fail(operation, code);
     }
     if (multicast && !JoinGroup(s, settings)) {
@@ -331,7 +399,7 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
         !IsLocalUnicast(settings.group)) {
         std::string address;
         FormatNetAddress(settings.group, address, false);
-        std::snprintf(unicastHint_, sizeof unicastHint_, kUnicastFormat, address.c_str());
+        FormatInto(unicastHint_, kUnicastFormat, address.c_str());
         SetErrorText(unicastHint_);
         return false;
     }

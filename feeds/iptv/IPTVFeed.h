@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "feeds/iptv/IptvSettings.h"
 #include "feeds/iptv/TsSyncTracker.h"
@@ -27,14 +28,15 @@ public:
     static constexpr uint32_t kReceiveBufferSize = 329'000;
     static constexpr int kSocketReceiveBufferBytes = 0x1000000;
     static constexpr uint32_t kNoDataTimeoutMs = 5000;
-    static constexpr size_t kHistorySize = 10;
+    static constexpr size_t kHistorySize = kIptvHistorySize;
     static constexpr size_t kTextBufferSize = 260;
     static constexpr uint8_t kStatusReceiving = 0xFF;
     static constexpr uint8_t kStatusNoSignal = 0x0F;
     static constexpr const char* kAllocatorName = "CIPTVFeed::Thread";
     static constexpr const char* kHistoryOption = "**MAGIC**IPHISTORY";
+    static constexpr const char* kDefaultApplication = "Brix";
 
-    using History = std::array<IptvSettings, kHistorySize>;
+    using History = IptvHistory;
 
     explicit CIPTVFeed(uint32_t unused = 0);
     ~CIPTVFeed() override;
@@ -44,6 +46,11 @@ public:
     bool Start(int32_t unused) override;
     // Ends reception; may be called from any thread, the data callback included.
     void Stop() override;
+    // Current settings and history from "Software\Velmar\<application>\IPTVFeed" and
+    // its "History0" to "History9" subkeys; nothing stored gives 127.0.0.1 port 1234.
+    bool LoadSettings(const char* application) override;
+    // The history entries that hold an address and a port, then the current settings.
+    bool SaveSettings(const char* application) override;
     bool SupportsDeliveryDescriptor(const uint8_t*) override { return false; }
     bool Tune(const TuningParameters*) override { return true; }
     // 0xFF while data arrives in whole packets; 0x0F before that, after 5 seconds
@@ -51,6 +58,11 @@ public:
     uint8_t GetStatus() override;
     uint16_t GetSignalLevel() override { return 0xFFFF; }
     uint32_t GetReceptionValue() override { return 0; }
+    bool HasConfigDialog() override { return true; }
+    // The history dialog for the option "**MAGIC**IPHISTORY", the settings dialog
+    // otherwise; true when the user confirmed. A history entry taken over is also
+    // stored, under the application name of the last load or save ("Brix" before one).
+    bool ShowConfigDialog(HWND parent, const char* option, const uint8_t* descriptor) override;
 
     // Configuration for hosts that drive the feed without dialogs or the registry;
     // it applies at the next Start.
@@ -69,7 +81,8 @@ public:
     // takes anything else whole; Rtp takes RTP only; Raw takes every datagram whole.
     void SetRtpMode(RtpMode mode);
     RtpMode GetRtpMode() const;
-    // Bytes per media sample (default 2,310,144, at least 188); applies at the next Start.
+    // Bytes per media sample (default 2,310,144, at least 188, rounded up to the
+    // buffers' 32-byte alignment); applies at the next Start.
     void SetSampleSize(uint32_t bytes);
     uint32_t SampleSize() const;
 
@@ -111,6 +124,7 @@ private:
     History history_;
     RtpMode rtpMode_ = RtpMode::Auto;
     uint32_t sampleSize_ = kDefaultSampleSize;
+    std::string application_ = kDefaultApplication;
 
     // Guards the socket handle against being closed while Stop shuts it down.
     std::mutex socketLock_;

@@ -1,6 +1,8 @@
 #pragma once
 // One receive configuration of the IPTV feed: what to receive, on which interface,
 // and from which sender when the group is source-specific.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "net/NetAddress.h"
@@ -20,3 +22,15 @@ struct IptvSettings {
                a.source == b.source;
     }
 };
+
+// Settings most recently started first.
+constexpr size_t kIptvHistorySize = 10;
+using IptvHistory = std::array<IptvSettings, kIptvHistorySize>;
+
+// The registry form: each address as its family, its port (host order) and its
+// address (IPv4 a number in host order, IPv6 32 upper-case hexadecimal digits), the
+// ssm byte as a number, and the group's port once more. Values that are missing read
+// as 0; an IPv6 text too short to hold an address leaves that address as it was.
+void ReadIptvSettings(const char* key, IptvSettings& settings);
+// False when any value could not be written.
+bool WriteIptvSettings(const char* key, const IptvSettings& settings);

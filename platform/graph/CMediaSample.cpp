@@ -4,7 +4,7 @@
 
 CMediaSample::CMediaSample(const char* name, CBaseAllocator* allocator, HRESULT* phr, BYTE* buffer, LONG length)
     : m_pName(name), m_pBuffer(buffer), m_lActual(length), m_cbBuffer(length), m_pAllocator(allocator) {
-    if (!allocator && phr) *phr = E_OUTOFMEMORY;
+    if (!allocator && phr) *phr = E_POINTER;
 }
 
 CMediaSample::~CMediaSample() {

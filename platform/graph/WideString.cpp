@@ -119,7 +119,7 @@ std::u16string WideFromUtf8(std::string_view s) {
         // Overlong forms, surrogate code points and values past U+10FFFF are not text.
         if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             out += static_cast<char16_t>(kReplacement);
-            i = ok ? j : std::max(j, i + 1);
+            i = j;  // resume at the byte that broke the sequence
             continue;
         }
         AppendUtf16(out, c);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -11,10 +13,12 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/graph/CBasePin.h"
 #include "platform/graph/CMemAllocator.h"
+#include "platform/graph/CMemoryStream.h"
 #include "platform/graph/CPushSourceFilter.h"
 #include "platform/graph/CSampleSinkFilter.h"
 #include "platform/graph/PlatformClasses.h"
 #include "tests/filter/FilterTestSupport.h"
+#include "tools/tsgen/TsGenerator.h"
 
 namespace {
 
@@ -333,4 +337,70 @@ TEST_F(FilterGraphTest, BufferSizeDecisionAsksFor200BuffersAndRefusesSmallerOnes
     ComPtr<StingyAllocator> stingy(new StingyAllocator(&hr));
     ALLOCATOR_PROPERTIES request2{1, 1, 1, 0};
     EXPECT_EQ(out->DecideBufferSize(stingy.Get(), &request2), E_FAIL);
+}
+
+namespace {
+// A file of whole packets with PCRs, long enough for its bitrate to be measured.
+std::string WriteStreamFile(const std::string& name, uint32_t bitrate, uint64_t milliseconds) {
+    std::string path = (std::filesystem::temp_directory_path() / (name + std::to_string(getpid()) + ".ts")).string();
+    TsGeneratorOptions options;
+    options.bitrate = bitrate;
+    options.packetLimit = TsGenerator::PacketsForDuration(bitrate, milliseconds, 188);
+    TsGenerator generator(options);
+    std::vector<uint8_t> data(options.packetLimit * 188);
+    generator.Generate(data.data(), options.packetLimit);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
+    return path;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+TEST_F(FilterGraphTest, FileModeThroughSetModePlaysTheFileFromItsFirstByte) {
+    std::string path = WriteStreamFile("kestrel-filemode-", 100'000'000, 600);
+    std::vector<uint8_t> file = ReadAll(path);
+    Rig rig;
+    rig.f.WaitForList();
+    ASSERT_EQ(rig.f.control->SetMode(kModeFile, (path + ":LOOP:").c_str()), S_OK);
+    EXPECT_EQ(rig.f.control->GetFeedType(), kFeedFile);
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    std::vector<uint8_t> joined;
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (joined.size() < file.size() + 188 * 1000 && std::chrono::steady_clock::now() < deadline) {
+        joined.clear();
+        for (auto& r : rig.WithData()) joined.insert(joined.end(), r.bytes.begin(), r.bytes.end());
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_GE(joined.size(), file.size() + 188 * 1000);
+    // One pass byte for byte, then the loop starts again at the beginning.
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), joined.begin()));
+    EXPECT_TRUE(std::equal(file.begin(), file.begin() + 188 * 1000, joined.begin() + long(file.size())));
+    ASSERT_EQ(rig.control->Stop(), S_OK);
+    std::filesystem::remove(path);
+}
+
+TEST_F(FilterGraphTest, FileModeRestoredFromPersistenceStartsOnPause) {
+    std::string path = WriteStreamFile("kestrel-persisted-", 50'000'000, 200);
+    Rig rig;
+    rig.f.WaitForList();
+    // The host restores mode 1 and the file name; nothing starts until the graph pauses.
+    std::vector<BYTE> saved(24 + 264, 0);
+    const char header[] = "00000000000 ";
+    for (int i = 0; i < 12; ++i) saved[2 * i] = BYTE(header[i]);
+    saved[24] = kModeFile;
+    std::memcpy(&saved[28], path.c_str(), path.size());
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateMemoryStream(saved.data(), saved.size(), stream.ReleaseAndGetAddressOf()), S_OK);
+    ComPtr<IPersistStream> persist;
+    ASSERT_EQ(rig.f.filter.As(IID_IPersistStream, &persist), S_OK);
+    ASSERT_EQ(persist->Load(stream.Get()), S_OK);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(rig.WithData().empty());
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    EXPECT_TRUE(rig.WaitForData(1, 5s));
+    ASSERT_EQ(rig.control->Stop(), S_OK);
+    std::filesystem::remove(path);
 }

@@ -220,7 +220,7 @@ TEST_F(PinConnection, OwnAllocatorWhenTheInputsIsRefused) {
 }
 
 TEST_F(PinConnection, SizingFailureFailsTheConnectionOnBothSides) {
-    // The sizing failure is specific, so it is what Connect reports.
+    // A sizing failure says more than "wrong type", so it is what Connect reports.
     out->Pin()->decideResults = {E_OUTOFMEMORY, E_OUTOFMEMORY};
     EXPECT_EQ(Connect(), E_OUTOFMEMORY);
     EXPECT_FALSE(out->Pin()->IsConnected());

@@ -1,0 +1,303 @@
+// The file feed's settings dialog, worked through a scripted presenter, and its
+// stored settings.
+#include "feeds/file/FileFeedDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "feeds/file/FileFeed.h"
+#include "feeds/file/StreamAnalysis.h"
+#include "platform/graph/WideString.h"
+#include "platform/ui/ScriptedPresenter.h"
+#include "tests/feeds_file/FileFeedTestSupport.h"
+#include "tests/platform/RegistryTestSupport.h"
+#include "tools/tsgen/TsGenerator.h"
+
+using namespace filefeedtest;
+
+namespace {
+
+constexpr const char* TemplateName = "FILEFEEDCONFIGDLG";
+constexpr const char* Key = "Software\\Velmar\\Kestrel Test\\FileFeed";
+constexpr const char* App = "Kestrel Test";
+constexpr const char* WarningText =
+    "Unable to calculate stream bitrate. This no MPEG2 stream or it is a stream that does not contain PCRs.";
+
+constexpr COLORREF Red = RGB(255, 0, 0);
+constexpr COLORREF Yellow = RGB(255, 255, 204);
+constexpr COLORREF Blue = RGB(231, 247, 255);
+
+// What the host program's resource script holds for this dialog.
+DialogTemplate FileFeedTemplate() {
+    auto control = [](int id, const char* cls, const char* text, DWORD style) {
+        return ControlTemplate{id, cls, text, 10, 10, 60, 12, style, false};
+    };
+    DialogTemplate t;
+    t.caption = "File feed";
+    t.cx = 260;
+    t.cy = 110;
+    t.controls = {control(IDOK, WC_BUTTON, "OK", BS_DEFPUSHBUTTON),
+                  control(IDCANCEL, WC_BUTTON, "Cancel", BS_PUSHBUTTON),
+                  control(200, WC_EDIT, "", 0),
+                  control(201, WC_BUTTON, "&Browse...", BS_PUSHBUTTON),
+                  control(202, WC_BUTTON, "&Loop", BS_AUTOCHECKBOX),
+                  control(203, WC_BUTTON, "Bitrate &lock", BS_AUTOCHECKBOX),
+                  control(204, WC_STATIC, "Bitrate", 0),
+                  control(205, WC_STATIC, "bit/s", 0),
+                  control(206, WC_EDIT, "", ES_NUMBER)};
+    return t;
+}
+
+class FileFeedDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterDialogTemplate(nullptr, TemplateName, FileFeedTemplate());
+        RegisterIconResource(nullptr, MAKEINTRESOURCEA(188));
+        feed.SetFileName("/media/start.ts");
+        feed.SetLoop(true);
+        feed.SetBitrateLock(true);
+        feed.SetBitrate(5'000'000);
+    }
+    void TearDown() override {
+        UnregisterDialogTemplate(nullptr, TemplateName);
+        EXPECT_TRUE(presenter.Problems().empty()) << presenter.Problems().front();
+    }
+    const ScriptedPresenter::ShownDialog& Shown() { return presenter.Dialogs().at(0); }
+    COLORREF FieldColour(size_t state) {
+        const auto& colours = Shown().states.at(state).Find(206)->colours;
+        EXPECT_TRUE(colours.has_value());
+        return colours ? colours->background : 0;
+    }
+
+    ScriptedPresenter presenter;
+    ScopedPresenter scope{&presenter};
+    CFileFeed feed;
+    TempDir dir;
+};
+
+TEST_F(FileFeedDialogTest, OpensWithTheFeedsSettings) {
+    presenter.Cancel();
+    EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    ASSERT_EQ(presenter.Dialogs().size(), 1u);
+    const DialogState& shown = Shown().Shown();
+    EXPECT_EQ(Shown().name, TemplateName);
+    EXPECT_EQ(shown.Find(200)->text, "/media/start.ts");
+    EXPECT_TRUE(shown.Find(200)->focused);
+    EXPECT_EQ(shown.Find(202)->check, int{BST_CHECKED});
+    EXPECT_EQ(shown.Find(203)->check, int{BST_CHECKED});
+    EXPECT_EQ(shown.Find(206)->text, "5000000");
+    for (int id : {204, 205, 206}) EXPECT_TRUE(shown.Find(id)->enabled) << id;
+    EXPECT_EQ(shown.smallIcon, "#188");
+    EXPECT_EQ(FieldColour(0), Blue);
+}
+
+TEST_F(FileFeedDialogTest, BitrateFieldColourThresholds) {
+    const std::vector<std::pair<std::string, COLORREF>> cases = {
+        {"99999", Red},     {"100000", Yellow},    {"999999", Yellow}, {"1000000", Blue},
+        {"100000000", Blue}, {"100000001", Red},   {"0", Red},         {"", Red}};
+    for (const auto& [text, colour] : cases) presenter.Type(206, text);
+    presenter.Cancel();
+    feed.ShowConfigDialog(nullptr, nullptr, nullptr);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(FieldColour(i + 1), cases[i].second) << cases[i].first;
+        const auto& colours = *Shown().states[i + 1].Find(206)->colours;
+        EXPECT_EQ(colours.text, RGB(0, 0, 0));
+        EXPECT_EQ(colours.backgroundMode, TRANSPARENT);
+        EXPECT_TRUE(colours.brushValid);
+    }
+    // Cancel leaves the feed alone.
+    EXPECT_EQ(feed.Bitrate(), 5'000'000u);
+}
+
+TEST_F(FileFeedDialogTest, ColourFunctionBoundaries) {
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(0), Red);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(99'999), Red);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(100'000), Yellow);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(999'999), Yellow);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(1'000'000), Blue);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(100'000'000), Blue);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(100'000'001), Red);
+    EXPECT_EQ(CFileFeedDialog::BitrateColour(0xFFFFFFFFu), Red);
+}
+
+TEST_F(FileFeedDialogTest, UncheckedLockDisablesTheFieldButOkStillReadsIt) {
+    presenter.Check(203, false).Type(200, "/media/other.ts").Check(202, false).Ok();
+    EXPECT_TRUE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    const DialogState& unlocked = Shown().states.at(1);
+    for (int id : {204, 205, 206}) EXPECT_FALSE(unlocked.Find(id)->enabled) << id;
+    EXPECT_TRUE(unlocked.Find(200)->enabled);
+    // A disabled field keeps its warning colour.
+    EXPECT_EQ(FieldColour(1), Blue);
+    EXPECT_STREQ(feed.FileName(), "/media/other.ts");
+    EXPECT_FALSE(feed.Loop());
+    EXPECT_FALSE(feed.BitrateLock());
+    EXPECT_EQ(feed.Bitrate(), 5'000'000u);
+}
+
+TEST_F(FileFeedDialogTest, OkCopiesEveryField) {
+    const std::string longName(300, 'n');
+    presenter.Type(200, longName).Type(206, "12345678").Check(202, false).Ok();
+    EXPECT_TRUE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    EXPECT_EQ(std::string(feed.FileName()), std::string(259, 'n'));
+    EXPECT_EQ(feed.Bitrate(), 12'345'678u);
+    EXPECT_FALSE(feed.Loop());
+    EXPECT_TRUE(feed.BitrateLock());
+    EXPECT_EQ(Shown().result, 1);
+}
+
+TEST_F(FileFeedDialogTest, NonNumericBitrateReadsAsZero) {
+    presenter.Run([](HWND hwnd) { SetDlgItemTextA(hwnd, 206, "fast"); }, "set text").Ok();
+    EXPECT_TRUE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    EXPECT_EQ(feed.Bitrate(), 0u);
+}
+
+TEST_F(FileFeedDialogTest, BrowseToAFileWithoutPcrsWarnsAndKeepsTheBitrate) {
+    const std::string path = dir.Write("nopcr.ts", Pattern(20'000));
+    presenter.Click(201).PickFile(path).Answer(IDOK).Cancel();
+    EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    ASSERT_EQ(presenter.MessageBoxes().size(), 1u);
+    const auto& box = presenter.MessageBoxes()[0];
+    EXPECT_EQ(box.text, WarningText);
+    EXPECT_EQ(box.caption, "Warning");
+    EXPECT_EQ(box.Icon(), MB_ICONEXCLAMATION);
+    EXPECT_EQ(box.Buttons(), MB_OK);
+    EXPECT_EQ(box.ownerCaption, "File feed");
+    const DialogState& after = Shown().states.at(1);
+    EXPECT_EQ(after.Find(200)->text, path);
+    EXPECT_EQ(after.Find(206)->text, "5000000");
+    EXPECT_EQ(feed.Bitrate(), 5'000'000u);
+
+    ASSERT_EQ(presenter.OpenFileDialogs().size(), 1u);
+    const OpenFileRequest& request = presenter.OpenFileDialogs()[0].request;
+    const std::vector<std::pair<std::string, std::string>> filters = {
+        {"Transport Streams (*.TS,*.TRP,*.MPG)", "*.TS;*.TRP;*.MPG"}, {"All files (*.*)", "*.*"}};
+    EXPECT_EQ(request.filters, filters);
+    EXPECT_EQ(request.initialFile, "");
+    EXPECT_EQ(request.flags & (OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON | OFN_NOCHANGEDIR),
+              OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON | OFN_NOCHANGEDIR);
+}
+
+TEST_F(FileFeedDialogTest, BrowseMeasuresAndKeepsTheBitrateEvenOnCancel) {
+    // More than 5 MiB, so that the measurement has PCRs to look at.
+    TsGeneratorOptions options;
+    options.bitrate = 6'000'000;
+    TsGenerator generator(options);
+    const size_t packets = 7 * 1024 * 1024 / 188;
+    Bytes ts(packets * 188);
+    generator.Generate(ts.data(), packets);
+    const std::string path = dir.Write("good.ts", ts);
+    const uint32_t expected = MeasureFileBitrate(WideFromUtf8(path).c_str());
+    ASSERT_NE(expected, 0u);
+
+    feed.SetBitrateLock(false);
+    presenter.Click(201).PickFile(path).Cancel();
+    EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    EXPECT_TRUE(presenter.MessageBoxes().empty());
+    const DialogState& after = Shown().states.at(1);
+    EXPECT_EQ(after.Find(206)->text, std::to_string(expected));
+    EXPECT_EQ(after.Find(200)->text, path);
+    EXPECT_EQ(feed.Bitrate(), expected);
+    EXPECT_NEAR(double(expected), 6'000'000.0, 60'000.0);
+    // Cancel keeps the old name and lock.
+    EXPECT_STREQ(feed.FileName(), "/media/start.ts");
+    EXPECT_FALSE(feed.BitrateLock());
+}
+
+TEST_F(FileFeedDialogTest, CancelledBrowseChangesNothing) {
+    presenter.Click(201).CancelFile().Ok();
+    EXPECT_TRUE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    EXPECT_EQ(Shown().states.at(1).Find(200)->text, "/media/start.ts");
+    EXPECT_TRUE(presenter.MessageBoxes().empty());
+    EXPECT_EQ(feed.Bitrate(), 5'000'000u);
+}
+
+TEST(FileFeedDialogWithoutHost, MissingTemplateOrPresenterGivesFalse) {
+    CFileFeed feed;
+    EXPECT_TRUE(feed.HasConfigDialog());
+    // No presenter at all.
+    RegisterDialogTemplate(nullptr, TemplateName, FileFeedTemplate());
+    EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    UnregisterDialogTemplate(nullptr, TemplateName);
+    // A presenter, but the host has no such template.
+    ScriptedPresenter presenter;
+    ScopedPresenter scope(&presenter);
+    EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
+    EXPECT_TRUE(presenter.Dialogs().empty());
+}
+
+// Settings
+
+TEST(FileFeedSettings, EmptyRegistryLoadsDefaults) {
+    ScopedRegistryHome home;
+    CFileFeed feed;
+    feed.SetLoop(true);
+    EXPECT_FALSE(feed.LoadSettings(App));
+    EXPECT_FALSE(feed.BitrateLock());
+    EXPECT_FALSE(feed.Loop());
+    EXPECT_EQ(feed.Bitrate(), 4'751'750u);
+    EXPECT_STREQ(feed.FileName(), "");
+}
+
+TEST(FileFeedSettings, RoundTripWithExactValueNamesAndTypes) {
+    ScopedRegistryHome home;
+    CFileFeed saved;
+    saved.SetFileName("/media/round trip.ts");
+    saved.SetLoop(true);
+    saved.SetBitrateLock(false);
+    saved.SetBitrate(12'345'678);
+    ASSERT_TRUE(saved.SaveSettings(App));
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Key, &key), ERROR_SUCCESS);
+    EXPECT_EQ(GetDword(key, "Bitratelock"), DWORD{0});
+    EXPECT_EQ(GetDword(key, "Loop"), DWORD{1});
+    EXPECT_EQ(GetDword(key, "Bitrate"), DWORD{12'345'678});
+    EXPECT_EQ(GetString(key, "LastFile"), "/media/round trip.ts");
+    RegCloseKey(key);
+
+    CFileFeed loaded;
+    EXPECT_TRUE(loaded.LoadSettings(App));
+    EXPECT_STREQ(loaded.FileName(), "/media/round trip.ts");
+    EXPECT_TRUE(loaded.Loop());
+    EXPECT_FALSE(loaded.BitrateLock());
+    EXPECT_EQ(loaded.Bitrate(), 12'345'678u);
+    // Another application's settings are elsewhere.
+    CFileFeed other;
+    EXPECT_FALSE(other.LoadSettings("Other App"));
+    EXPECT_EQ(other.Bitrate(), 4'751'750u);
+}
+
+TEST(FileFeedSettings, StoredOddValuesLoadSensibly) {
+    ScopedRegistryHome home;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Key, &key), ERROR_SUCCESS);
+    SetDword(key, "Bitrate", 0);
+    SetDword(key, "Bitratelock", 7);
+    SetDword(key, "Loop", 0);
+    SetString(key, "LastFile", std::string(259, 'p'));
+    RegCloseKey(key);
+
+    CFileFeed feed;
+    EXPECT_TRUE(feed.LoadSettings(App));
+    EXPECT_EQ(feed.Bitrate(), 4'751'750u);
+    EXPECT_TRUE(feed.BitrateLock());
+    EXPECT_FALSE(feed.Loop());
+    EXPECT_EQ(std::string(feed.FileName()), std::string(259, 'p'));
+
+    // A name longer than the field cannot be a usable path: nothing is loaded.
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Key, &key), ERROR_SUCCESS);
+    SetString(key, "LastFile", std::string(400, 'q'));
+    RegCloseKey(key);
+    EXPECT_FALSE(feed.LoadSettings(App));
+    EXPECT_STREQ(feed.FileName(), "");
+}
+
+TEST(FileFeedSettings, SaveWithoutApplicationNameFails) {
+    ScopedRegistryHome home;
+    CFileFeed feed;
+    EXPECT_FALSE(feed.SaveSettings(nullptr));
+    EXPECT_FALSE(feed.LoadSettings(nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "feeds/file/FileFeed.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "tests/feeds_file/FileFeedTestSupport.h"
+
+using namespace filefeedtest;
+
+namespace {
+
+constexpr uint32_t Block = CFileFeed::kBufferSize;
+
+class FileFeedRestart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        feed.SetBitrateLock(false);
+        feed.SetCallback(&recorder, &Recorder::Callback);
+    }
+    void TearDown() override {
+        feed.Stop();
+        ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    }
+    size_t CountOf(uint8_t value) {
+        const Bytes data = recorder.Data();
+        return static_cast<size_t>(std::count(data.begin(), data.end(), value));
+    }
+
+    TempDir dir;
+    Recorder recorder;
+    CFileFeed feed;
+};
+
+// Each start right after a stop must end with both threads running, whatever
+// stage the winding down had reached.
+TEST_F(FileFeedRestart, StartRightAfterStopKeepsDelivering) {
+    const std::string first = dir.Write("a.ts", Bytes(4096, 0xAA));
+    const std::string second = dir.Write("b.ts", Bytes(3000, 0xBB));
+    feed.SetLoop(true);
+    recorder.keep = 0;
+    for (int i = 0; i < 40; ++i) {
+        feed.SetFileName(first.c_str());
+        ASSERT_TRUE(feed.Start(0));
+        if (i % 4 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (i % 4 == 2) std::this_thread::yield();
+        feed.Stop();
+        if (i % 4 == 3) std::this_thread::sleep_for(std::chrono::milliseconds(12));
+    }
+    feed.SetFileName(second.c_str());
+    ASSERT_TRUE(feed.Start(0));
+    const size_t before = recorder.Total();
+    ASSERT_TRUE(recorder.WaitForBytes(before + 30'000, 3000)) << "delivery stalled after the restart";
+    EXPECT_TRUE(feed.DeliveryRunning());
+}
+
+TEST_F(FileFeedRestart, LastStartAfterStopPlaysTheWholeFileOnce) {
+    // Big enough for the old pair to still be busy when the next start comes.
+    const std::string first = dir.Write("a.ts", Bytes(3 * size_t{Block}, 0xAA));
+    const std::string second = dir.Write("b.ts", Bytes(777, 0xBB));
+    recorder.delayMs = 1;
+    for (int i = 0; i < 10; ++i) {
+        feed.SetFileName(first.c_str());
+        ASSERT_TRUE(feed.Start(0));
+        if (i % 2) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        feed.Stop();
+    }
+    feed.SetFileName(second.c_str());
+    ASSERT_TRUE(feed.Start(0));
+    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    EXPECT_EQ(CountOf(0xBB), 777u);
+    const Bytes data = recorder.Data();
+    ASSERT_GE(data.size(), 777u);
+    EXPECT_TRUE(std::all_of(data.end() - 777, data.end(), [](uint8_t b) { return b == 0xBB; }));
+}
+
+TEST_F(FileFeedRestart, StartWhileTheEndOfAFileDrainsDeliversBoth) {
+    const std::string first = dir.Write("a.ts", Bytes(4 * size_t{Block}, 0xAA));
+    const std::string second = dir.Write("b.ts", Bytes(5000, 0xBB));
+    recorder.delayMs = 20;
+    recorder.CloseGate();
+    feed.SetFileName(first.c_str());
+    ASSERT_TRUE(feed.Start(0));
+    // The producer reads to the end while the consumer still has blocks to hand on.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!feed.FileEndReached() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(feed.FileEndReached());
+    EXPECT_TRUE(feed.DeliveryRunning());
+    recorder.OpenGate();
+    feed.SetFileName(second.c_str());
+    ASSERT_TRUE(feed.Start(0));
+    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    EXPECT_EQ(CountOf(0xAA), 4 * size_t{Block});
+    EXPECT_EQ(CountOf(0xBB), 5000u);
+}
+
+TEST_F(FileFeedRestart, StartWhilePlayingBeginsTheFileAgain) {
+    const Bytes file = Pattern(3 * size_t{Block}, 11);
+    feed.SetFileName(dir.Write("again.ts", file).c_str());
+    feed.SetBitrateLock(true);
+    feed.SetBitrate(800'000);
+    ASSERT_TRUE(feed.Start(0));
+    ASSERT_TRUE(recorder.WaitForSamples(2));
+    ASSERT_TRUE(feed.Start(0));
+    ASSERT_TRUE(recorder.WaitForSamples(5));
+    EXPECT_TRUE(feed.DeliveryRunning());
+    // The restart shows up as the file's first bytes again.
+    const Bytes data = recorder.Data();
+    const auto again = std::search(data.begin() + 1, data.end(), file.begin(), file.begin() + 10'000);
+    EXPECT_NE(again, data.end());
+}
+
+TEST_F(FileFeedRestart, ConcurrentStopsAndStartsFromSeveralThreads) {
+    feed.SetFileName(dir.Write("c.ts", Pattern(50'000)).c_str());
+    feed.SetLoop(true);
+    recorder.keep = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 20; ++i) {
+                if ((i + t) % 2) feed.Stop();
+                else feed.Start(0);
+            }
+        });
+    for (auto& th : threads) th.join();
+    ASSERT_TRUE(feed.Start(0));
+    const size_t before = recorder.Total();
+    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, 3000));
+}
+
+}  // namespace

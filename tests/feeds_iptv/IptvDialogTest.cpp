@@ -1,0 +1,307 @@
+// The settings and history dialogs, worked by a scripted presenter. They run inside a
+// network namespace of the test's own, so that the adapter list is known.
+#include <gtest/gtest.h>
+
+#include "feeds/RegistrySettings.h"
+#include "feeds/iptv/AdapterList.h"
+#include "feeds/iptv/IPTVFeed.h"
+#include "feeds/iptv/IptvConfigDialog.h"
+#include "feeds/iptv/IptvHistoryDialog.h"
+#include "platform/ui/ScriptedPresenter.h"
+#include "tests/feeds_iptv/IptvTestSupport.h"
+#include "tests/platform/RegistryTestSupport.h"
+
+namespace {
+
+using namespace iptvtest;
+using Dlg = CIptvConfigDialog;
+
+NetAddress V6(uint8_t first, uint8_t second, uint8_t last, uint16_t port) {
+    uint8_t b[16] = {first, second};
+    b[15] = last;
+    return MakeIPv6Address(b, port);
+}
+
+DialogTemplate ConfigTemplate() {
+    DialogTemplate t;
+    t.caption = "IPTV settings";
+    t.cx = 260;
+    t.cy = 160;
+    t.controls = {
+        {Dlg::kIPv4, WC_BUTTON, "IPv4", 10, 5, 40, 10, BS_AUTORADIOBUTTON, false},
+        {Dlg::kIPv6, WC_BUTTON, "IPv6", 60, 5, 40, 10, BS_AUTORADIOBUTTON, false},
+        {Dlg::kGroupIPv4, WC_IPADDRESS, "", 10, 20, 100, 12, 0, false},
+        {Dlg::kGroupIPv6, WC_EDIT, "", 10, 20, 160, 12, ES_AUTOHSCROLL, true},
+        {Dlg::kPort, WC_EDIT, "", 180, 20, 40, 12, ES_NUMBER, false},
+        {Dlg::kInterfaceList, WC_COMBOBOX, "", 10, 40, 100, 60, CBS_DROPDOWNLIST, false},
+        {Dlg::kInterfaceAddress, WC_IPADDRESS, "", 120, 40, 100, 12, 0, false},
+        {Dlg::kSource, WC_IPADDRESS, "", 10, 60, 100, 12, 0, false},
+        {Dlg::kSourceSpecific, WC_BUTTON, "SSM", 120, 60, 40, 10, BS_AUTOCHECKBOX, false},
+        {IDOK, WC_BUTTON, "OK", 10, 140, 50, 14, BS_DEFPUSHBUTTON, false},
+        {IDCANCEL, WC_BUTTON, "Cancel", 70, 140, 50, 14, BS_PUSHBUTTON, false},
+    };
+    return t;
+}
+
+DialogTemplate HistoryTemplate() {
+    DialogTemplate t;
+    t.caption = "Recent";
+    t.cx = 200;
+    t.cy = 120;
+    t.controls = {{CIptvHistoryDialog::kHistoryList, WC_LISTBOX, "", 5, 5, 190, 90, LBS_NOTIFY, false},
+                  {IDOK, WC_BUTTON, "OK", 10, 100, 50, 14, BS_DEFPUSHBUTTON, false},
+                  {IDCANCEL, WC_BUTTON, "Cancel", 70, 100, 50, 14, BS_PUSHBUTTON, false}};
+    return t;
+}
+
+// Adapters: kdA (10.233.0.1, fd02::1) and kdB (10.233.1.1) are listed; the pair kdC
+// and kdD has no address, ktun is a tunnel, lo is loopback.
+class IptvDialogs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ns_ = new NetNamespace("dlg");
+        bare_ = new NetNamespace("bare");
+        const std::string n = "-n " + ns_->Name() + " ";
+        ready_ = ns_->Created() && bare_->Created() && NetNamespace::Ip(n + "link add kdB type veth peer name kdA") &&
+                 NetNamespace::Ip(n + "link add kdC type veth peer name kdD") &&
+                 NetNamespace::Ip(n + "tuntap add dev ktun mode tun") &&
+                 NetNamespace::Ip(n + "addr add 10.233.0.1/24 dev kdA") &&
+                 NetNamespace::Ip(n + "addr add fd02::1/64 dev kdA nodad") &&
+                 NetNamespace::Ip(n + "addr add 10.233.1.1/24 dev kdB") &&
+                 NetNamespace::Ip(n + "addr add 10.233.2.1/24 dev ktun");
+    }
+    static void TearDownTestSuite() {
+        delete ns_;
+        delete bare_;
+        ns_ = bare_ = nullptr;
+    }
+    void SetUp() override {
+        if (!ready_) GTEST_SKIP() << "a network namespace with test interfaces cannot be set up here (needs root)";
+        RegisterDialogTemplate(MainProgramModule(), "IPTVFEEDCONFIGDLG", ConfigTemplate());
+        RegisterDialogTemplate(MainProgramModule(), "IPTVHISTORYDLG", HistoryTemplate());
+    }
+    void TearDown() override {
+        UnregisterDialogTemplate(MainProgramModule(), "IPTVFEEDCONFIGDLG");
+        UnregisterDialogTemplate(MainProgramModule(), "IPTVHISTORYDLG");
+    }
+
+    bool Show(const char* option = nullptr, const NetNamespace* where = nullptr) {
+        bool confirmed = false;
+        EXPECT_TRUE((where ? where : ns_)->Run([&] { confirmed = feed_.ShowConfigDialog(nullptr, option, nullptr); }));
+        EXPECT_EQ(0u, presenter_.StepsLeft());
+        EXPECT_TRUE(presenter_.Problems().empty()) << presenter_.Problems().front();
+        return confirmed;
+    }
+    const DialogState& Shown() { return presenter_.Dialogs().at(0).Shown(); }
+    const ControlState& In(const DialogState& state, int id) {
+        const ControlState* c = state.Find(id);
+        EXPECT_NE(nullptr, c) << id;
+        return *c;
+    }
+
+    static NetNamespace* ns_;
+    static NetNamespace* bare_;
+    static bool ready_;
+    ScopedRegistryHome home_;
+    ScriptedPresenter presenter_;
+    ScopedPresenter scope_{&presenter_};
+    CIPTVFeed feed_{0};
+};
+
+NetNamespace* IptvDialogs::ns_ = nullptr;
+NetNamespace* IptvDialogs::bare_ = nullptr;
+bool IptvDialogs::ready_ = false;
+
+TEST_F(IptvDialogs, AdapterListSkipsLoopbackTunnelsAndLinksWithoutAddresses) {
+    CAdapterList list;
+    int error = -1;
+    ASSERT_TRUE(ns_->Run([&] { ASSERT_TRUE(list.Read(&error)); }));
+    ASSERT_EQ(2u, list.Adapters().size());
+    const NetworkAdapter& a = list.Adapters()[0];
+    EXPECT_EQ("kdA", a.name);
+    EXPECT_EQ(MakeIPv4Address(0x0AE90001, 0), a.ipv4);
+    EXPECT_EQ(V6(0xfd, 0x02, 0x01, 0), a.ipv6);
+    EXPECT_EQ("kdB", list.Adapters()[1].name);
+    EXPECT_EQ(0, list.Adapters()[1].ipv6.family);
+}
+
+TEST_F(IptvDialogs, OpensWithTheSettingsAndTheAdapterOfTheInterface) {
+    IptvSettings s;
+    s.group = MakeIPv4Address(0xEF010101, 5000);
+    s.interfaceAddress = MakeIPv4Address(0x0AE90101, 0);  // kdB
+    s.source = MakeIPv4Address(0x0A000009, 0);
+    s.ssm = 1;
+    feed_.SetSettings(s);
+    presenter_.Cancel();
+    EXPECT_FALSE(Show());
+    ASSERT_EQ("IPTVFEEDCONFIGDLG", presenter_.Dialogs().at(0).name);
+    const DialogState& st = Shown();
+    EXPECT_EQ(BST_CHECKED, static_cast<UINT>(In(st, Dlg::kIPv4).check));
+    EXPECT_EQ(BST_UNCHECKED, static_cast<UINT>(In(st, Dlg::kIPv6).check));
+    EXPECT_EQ("239.1.1.1", In(st, Dlg::kGroupIPv4).text);
+    EXPECT_FALSE(In(st, Dlg::kGroupIPv6).visible);
+    EXPECT_EQ("5000", In(st, Dlg::kPort).text);
+    EXPECT_EQ((std::vector<std::string>{"kdA", "kdB"}), In(st, Dlg::kInterfaceList).items);
+    EXPECT_EQ(1, In(st, Dlg::kInterfaceList).selection);
+    EXPECT_EQ("10.233.1.1", In(st, Dlg::kInterfaceAddress).text);
+    EXPECT_FALSE(In(st, Dlg::kInterfaceAddress).enabled);
+    EXPECT_EQ("10.0.0.9", In(st, Dlg::kSource).text);
+    EXPECT_EQ(static_cast<int>(BST_CHECKED), In(st, Dlg::kSourceSpecific).check);
+    EXPECT_EQ(s, feed_.Settings());
+}
+
+TEST_F(IptvDialogs, OkTakesGroupPortAdapterAndSource) {
+    presenter_.Type(Dlg::kGroupIPv4, "239.2.2.2")
+        .Type(Dlg::kPort, "6000")
+        .Select(Dlg::kInterfaceList, 0)
+        .Type(Dlg::kSource, "10.0.0.7")
+        .Ok();
+    EXPECT_TRUE(Show());
+    const auto& steps = presenter_.Dialogs().at(0).states;
+    EXPECT_EQ("10.233.0.1", In(steps.at(3), Dlg::kInterfaceAddress).text);  // after choosing kdA
+    EXPECT_EQ(static_cast<int>(BST_CHECKED), In(steps.at(4), Dlg::kSourceSpecific).check);
+    const IptvSettings s = feed_.Settings();
+    EXPECT_EQ(MakeIPv4Address(0xEF020202, 6000), s.group);
+    EXPECT_EQ(MakeIPv4Address(0x0AE90001, 0), s.interfaceAddress);
+    EXPECT_EQ(MakeIPv4Address(0x0A000007, 0), s.source);
+    EXPECT_EQ(1, s.ssm);
+}
+
+TEST_F(IptvDialogs, UnicastGroupDisablesTheMulticastControlsAndKeepsThem) {
+    IptvSettings before;
+    before.group = MakeIPv4Address(0xEF010101, 5000);
+    before.interfaceAddress = MakeIPv4Address(0x0AE90101, 0);
+    feed_.SetSettings(before);
+    presenter_.Type(Dlg::kGroupIPv4, "127.0.0.1").Ok();
+    EXPECT_TRUE(Show());
+    const DialogState& typed = presenter_.Dialogs().at(0).states.at(1);
+    EXPECT_FALSE(In(typed, Dlg::kInterfaceList).enabled);
+    EXPECT_FALSE(In(typed, Dlg::kSource).enabled);
+    EXPECT_FALSE(In(typed, Dlg::kInterfaceAddress).enabled);
+    IptvSettings expected = before;
+    expected.group = MakeIPv4Address(0x7F000001, 5000);
+    EXPECT_EQ(expected, feed_.Settings());
+}
+
+TEST_F(IptvDialogs, MulticastSourceIsRefusedForSsmAndTheDialogStays) {
+    const IptvSettings before = feed_.Settings();
+    presenter_.Type(Dlg::kGroupIPv4, "232.1.1.1")
+        .Type(Dlg::kSource, "239.9.9.9")
+        .Check(Dlg::kSourceSpecific)
+        .Ok()
+        .Cancel();
+    EXPECT_FALSE(Show());
+    EXPECT_EQ(static_cast<int>(BST_UNCHECKED), In(presenter_.Dialogs().at(0).states.at(2), Dlg::kSourceSpecific).check);
+    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
+    EXPECT_EQ("Multicast Source: 239.9.9.9 is not valid for SSM", presenter_.MessageBoxes()[0].text);
+    EXPECT_EQ("Error", presenter_.MessageBoxes()[0].caption);
+    EXPECT_EQ(before, feed_.Settings());
+}
+
+TEST_F(IptvDialogs, BadPortIsRefusedAndTheDialogStays) {
+    presenter_.Type(Dlg::kPort, "70000").Ok().Cancel();
+    EXPECT_FALSE(Show());
+    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
+    EXPECT_EQ("The entered port number is not valid.", presenter_.MessageBoxes()[0].text);
+}
+
+TEST_F(IptvDialogs, IPv6GroupIsEditedAsBracketedText) {
+    IptvSettings s;
+    s.group = V6(0xff, 0x15, 0x01, 1234);
+    feed_.SetSettings(s);
+    presenter_.Type(Dlg::kGroupIPv6, "[ff15::2]").Select(Dlg::kInterfaceList, 0).Ok();
+    EXPECT_TRUE(Show());
+    const DialogState& st = Shown();
+    EXPECT_EQ(static_cast<int>(BST_CHECKED), In(st, Dlg::kIPv6).check);
+    EXPECT_EQ("[ff15::1]", In(st, Dlg::kGroupIPv6).text);
+    EXPECT_FALSE(In(st, Dlg::kGroupIPv4).visible);
+    EXPECT_FALSE(In(st, Dlg::kSource).enabled);
+    EXPECT_FALSE(In(st, Dlg::kSourceSpecific).enabled);
+    EXPECT_EQ(V6(0xff, 0x15, 0x02, 1234), feed_.Settings().group);
+    EXPECT_EQ(V6(0xfd, 0x02, 0x01, 0), feed_.Settings().interfaceAddress);  // kdA's IPv6 address
+}
+
+TEST_F(IptvDialogs, IPv6TextThatDoesNotParseKeepsTheAddress) {
+    IptvSettings s;
+    s.group = V6(0xff, 0x15, 0x01, 1234);
+    feed_.SetSettings(s);
+    presenter_.Type(Dlg::kGroupIPv6, "ff15::3").Type(Dlg::kPort, "999").Ok();
+    EXPECT_TRUE(Show());
+    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
+    EXPECT_EQ("The entered IP address failed to parse.", presenter_.MessageBoxes()[0].text);
+    EXPECT_EQ(s.group, feed_.Settings().group);
+}
+
+TEST_F(IptvDialogs, SwitchingFamiliesSwapsTheAddressFields) {
+    presenter_.Click(Dlg::kIPv6).Type(Dlg::kGroupIPv6, "[ff15::9]").Ok();
+    EXPECT_TRUE(Show());
+    const DialogState& switched = presenter_.Dialogs().at(0).states.at(1);
+    EXPECT_TRUE(In(switched, Dlg::kGroupIPv6).visible);
+    EXPECT_FALSE(In(switched, Dlg::kGroupIPv4).visible);
+    EXPECT_EQ(V6(0xff, 0x15, 0x09, 1234), feed_.Settings().group);
+}
+
+TEST_F(IptvDialogs, WithoutAdaptersTheInterfaceAddressIsTyped) {
+    presenter_.Type(Dlg::kGroupIPv4, "239.3.3.3").Type(Dlg::kInterfaceAddress, "10.1.2.3").Ok();
+    EXPECT_TRUE(Show(nullptr, bare_));
+    EXPECT_TRUE(In(presenter_.Dialogs().at(0).states.at(1), Dlg::kInterfaceAddress).enabled);
+    EXPECT_TRUE(In(Shown(), Dlg::kInterfaceList).items.empty());
+    EXPECT_EQ(MakeIPv4Address(0x0A010203, 0), feed_.Settings().interfaceAddress);
+}
+
+TEST_F(IptvDialogs, WithoutTemplateOrPresenterNothingIsConfirmed) {
+    UnregisterDialogTemplate(MainProgramModule(), "IPTVFEEDCONFIGDLG");
+    EXPECT_FALSE(feed_.ShowConfigDialog(nullptr, "", nullptr));
+    ScopedPresenter none(nullptr);
+    EXPECT_FALSE(feed_.ShowConfigDialog(nullptr, CIPTVFeed::kHistoryOption, nullptr));
+    EXPECT_TRUE(feed_.HasConfigDialog());
+}
+
+class IptvHistoryDialogs : public IptvDialogs {
+protected:
+    void SetUp() override {
+        IptvDialogs::SetUp();
+        history_[0].group = MakeIPv4Address(0xEF010101, 5000);
+        history_[1].group = V6(0xff, 0x15, 0x01, 1234);
+        history_[2].group = MakeIPv4Address(0, 1234);  // no address: not offered
+        history_[3].group = MakeIPv4Address(0xE8010101, 5001);
+        history_[3].source = MakeIPv4Address(0x0A000002, 0);
+        history_[3].ssm = 1;
+        feed_.SetHistory(history_);
+    }
+    IptvHistory history_;
+};
+
+TEST_F(IptvHistoryDialogs, ListsEntriesAndTakesTheChosenOne) {
+    presenter_.Select(CIptvHistoryDialog::kHistoryList, 2).Ok();
+    EXPECT_TRUE(Show(CIPTVFeed::kHistoryOption));
+    ASSERT_EQ("IPTVHISTORYDLG", presenter_.Dialogs().at(0).name);
+    EXPECT_EQ((std::vector<std::string>{"239.1.1.1:5000", "[ff15::1]:1234", "232.1.1.1:5001 (SSM: 10.0.0.2)"}),
+              In(Shown(), CIptvHistoryDialog::kHistoryList).items);
+    EXPECT_EQ(history_[3], feed_.Settings());
+    // Stored for the application that has not said its name yet.
+    const std::string key = FeedSettingsKey("Brix", "IPTVFeed");
+    EXPECT_EQ(0xE8010101u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "IP4"));
+    EXPECT_EQ(1u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "SSM"));
+}
+
+TEST_F(IptvHistoryDialogs, DoubleClickTakesAnEntryUnderTheLoadedApplicationName) {
+    ASSERT_TRUE(feed_.LoadSettings("KestrelTest"));
+    feed_.SetHistory(history_);
+    presenter_.DoubleClick(CIptvHistoryDialog::kHistoryList, 1);
+    EXPECT_TRUE(Show(CIPTVFeed::kHistoryOption));
+    EXPECT_EQ(history_[1], feed_.Settings());
+    const std::string key = FeedSettingsKey("KestrelTest", "IPTVFeed");
+    EXPECT_EQ(23u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "AdressFamily"));
+}
+
+TEST_F(IptvHistoryDialogs, OkWithNothingChosenOrCancelChangesNothing) {
+    const IptvSettings before = feed_.Settings();
+    presenter_.Ok();
+    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
+    presenter_.Select(CIptvHistoryDialog::kHistoryList, 0).Cancel();
+    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
+    EXPECT_EQ(before, feed_.Settings());
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#pragma once
+// Senders, a recording data callback and private network namespaces for the IPTV
+// feed tests. Nothing here sends anywhere but loopback or a namespace of the test's own.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/NetAddress.h"
+#include "net/Sockets.h"
+#include "platform/graph/Interfaces.h"
+
+namespace iptvtest {
+
+using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+
+// Whole transport packets whose bytes differ from packet to packet.
+inline Bytes Packets(size_t count, uint8_t seed) {
+    Bytes b(count * 188);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = (i % 188 == 0) ? 0x47 : static_cast<uint8_t>(seed + i * 13 + (i >> 9));
+    return b;
+}
+
+inline Bytes Rtp(int sequence, const Bytes& payload, uint8_t payloadType = 33) {
+    const uint8_t header[12] = {0x80, payloadType, static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
+                                0, 0, 0, 9, 0x11, 0x22, 0x33, 0x44};
+    Bytes d(sizeof header + payload.size());
+    std::memcpy(d.data(), header, sizeof header);
+    if (!payload.empty()) std::memcpy(d.data() + sizeof header, payload.data(), payload.size());
+    return d;
+}
+
+inline uint16_t FreeUdpPort(int family = kNetFamilyIPv4) {
+    const SocketHandle s = SocketCreate(family, SOCK_DGRAM);
+    NetAddress a;
+    if (family == kNetFamilyIPv4) {
+        a = MakeIPv4Address(INADDR_LOOPBACK, 0);
+    } else {
+        const uint8_t loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+        a = MakeIPv6Address(loopback, 0);
+    }
+    EXPECT_EQ(0, SocketBind(s, a));
+    EXPECT_EQ(0, SocketLocalAddress(s, a));
+    SocketClose(s);
+    return NetAddressPort(a);
+}
+
+// A UDP sender. Multicast leaves only through the interface it is pinned to, one hop at most.
+class Sender {
+public:
+    explicit Sender(int family) : s_(SocketCreate(family, SOCK_DGRAM)) {}
+    ~Sender() { SocketClose(s_); }
+    Sender(const Sender&) = delete;
+    Sender& operator=(const Sender&) = delete;
+
+    bool BindTo(const NetAddress& local) { return SocketBind(s_, local) == 0; }
+    bool PinIPv4Multicast(uint32_t interfaceAddress) {
+        in_addr local{htonl(interfaceAddress)};
+        const int ttl = 1;
+        pinned_ = SocketSetOption(s_, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
+                  SocketSetOption(s_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
+        return pinned_;
+    }
+    bool PinIPv6Multicast(unsigned interfaceIndex) {
+        const int hops = 1;
+        pinned_ = interfaceIndex != 0 &&
+                  SocketSetOption(s_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &interfaceIndex, sizeof interfaceIndex) == 0 &&
+                  SocketSetOption(s_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops) == 0;
+        return pinned_;
+    }
+    int Send(const NetAddress& to, const Bytes& d) {
+        if (IsMulticast(to) && !pinned_) return -2;  // never out of an unpinned interface
+        return SocketSendTo(s_, d.data(), static_cast<int>(d.size()), to);
+    }
+
+private:
+    SocketHandle s_;
+    bool pinned_ = false;
+};
+
+// Records every delivered sample whole, from the feed's processing thread.
+class Recorder {
+public:
+    static void Callback(void* context, IMediaSample* sample) { static_cast<Recorder*>(context)->OnSample(sample); }
+
+    std::function<void()> onSample;  // runs on the delivery thread, before the sample is recorded
+    std::chrono::milliseconds delay{0};
+
+    bool WaitForSamples(size_t n, std::chrono::milliseconds timeout = 5s) {
+        std::unique_lock lock(m_);
+        return cv_.wait_for(lock, timeout, [&] { return samples_.size() >= n; });
+    }
+    std::vector<Bytes> Samples() {
+        std::lock_guard lock(m_);
+        return samples_;
+    }
+    Bytes Joined() {
+        std::lock_guard lock(m_);
+        Bytes all;
+        for (const Bytes& s : samples_) all.insert(all.end(), s.begin(), s.end());
+        return all;
+    }
+
+private:
+    void OnSample(IMediaSample* sample) {
+        if (onSample) onSample();
+        if (delay.count()) std::this_thread::sleep_for(delay);
+        BYTE* p = nullptr;
+        sample->GetPointer(&p);
+        Bytes got(p, p + sample->GetActualDataLength());
+        sample->Release();
+        {
+            std::lock_guard lock(m_);
+            samples_.push_back(std::move(got));
+        }
+        cv_.notify_all();
+    }
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<Bytes> samples_;
+};
+
+// Polls until the condition holds; false after the timeout.
+inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// A network namespace of the test's own, deleted again when done.
+class NetNamespace {
+public:
+    explicit NetNamespace(const std::string& suffix) : name_("kestrel-iptv-" + std::to_string(getpid()) + "-" + suffix) {
+        Ip("netns del " + name_);
+        created_ = Ip("netns add " + name_) && Ip("-n " + name_ + " link set lo up");
+    }
+    ~NetNamespace() {
+        if (created_) Ip("netns del " + name_);
+    }
+    NetNamespace(const NetNamespace&) = delete;
+    NetNamespace& operator=(const NetNamespace&) = delete;
+
+    bool Created() const { return created_; }
+    const std::string& Name() const { return name_; }
+
+    // Runs work on a thread inside the namespace; sockets and threads it creates stay
+    // there. The work does not run when the namespace cannot be entered.
+    bool Run(const std::function<void()>& work) const {
+        bool entered = false;
+        std::thread inside([&] {
+            const int fd = open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) return;
+            entered = setns(fd, CLONE_NEWNET) == 0;
+            close(fd);
+            if (entered) work();
+        });
+        inside.join();
+        return entered;
+    }
+
+    static bool Ip(const std::string& arguments) {
+        return std::system(("ip " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+    }
+
+private:
+    std::string name_;
+    bool created_ = false;
+};
+
+}  // namespace iptvtest

@@ -1,0 +1,214 @@
+// The platform's property page class and the frame that shows pages for an object.
+#include "platform/com/TaskMemory.h"
+#include "platform/graph/CBasePropertyPage.h"
+#include "platform/graph/CPropertyFrame.h"
+#include "platform/graph/WideString.h"
+#include "tests/platform/RegistryTestSupport.h"
+#include "tests/platform/ui/UiTestSupport.h"
+
+namespace {
+
+constexpr int kDialogId = 3105;
+constexpr int kTitleId = 3100;
+
+// A page that notes every hook call, in order, into a shared log.
+class LoggingPage : public CBasePropertyPage {
+public:
+    LoggingPage(std::vector<std::string>* log, HRESULT applyResult = S_OK)
+        : CBasePropertyPage("logging page", nullptr, kDialogId, kTitleId, MainProgramModule()),
+          log_(log),
+          applyResult_(applyResult) {}
+    ~LoggingPage() override { log_->push_back("destroyed"); }
+
+    HRESULT OnConnect(IUnknown*) override {
+        log_->push_back("connect");
+        SetDirty();
+        return S_OK;
+    }
+    HRESULT OnDisconnect() override {
+        log_->push_back(std::string("disconnect") + (IsWindow(m_Dlg) ? " with window" : ""));
+        return S_OK;
+    }
+    HRESULT OnActivate() override {
+        log_->push_back("activate");
+        SetDlgItemTextA(m_Dlg, 10, "from the object");
+        return S_OK;
+    }
+    HRESULT OnDeactivate() override {
+        log_->push_back("deactivate");
+        return S_OK;
+    }
+    HRESULT OnApplyChanges() override {
+        char text[64];
+        GetDlgItemTextA(m_Dlg, 10, text, sizeof text);
+        log_->push_back(std::string("apply ") + text);
+        return applyResult_;
+    }
+    HWND Dialog() const { return m_Dlg; }
+    BOOL Dirty() const { return m_bDirty; }
+
+private:
+    std::vector<std::string>* log_;
+    HRESULT applyResult_;
+};
+
+struct CountingSite final : IPropertyPageSite {
+    int statusChanges = 0;
+    HRESULT QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT OnStatusChange(DWORD) override {
+        ++statusChanges;
+        return S_OK;
+    }
+    HRESULT GetLocaleID(LCID*) override { return E_NOTIMPL; }
+    HRESULT GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+    HRESULT TranslateAccelerator(MSG*) override { return S_FALSE; }
+};
+
+class PropertyPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DialogTemplate page = MakeDialog("", {Control(10, WC_EDIT, "", WS_TABSTOP), Control(11, WC_BUTTON, "Go")});
+        page.style = WS_CHILD;
+        page.cx = 328;
+        page.cy = 233;
+        RegisterDialogTemplate(nullptr, MAKEINTRESOURCEA(kDialogId), page);
+        RegisterStringResource(nullptr, kTitleId, "Properties");
+    }
+    void TearDown() override { UnregisterDialogTemplate(nullptr, MAKEINTRESOURCEA(kDialogId)); }
+
+    static IPropertyPage* Interface(CBasePropertyPage* page) {
+        IPropertyPage* p = nullptr;
+        page->NonDelegatingQueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&p));
+        return p;
+    }
+
+    std::vector<std::string> log;
+    CountingSite site;
+    int objectTag = 0;
+};
+
+}  // namespace
+
+TEST_F(PropertyPageTest, TheInterfaceChecksItsOrderOfCalls) {
+    IPropertyPage* page = Interface(new LoggingPage(&log));
+    RECT r{0, 0, 100, 100};
+    EXPECT_EQ(page->Activate(nullptr, &r, TRUE), E_UNEXPECTED) << "no object yet";
+    EXPECT_EQ(page->Apply(), E_UNEXPECTED);
+    EXPECT_EQ(page->SetPageSite(nullptr), E_UNEXPECTED);
+    EXPECT_EQ(page->SetPageSite(&site), S_OK);
+    EXPECT_EQ(page->SetPageSite(&site), E_UNEXPECTED);
+    EXPECT_EQ(page->SetObjects(1, nullptr), E_POINTER);
+    IUnknown* two[2] = {page, page};
+    EXPECT_EQ(page->SetObjects(2, two), E_UNEXPECTED);
+    EXPECT_EQ(page->Deactivate(), E_UNEXPECTED);
+    EXPECT_EQ(page->Show(SW_SHOW), E_UNEXPECTED);
+    EXPECT_EQ(page->Help(nullptr), E_NOTIMPL);
+    EXPECT_TRUE(log.empty());
+    page->Release();
+    EXPECT_EQ(log, (std::vector<std::string>{"destroyed"})) << "with no objects there is nothing to disconnect";
+}
+
+TEST_F(PropertyPageTest, PageInfoNamesTheTitleAndThePixelSize) {
+    IPropertyPage* page = Interface(new LoggingPage(&log));
+    PROPPAGEINFO info{};
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_EQ(WideToUtf8(info.pszTitle), "Properties");
+    EXPECT_EQ(info.size.cx, 492);
+    EXPECT_EQ(info.size.cy, 378);
+    EXPECT_EQ(info.pszHelpFile, nullptr);
+    CoTaskMemFree(info.pszTitle);
+    EXPECT_EQ(page->GetPageInfo(nullptr), E_POINTER);
+    page->Release();
+}
+
+TEST_F(PropertyPageTest, ActivateCreatesTheWindowAndApplyRunsWhileDirty) {
+    ModelessDialog frame(MakeDialog("Frame", {}));
+    ShowWindow(frame.hwnd, SW_SHOW);
+    IPropertyPage* page = Interface(new LoggingPage(&log));
+    page->SetPageSite(&site);
+    IUnknown* object = reinterpret_cast<IUnknown*>(&objectTag);
+    ASSERT_EQ(page->SetObjects(1, &object), S_OK);
+    EXPECT_EQ(site.statusChanges, 1);
+    RECT r{10, 20, 110, 220};
+    ASSERT_EQ(page->Activate(frame.hwnd, &r, TRUE), S_OK);
+    HWND window = GetWindow(frame.hwnd, GW_CHILD);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(IsWindowVisible(window));
+    RECT placed{};
+    GetClientRect(window, &placed);
+    EXPECT_EQ(placed.right, 100);
+    EXPECT_EQ(placed.bottom, 200);
+    EXPECT_EQ(page->Activate(frame.hwnd, &r, TRUE), E_UNEXPECTED) << "one window at a time";
+    EXPECT_EQ(page->IsPageDirty(), S_OK);
+    EXPECT_EQ(page->Apply(), S_OK);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+    EXPECT_EQ(page->Apply(), S_OK) << "clean: nothing to apply";
+    EXPECT_EQ(page->Deactivate(), S_OK);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
+    page->Release();
+    EXPECT_EQ(log, (std::vector<std::string>{"connect", "activate", "apply from the object", "deactivate", "disconnect",
+                                             "destroyed"}));
+}
+
+TEST_F(PropertyPageTest, TheLastReleaseDisconnectsAPageLeftConnected) {
+    IPropertyPage* page = Interface(new LoggingPage(&log));
+    page->SetPageSite(&site);
+    IUnknown* object = reinterpret_cast<IUnknown*>(&objectTag);
+    page->SetObjects(1, &object);
+    page->Release();
+    EXPECT_EQ(log, (std::vector<std::string>{"connect", "disconnect", "destroyed"}));
+}
+
+TEST_F(PropertyPageTest, TheFrameAppliesOnOkAndTakesThePageDownInOrder) {
+    ScriptedPresenter presenter;
+    ScopedPresenter scope(&presenter);
+    auto* logging = new LoggingPage(&log);
+    IPropertyPage* page = Interface(logging);
+    IUnknown* object = reinterpret_cast<IUnknown*>(&objectTag);
+    presenter
+        .Run([&](HWND frame) {
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(frame, ID_APPLY_NOW))) << "the page was dirty from the start";
+            EXPECT_EQ(GetParent(logging->Dialog()), frame);
+        })
+        .Type(10, "typed")
+        .Ok();
+    EXPECT_EQ(CPropertyFrame::Show(nullptr, u"Filter", &object, 1, &page, 1), S_OK);
+    EXPECT_EQ(log, (std::vector<std::string>{"connect", "activate", "apply typed", "deactivate", "disconnect"}));
+    ASSERT_EQ(presenter.Dialogs().size(), 1u);
+    EXPECT_EQ(presenter.Dialogs()[0].Shown().caption, "Filter Properties");
+    EXPECT_EQ(presenter.Dialogs()[0].Shown().Find(ID_FRAME_TABS)->items, (std::vector<std::string>{"Properties"}));
+    EXPECT_TRUE(presenter.Problems().empty());
+    page->Release();
+}
+
+TEST_F(PropertyPageTest, AFailedApplyKeepsTheFrameOpenAndCancelAppliesNothing) {
+    ScriptedPresenter presenter;
+    ScopedPresenter scope(&presenter);
+    IPropertyPage* page = Interface(new LoggingPage(&log, E_FAIL));
+    IUnknown* object = reinterpret_cast<IUnknown*>(&objectTag);
+    presenter.Ok().Cancel();
+    EXPECT_EQ(CPropertyFrame::Show(nullptr, u"Filter", &object, 1, &page, 1), S_OK);
+    EXPECT_EQ(log, (std::vector<std::string>{"connect", "activate", "apply from the object", "deactivate", "disconnect"}));
+    EXPECT_EQ(presenter.Dialogs()[0].result, IDCANCEL);
+    page->Release();
+}
+
+TEST_F(PropertyPageTest, WithoutPresenterTheFrameFailsButStillDisconnects) {
+    SetPresenter(nullptr);
+    IPropertyPage* page = Interface(new LoggingPage(&log));
+    IUnknown* object = reinterpret_cast<IUnknown*>(&objectTag);
+    EXPECT_EQ(CPropertyFrame::Show(nullptr, u"Filter", &object, 1, &page, 1), E_FAIL);
+    EXPECT_EQ(log, (std::vector<std::string>{"connect", "disconnect"}));
+    EXPECT_EQ(CPropertyFrame::Show(nullptr, u"Filter", &object, 1, &page, 0), E_INVALIDARG);
+    page->Release();
+    ScopedRegistryHome home;
+    CLSID unknown{0x12345678, 0, 0, {0}};
+    EXPECT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, u"x", 1, &object, 1, &unknown, 0, 0, nullptr), REGDB_E_CLASSNOTREG);
+}
