@@ -1,6 +1,5 @@
 #include "filter/FeedFilter.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -9,13 +8,11 @@
 #include "filter/FeedInputPin.h"
 #include "filter/FeedOutputPin.h"
 #include "platform/com/TaskMemory.h"
+#include "platform/ui/DialogApi.h"
 
 namespace {
 constexpr const char* kOutOfMemoryText = "Out of memory";
 constexpr const char* kCriticalErrorCaption = "Critical error";
-
-// Without a dialog runtime the one critical message goes to the error stream.
-void ShowCriticalError(const char* text, const char* caption) { std::fprintf(stderr, "%s: %s\n", caption, text); }
 }  // namespace
 
 ModuleCounts& KestrelModuleCounts() {
@@ -39,7 +36,7 @@ CFeedFilter::CFeedFilter(IUnknown* outer, HRESULT* phr)
         outputPin_ = new (std::nothrow) CFeedOutputPin(this, phr);
         if ((!inputPin_ || !outputPin_) && phr) *phr = E_OUTOFMEMORY;
         queue_ = CSampleQueue::Create();
-        if (!queue_) ShowCriticalError(kOutOfMemoryText, kCriticalErrorCaption);
+        if (!queue_) MessageBoxA(nullptr, kOutOfMemoryText, kCriticalErrorCaption, MB_OK | MB_ICONSTOP);
     }
     listBuilder_.Start([this] { BuildFeedList(); }, "FeedListBuilder");
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "host/Commands.h"
+#include "host/HostResources.h"
 
 int main(int argc, char** argv) {
     // A closed pipe is reported as a write error, not a silent death.
@@ -94,6 +95,7 @@ int main(int argc, char** argv) {
     }
 
     InstallInterruptHandler();
+    RegisterHostResources();
     push.modulePath = pass.modulePath = live.modulePath = play.modulePath = iptvStream.modulePath = modulePath;
     finishStreamOptions(iptvCmd, iptvStream);
     // The iptv command's --interface receives; it is not the re-streaming interface.

@@ -26,6 +26,15 @@ constexpr UINT kTooHighBitrate = 100'000'000;
 
 constexpr size_t kPathSize = 260;
 
+// Red when implausible, light yellow when low, light blue otherwise.
+COLORREF BitrateColour(UINT bitsPerSecond) {
+    COLORREF colour = kPlausibleColour;
+    if (bitsPerSecond < kLowBitrate) colour = kLowColour;
+    if (bitsPerSecond < kTooLowBitrate) colour = kImplausibleColour;
+    if (bitsPerSecond > kTooHighBitrate) colour = kImplausibleColour;
+    return colour;
+}
+
 int BrushIndex(COLORREF colour) {
     if (colour == kImplausibleColour) return 0;
     if (colour == kLowColour) return 1;
@@ -39,14 +48,6 @@ CFileFeedDialog::CFileFeedDialog(CFileFeed* feed) : CConfigDialog(kTemplateName,
 CFileFeedDialog::~CFileFeedDialog() {
     for (HBRUSH brush : brushes_)
         if (brush) DeleteObject(brush);
-}
-
-COLORREF CFileFeedDialog::BitrateColour(UINT bitsPerSecond) {
-    COLORREF colour = kPlausibleColour;
-    if (bitsPerSecond < kLowBitrate) colour = kLowColour;
-    if (bitsPerSecond < kTooLowBitrate) colour = kImplausibleColour;
-    if (bitsPerSecond > kTooHighBitrate) colour = kImplausibleColour;
-    return colour;
 }
 
 INT_PTR CFileFeedDialog::OnInitDialog() {

@@ -23,10 +23,6 @@ public:
     INT_PTR OnInitDialog() override;
     INT_PTR OnCommand(WPARAM command, WORD notification) override;
 
-    // Background of the bitrate field for a value: red when implausible, light
-    // yellow when low, light blue otherwise.
-    static COLORREF BitrateColour(UINT bitsPerSecond);
-
 private:
     void UpdateEnableState();
     void Browse();

@@ -94,7 +94,7 @@ CIPTVFeed::CIPTVFeed(uint32_t /*unused*/) {
 
 CIPTVFeed::~CIPTVFeed() {
     Stop();
-    std::lock_guard session(sessionLock_);
+    std::lock_guard control(controlLock_);
     // The receive thread returns the samples and closes the socket before it ends;
     // nothing of this object may be freed under it.
     receiveThread_.Join();
@@ -102,63 +102,63 @@ CIPTVFeed::~CIPTVFeed() {
 }
 
 IptvSettings CIPTVFeed::Settings() const {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     return settings_;
 }
 
 void CIPTVFeed::SetSettings(const IptvSettings& settings) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     settings_ = settings;
 }
 
 void CIPTVFeed::SetGroup(const NetAddress& groupWithPort) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     settings_.group = groupWithPort;
 }
 
 void CIPTVFeed::SetInterface(const NetAddress& interfaceAddress) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     settings_.interfaceAddress = interfaceAddress;
 }
 
 void CIPTVFeed::SetSource(const NetAddress& source) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     settings_.source = source;
     settings_.ssm = 1;
 }
 
 void CIPTVFeed::ClearSource() {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     settings_.ssm = 0;
 }
 
 void CIPTVFeed::SetRtpMode(RtpMode mode) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     rtpMode_ = mode;
 }
 
 RtpMode CIPTVFeed::GetRtpMode() const {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     return rtpMode_;
 }
 
 void CIPTVFeed::SetSampleSize(uint32_t bytes) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     sampleSize_ = std::max(bytes, kMinimumSampleSize);
 }
 
 uint32_t CIPTVFeed::SampleSize() const {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     return sampleSize_;
 }
 
 CIPTVFeed::History CIPTVFeed::GetHistory() const {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     return history_;
 }
 
 void CIPTVFeed::SetHistory(const History& history) {
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     history_ = history;
 }
 
@@ -169,7 +169,7 @@ uint8_t CIPTVFeed::GetStatus() {
 
 bool CIPTVFeed::LoadSettings(const char* application) {
     const std::string key = FeedSettingsKey(application, kSettingsKey);
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     if (application) application_ = application;
     ReadIptvSettings(key.c_str(), settings_);
     for (size_t i = 0; i < kHistorySize; ++i) ReadIptvSettings(HistoryKey(key, i).c_str(), history_[i]);
@@ -183,7 +183,7 @@ bool CIPTVFeed::LoadSettings(const char* application) {
 
 bool CIPTVFeed::SaveSettings(const char* application) {
     const std::string key = FeedSettingsKey(application, kSettingsKey);
-    std::lock_guard session(sessionLock_);
+    std::lock_guard lock(settingsLock_);
     if (application) application_ = application;
     bool ok = true;
     for (size_t i = 0; i < kHistorySize; ++i) {
@@ -204,7 +204,7 @@ bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t*
         if (dialog.DoModal(parent) <= 0) return false;
         std::string key;
         {
-            std::lock_guard session(sessionLock_);
+            std::lock_guard lock(settingsLock_);
             settings_ = chosen;
             key = FeedSettingsKey(application_.c_str(), kSettingsKey);
         }
@@ -220,10 +220,6 @@ bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t*
 
 void CIPTVFeed::Stop() {
     std::lock_guard lock(socketLock_);
-    StopLocked();
-}
-
-void CIPTVFeed::StopLocked() {
     stop_.store(true, std::memory_order_release);
     // Shutting down wakes the blocked receive at once; the receive thread closes the
     // socket once it is done with it, so its number cannot be reused under the thread.
@@ -383,7 +379,7 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     static constexpr const char* kNoBuffersText = "Out of memory for the receive buffers";
     static constexpr const char* kNoThreadText = "Unable to start the IPTV feed threads";
 
-    std::lock_guard session(sessionLock_);
+    std::lock_guard control(controlLock_);
     // Reception that is still going, or winding down after a stop, ends first; its
     // threads end within a few milliseconds once the socket is shut down.
     Stop();
@@ -392,8 +388,16 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
 
     sync_.Reset();
     SetErrorText(nullptr);
-    AddToHistory(settings_);
-    const IptvSettings settings = settings_;
+    IptvSettings settings;
+    RtpMode mode;
+    uint32_t sampleSize;
+    {
+        std::lock_guard lock(settingsLock_);
+        AddToHistory(settings_);
+        settings = settings_;
+        mode = rtpMode_;
+        sampleSize = sampleSize_;
+    }
 
     if (!IsMulticast(settings.group) && settings.group.family == kNetFamilyIPv4 &&
         !IsLocalUnicast(settings.group)) {
@@ -407,14 +411,14 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     const SocketHandle s = OpenSocket(settings);
     if (s == kInvalidSocket) return false;
 
-    if (!unwrapper_ || unwrapper_->Mode() != rtpMode_) {
-        unwrapper_ = std::make_unique<RtpReceiver>(rtpMode_);
+    if (!unwrapper_ || unwrapper_->Mode() != mode) {
+        unwrapper_ = std::make_unique<RtpReceiver>(mode);
         unwrapper_->SetCallbacks(this, OnPayload, OnRtpLoss);
     }
     unwrapper_->ResetSequence();
 
     CMemAllocator* allocator = CMemAllocator::Create(kAllocatorName);
-    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(kBufferCount), static_cast<LONG>(sampleSize_), kBufferAlignment, 0};
+    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(kBufferCount), static_cast<LONG>(sampleSize), kBufferAlignment, 0};
     ALLOCATOR_PROPERTIES actual{};
     if (!allocator || FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit())) {
         if (allocator) allocator->Release();

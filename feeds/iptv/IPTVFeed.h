@@ -103,8 +103,7 @@ private:
     static void OnPayload(void* context, const uint8_t* data, int length);
     static void OnRtpLoss(void* context, int received, int expected);
 
-    // Both under sessionLock_.
-    void StopLocked();
+    // Under settingsLock_.
     void AddToHistory(const IptvSettings& settings);
     bool IsLocalUnicast(const NetAddress& address);
     // Opens, binds and joins; on failure the error text is set and the socket closed.
@@ -117,9 +116,11 @@ private:
     void ProcessingThread();
     void ReleaseRing();
 
-    // Serialises Start, settings access and destruction; Start holds it while it
-    // waits for the threads of an earlier start.
-    mutable std::mutex sessionLock_;
+    // Serialises Start and destruction; held while the threads of an earlier start
+    // are waited for, so nothing the data callback may call takes it.
+    std::mutex controlLock_;
+    // Guards the settings, the history and the reception options.
+    mutable std::mutex settingsLock_;
     IptvSettings settings_;
     History history_;
     RtpMode rtpMode_ = RtpMode::Auto;

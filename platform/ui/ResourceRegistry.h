@@ -56,7 +56,7 @@ public:
     // Icons exist as names only; the handle stays the same for the life of the process.
     void AddIcon(HINSTANCE module, const ResourceName& name);
     HICON FindIcon(HINSTANCE module, const ResourceName& name);
-    // What a handle from FindIcon or a stock icon stands for: "module-less" stock icons
+    // What a handle from FindIcon stands for; stock icons
     // report a null module. False for anything else.
     bool DescribeIcon(HICON icon, HINSTANCE* module, std::string* name);
 

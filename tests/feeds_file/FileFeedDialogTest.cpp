@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host/HostResources.h"
+
 #include <string>
 
 #include "feeds/file/FileFeed.h"
@@ -28,31 +30,10 @@ constexpr COLORREF Red = RGB(255, 0, 0);
 constexpr COLORREF Yellow = RGB(255, 255, 204);
 constexpr COLORREF Blue = RGB(231, 247, 255);
 
-// What the host program's resource script holds for this dialog.
-DialogTemplate FileFeedTemplate() {
-    auto control = [](int id, const char* cls, const char* text, DWORD style) {
-        return ControlTemplate{id, cls, text, 10, 10, 60, 12, style, false};
-    };
-    DialogTemplate t;
-    t.caption = "File feed";
-    t.cx = 260;
-    t.cy = 110;
-    t.controls = {control(IDOK, WC_BUTTON, "OK", BS_DEFPUSHBUTTON),
-                  control(IDCANCEL, WC_BUTTON, "Cancel", BS_PUSHBUTTON),
-                  control(200, WC_EDIT, "", 0),
-                  control(201, WC_BUTTON, "&Browse...", BS_PUSHBUTTON),
-                  control(202, WC_BUTTON, "&Loop", BS_AUTOCHECKBOX),
-                  control(203, WC_BUTTON, "Bitrate &lock", BS_AUTOCHECKBOX),
-                  control(204, WC_STATIC, "Bitrate", 0),
-                  control(205, WC_STATIC, "bit/s", 0),
-                  control(206, WC_EDIT, "", ES_NUMBER)};
-    return t;
-}
-
 class FileFeedDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterDialogTemplate(nullptr, TemplateName, FileFeedTemplate());
+        RegisterDialogTemplate(nullptr, TemplateName, FileFeedDialogTemplate());
         RegisterIconResource(nullptr, MAKEINTRESOURCEA(188));
         feed.SetFileName("/media/start.ts");
         feed.SetLoop(true);
@@ -94,8 +75,8 @@ TEST_F(FileFeedDialogTest, OpensWithTheFeedsSettings) {
 
 TEST_F(FileFeedDialogTest, BitrateFieldColourThresholds) {
     const std::vector<std::pair<std::string, COLORREF>> cases = {
-        {"99999", Red},     {"100000", Yellow},    {"999999", Yellow}, {"1000000", Blue},
-        {"100000000", Blue}, {"100000001", Red},   {"0", Red},         {"", Red}};
+        {"99999", Red},      {"100000", Yellow},   {"999999", Yellow}, {"1000000", Blue},
+        {"100000000", Blue}, {"100000001", Red},   {"4294967295", Red}, {"0", Red}, {"", Red}};
     for (const auto& [text, colour] : cases) presenter.Type(206, text);
     presenter.Cancel();
     feed.ShowConfigDialog(nullptr, nullptr, nullptr);
@@ -108,17 +89,6 @@ TEST_F(FileFeedDialogTest, BitrateFieldColourThresholds) {
     }
     // Cancel leaves the feed alone.
     EXPECT_EQ(feed.Bitrate(), 5'000'000u);
-}
-
-TEST_F(FileFeedDialogTest, ColourFunctionBoundaries) {
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(0), Red);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(99'999), Red);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(100'000), Yellow);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(999'999), Yellow);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(1'000'000), Blue);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(100'000'000), Blue);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(100'000'001), Red);
-    EXPECT_EQ(CFileFeedDialog::BitrateColour(0xFFFFFFFFu), Red);
 }
 
 TEST_F(FileFeedDialogTest, UncheckedLockDisablesTheFieldButOkStillReadsIt) {
@@ -216,7 +186,7 @@ TEST(FileFeedDialogWithoutHost, MissingTemplateOrPresenterGivesFalse) {
     CFileFeed feed;
     EXPECT_TRUE(feed.HasConfigDialog());
     // No presenter at all.
-    RegisterDialogTemplate(nullptr, TemplateName, FileFeedTemplate());
+    RegisterDialogTemplate(nullptr, TemplateName, FileFeedDialogTemplate());
     EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
     UnregisterDialogTemplate(nullptr, TemplateName);
     // A presenter, but the host has no such template.

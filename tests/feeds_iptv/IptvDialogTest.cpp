@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "feeds/RegistrySettings.h"
-#include "feeds/iptv/AdapterList.h"
+#include "host/HostResources.h"
 #include "feeds/iptv/IPTVFeed.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
@@ -22,38 +22,6 @@ NetAddress V6(uint8_t first, uint8_t second, uint8_t last, uint16_t port) {
     return MakeIPv6Address(b, port);
 }
 
-DialogTemplate ConfigTemplate() {
-    DialogTemplate t;
-    t.caption = "IPTV settings";
-    t.cx = 260;
-    t.cy = 160;
-    t.controls = {
-        {Dlg::kIPv4, WC_BUTTON, "IPv4", 10, 5, 40, 10, BS_AUTORADIOBUTTON, false},
-        {Dlg::kIPv6, WC_BUTTON, "IPv6", 60, 5, 40, 10, BS_AUTORADIOBUTTON, false},
-        {Dlg::kGroupIPv4, WC_IPADDRESS, "", 10, 20, 100, 12, 0, false},
-        {Dlg::kGroupIPv6, WC_EDIT, "", 10, 20, 160, 12, ES_AUTOHSCROLL, true},
-        {Dlg::kPort, WC_EDIT, "", 180, 20, 40, 12, ES_NUMBER, false},
-        {Dlg::kInterfaceList, WC_COMBOBOX, "", 10, 40, 100, 60, CBS_DROPDOWNLIST, false},
-        {Dlg::kInterfaceAddress, WC_IPADDRESS, "", 120, 40, 100, 12, 0, false},
-        {Dlg::kSource, WC_IPADDRESS, "", 10, 60, 100, 12, 0, false},
-        {Dlg::kSourceSpecific, WC_BUTTON, "SSM", 120, 60, 40, 10, BS_AUTOCHECKBOX, false},
-        {IDOK, WC_BUTTON, "OK", 10, 140, 50, 14, BS_DEFPUSHBUTTON, false},
-        {IDCANCEL, WC_BUTTON, "Cancel", 70, 140, 50, 14, BS_PUSHBUTTON, false},
-    };
-    return t;
-}
-
-DialogTemplate HistoryTemplate() {
-    DialogTemplate t;
-    t.caption = "Recent";
-    t.cx = 200;
-    t.cy = 120;
-    t.controls = {{CIptvHistoryDialog::kHistoryList, WC_LISTBOX, "", 5, 5, 190, 90, LBS_NOTIFY, false},
-                  {IDOK, WC_BUTTON, "OK", 10, 100, 50, 14, BS_DEFPUSHBUTTON, false},
-                  {IDCANCEL, WC_BUTTON, "Cancel", 70, 100, 50, 14, BS_PUSHBUTTON, false}};
-    return t;
-}
-
 // Adapters: kdA (10.233.0.1, fd02::1) and kdB (10.233.1.1) are listed; the pair kdC
 // and kdD has no address, ktun is a tunnel, lo is loopback.
 class IptvDialogs : public ::testing::Test {
@@ -61,14 +29,10 @@ protected:
     static void SetUpTestSuite() {
         ns_ = new NetNamespace("dlg");
         bare_ = new NetNamespace("bare");
-        const std::string n = "-n " + ns_->Name() + " ";
-        ready_ = ns_->Created() && bare_->Created() && NetNamespace::Ip(n + "link add kdB type veth peer name kdA") &&
-                 NetNamespace::Ip(n + "link add kdC type veth peer name kdD") &&
-                 NetNamespace::Ip(n + "tuntap add dev ktun mode tun") &&
-                 NetNamespace::Ip(n + "addr add 10.233.0.1/24 dev kdA") &&
-                 NetNamespace::Ip(n + "addr add fd02::1/64 dev kdA nodad") &&
-                 NetNamespace::Ip(n + "addr add 10.233.1.1/24 dev kdB") &&
-                 NetNamespace::Ip(n + "addr add 10.233.2.1/24 dev ktun");
+        ready_ = ns_->Created() && bare_->Created() && ns_->In("link add kdB type veth peer name kdA") &&
+                 ns_->In("link add kdC type veth peer name kdD") && ns_->In("tuntap add dev ktun mode tun") &&
+                 ns_->In("addr add 10.233.0.1/24 dev kdA") && ns_->In("addr add fd02::1/64 dev kdA nodad") &&
+                 ns_->In("addr add 10.233.1.1/24 dev kdB") && ns_->In("addr add 10.233.2.1/24 dev ktun");
     }
     static void TearDownTestSuite() {
         delete ns_;
@@ -77,8 +41,8 @@ protected:
     }
     void SetUp() override {
         if (!ready_) GTEST_SKIP() << "a network namespace with test interfaces cannot be set up here (needs root)";
-        RegisterDialogTemplate(MainProgramModule(), "IPTVFEEDCONFIGDLG", ConfigTemplate());
-        RegisterDialogTemplate(MainProgramModule(), "IPTVHISTORYDLG", HistoryTemplate());
+        RegisterDialogTemplate(MainProgramModule(), "IPTVFEEDCONFIGDLG", IptvConfigDialogTemplate());
+        RegisterDialogTemplate(MainProgramModule(), "IPTVHISTORYDLG", IptvHistoryDialogTemplate());
     }
     void TearDown() override {
         UnregisterDialogTemplate(MainProgramModule(), "IPTVFEEDCONFIGDLG");
@@ -111,19 +75,6 @@ protected:
 NetNamespace* IptvDialogs::ns_ = nullptr;
 NetNamespace* IptvDialogs::bare_ = nullptr;
 bool IptvDialogs::ready_ = false;
-
-TEST_F(IptvDialogs, AdapterListSkipsLoopbackTunnelsAndLinksWithoutAddresses) {
-    CAdapterList list;
-    int error = -1;
-    ASSERT_TRUE(ns_->Run([&] { ASSERT_TRUE(list.Read(&error)); }));
-    ASSERT_EQ(2u, list.Adapters().size());
-    const NetworkAdapter& a = list.Adapters()[0];
-    EXPECT_EQ("kdA", a.name);
-    EXPECT_EQ(MakeIPv4Address(0x0AE90001, 0), a.ipv4);
-    EXPECT_EQ(V6(0xfd, 0x02, 0x01, 0), a.ipv6);
-    EXPECT_EQ("kdB", list.Adapters()[1].name);
-    EXPECT_EQ(0, list.Adapters()[1].ipv6.family);
-}
 
 TEST_F(IptvDialogs, OpensWithTheSettingsAndTheAdapterOfTheInterface) {
     IptvSettings s;
@@ -183,26 +134,22 @@ TEST_F(IptvDialogs, UnicastGroupDisablesTheMulticastControlsAndKeepsThem) {
     EXPECT_EQ(expected, feed_.Settings());
 }
 
-TEST_F(IptvDialogs, MulticastSourceIsRefusedForSsmAndTheDialogStays) {
+TEST_F(IptvDialogs, MulticastSourceAndBadPortAreRefusedAndTheDialogStays) {
     const IptvSettings before = feed_.Settings();
     presenter_.Type(Dlg::kGroupIPv4, "232.1.1.1")
         .Type(Dlg::kSource, "239.9.9.9")
         .Check(Dlg::kSourceSpecific)
         .Ok()
+        .Type(Dlg::kPort, "70000")
+        .Ok()
         .Cancel();
     EXPECT_FALSE(Show());
     EXPECT_EQ(static_cast<int>(BST_UNCHECKED), In(presenter_.Dialogs().at(0).states.at(2), Dlg::kSourceSpecific).check);
-    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
+    ASSERT_EQ(2u, presenter_.MessageBoxes().size());
     EXPECT_EQ("Multicast Source: 239.9.9.9 is not valid for SSM", presenter_.MessageBoxes()[0].text);
     EXPECT_EQ("Error", presenter_.MessageBoxes()[0].caption);
+    EXPECT_EQ("The entered port number is not valid.", presenter_.MessageBoxes()[1].text);
     EXPECT_EQ(before, feed_.Settings());
-}
-
-TEST_F(IptvDialogs, BadPortIsRefusedAndTheDialogStays) {
-    presenter_.Type(Dlg::kPort, "70000").Ok().Cancel();
-    EXPECT_FALSE(Show());
-    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
-    EXPECT_EQ("The entered port number is not valid.", presenter_.MessageBoxes()[0].text);
 }
 
 TEST_F(IptvDialogs, IPv6GroupIsEditedAsBracketedText) {
@@ -221,24 +168,16 @@ TEST_F(IptvDialogs, IPv6GroupIsEditedAsBracketedText) {
     EXPECT_EQ(V6(0xfd, 0x02, 0x01, 0), feed_.Settings().interfaceAddress);  // kdA's IPv6 address
 }
 
-TEST_F(IptvDialogs, IPv6TextThatDoesNotParseKeepsTheAddress) {
-    IptvSettings s;
-    s.group = V6(0xff, 0x15, 0x01, 1234);
-    feed_.SetSettings(s);
-    presenter_.Type(Dlg::kGroupIPv6, "ff15::3").Type(Dlg::kPort, "999").Ok();
-    EXPECT_TRUE(Show());
-    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
-    EXPECT_EQ("The entered IP address failed to parse.", presenter_.MessageBoxes()[0].text);
-    EXPECT_EQ(s.group, feed_.Settings().group);
-}
-
-TEST_F(IptvDialogs, SwitchingFamiliesSwapsTheAddressFields) {
-    presenter_.Click(Dlg::kIPv6).Type(Dlg::kGroupIPv6, "[ff15::9]").Ok();
+TEST_F(IptvDialogs, SwitchingToIPv6AndAnUnparsedTextKeepsTheAddress) {
+    const IptvSettings before = feed_.Settings();
+    presenter_.Click(Dlg::kIPv6).Type(Dlg::kGroupIPv6, "ff15::3").Ok();  // brackets missing
     EXPECT_TRUE(Show());
     const DialogState& switched = presenter_.Dialogs().at(0).states.at(1);
     EXPECT_TRUE(In(switched, Dlg::kGroupIPv6).visible);
     EXPECT_FALSE(In(switched, Dlg::kGroupIPv4).visible);
-    EXPECT_EQ(V6(0xff, 0x15, 0x09, 1234), feed_.Settings().group);
+    ASSERT_EQ(1u, presenter_.MessageBoxes().size());
+    EXPECT_EQ("The entered IP address failed to parse.", presenter_.MessageBoxes()[0].text);
+    EXPECT_EQ(before, feed_.Settings());
 }
 
 TEST_F(IptvDialogs, WithoutAdaptersTheInterfaceAddressIsTyped) {
@@ -273,6 +212,13 @@ protected:
 };
 
 TEST_F(IptvHistoryDialogs, ListsEntriesAndTakesTheChosenOne) {
+    const IptvSettings before = feed_.Settings();
+    presenter_.Ok();  // nothing chosen
+    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
+    presenter_.Select(CIptvHistoryDialog::kHistoryList, 0).Cancel();
+    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
+    EXPECT_EQ(before, feed_.Settings());
+
     presenter_.Select(CIptvHistoryDialog::kHistoryList, 2).Ok();
     EXPECT_TRUE(Show(CIPTVFeed::kHistoryOption));
     ASSERT_EQ("IPTVHISTORYDLG", presenter_.Dialogs().at(0).name);
@@ -293,15 +239,6 @@ TEST_F(IptvHistoryDialogs, DoubleClickTakesAnEntryUnderTheLoadedApplicationName)
     EXPECT_EQ(history_[1], feed_.Settings());
     const std::string key = FeedSettingsKey("KestrelTest", "IPTVFeed");
     EXPECT_EQ(23u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "AdressFamily"));
-}
-
-TEST_F(IptvHistoryDialogs, OkWithNothingChosenOrCancelChangesNothing) {
-    const IptvSettings before = feed_.Settings();
-    presenter_.Ok();
-    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
-    presenter_.Select(CIptvHistoryDialog::kHistoryList, 0).Cancel();
-    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
-    EXPECT_EQ(before, feed_.Settings());
 }
 
 }  // namespace

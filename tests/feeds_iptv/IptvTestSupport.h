@@ -4,12 +4,10 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sched.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -20,7 +18,6 @@
 
 #include <gtest/gtest.h>
 
-#include "net/NetAddress.h"
 #include "net/Sockets.h"
 #include "platform/graph/Interfaces.h"
 
@@ -45,46 +42,41 @@ inline Bytes Rtp(int sequence, const Bytes& payload, uint8_t payloadType = 33) {
     return d;
 }
 
+inline NetAddress LoopbackAddress(int family, uint16_t port) {
+    const uint8_t six[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
+}
+
 inline uint16_t FreeUdpPort(int family = kNetFamilyIPv4) {
     const SocketHandle s = SocketCreate(family, SOCK_DGRAM);
-    NetAddress a;
-    if (family == kNetFamilyIPv4) {
-        a = MakeIPv4Address(INADDR_LOOPBACK, 0);
-    } else {
-        const uint8_t loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-        a = MakeIPv6Address(loopback, 0);
-    }
+    NetAddress a = LoopbackAddress(family, 0);
     EXPECT_EQ(0, SocketBind(s, a));
     EXPECT_EQ(0, SocketLocalAddress(s, a));
     SocketClose(s);
     return NetAddressPort(a);
 }
 
-// A UDP sender. Multicast leaves only through the interface it is pinned to, one hop at most.
+// Multicast leaves only through the interface the sender is pinned to, one hop at most.
 class Sender {
 public:
     explicit Sender(int family) : s_(SocketCreate(family, SOCK_DGRAM)) {}
     ~Sender() { SocketClose(s_); }
-    Sender(const Sender&) = delete;
-    Sender& operator=(const Sender&) = delete;
 
     bool BindTo(const NetAddress& local) { return SocketBind(s_, local) == 0; }
-    bool PinIPv4Multicast(uint32_t interfaceAddress) {
-        in_addr local{htonl(interfaceAddress)};
+    bool PinIPv4(uint32_t interfaceAddress) {
+        const in_addr local{htonl(interfaceAddress)};
         const int ttl = 1;
-        pinned_ = SocketSetOption(s_, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
-                  SocketSetOption(s_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
-        return pinned_;
+        return pinned_ = SocketSetOption(s_, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
+                         SocketSetOption(s_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
     }
-    bool PinIPv6Multicast(unsigned interfaceIndex) {
+    bool PinIPv6(unsigned interfaceIndex) {
         const int hops = 1;
-        pinned_ = interfaceIndex != 0 &&
-                  SocketSetOption(s_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &interfaceIndex, sizeof interfaceIndex) == 0 &&
-                  SocketSetOption(s_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops) == 0;
-        return pinned_;
+        return pinned_ = interfaceIndex != 0 &&
+                         SocketSetOption(s_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &interfaceIndex, sizeof interfaceIndex) == 0 &&
+                         SocketSetOption(s_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops) == 0;
     }
     int Send(const NetAddress& to, const Bytes& d) {
-        if (IsMulticast(to) && !pinned_) return -2;  // never out of an unpinned interface
+        if (IsMulticast(to) && !pinned_) return -2;
         return SocketSendTo(s_, d.data(), static_cast<int>(d.size()), to);
     }
 
@@ -93,12 +85,12 @@ private:
     bool pinned_ = false;
 };
 
-// Records every delivered sample whole, from the feed's processing thread.
+// Every delivered sample, whole, from the feed's delivery thread.
 class Recorder {
 public:
     static void Callback(void* context, IMediaSample* sample) { static_cast<Recorder*>(context)->OnSample(sample); }
 
-    std::function<void()> onSample;  // runs on the delivery thread, before the sample is recorded
+    std::function<void()> onSample;  // on the delivery thread, first
     std::chrono::milliseconds delay{0};
 
     bool WaitForSamples(size_t n, std::chrono::milliseconds timeout = 5s) {
@@ -109,25 +101,17 @@ public:
         std::lock_guard lock(m_);
         return samples_;
     }
-    Bytes Joined() {
-        std::lock_guard lock(m_);
-        Bytes all;
-        for (const Bytes& s : samples_) all.insert(all.end(), s.begin(), s.end());
-        return all;
-    }
 
 private:
     void OnSample(IMediaSample* sample) {
         if (onSample) onSample();
-        if (delay.count()) std::this_thread::sleep_for(delay);
+        std::this_thread::sleep_for(delay);
         BYTE* p = nullptr;
         sample->GetPointer(&p);
         Bytes got(p, p + sample->GetActualDataLength());
         sample->Release();
-        {
-            std::lock_guard lock(m_);
-            samples_.push_back(std::move(got));
-        }
+        std::lock_guard lock(m_);
+        samples_.push_back(std::move(got));
         cv_.notify_all();
     }
 
@@ -136,7 +120,6 @@ private:
     std::vector<Bytes> samples_;
 };
 
-// Polls until the condition holds; false after the timeout.
 inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
@@ -156,14 +139,13 @@ public:
     ~NetNamespace() {
         if (created_) Ip("netns del " + name_);
     }
-    NetNamespace(const NetNamespace&) = delete;
-    NetNamespace& operator=(const NetNamespace&) = delete;
 
     bool Created() const { return created_; }
+    // "ip -n <name> <arguments>"
+    bool In(const std::string& arguments) const { return Ip("-n " + name_ + " " + arguments); }
     const std::string& Name() const { return name_; }
 
-    // Runs work on a thread inside the namespace; sockets and threads it creates stay
-    // there. The work does not run when the namespace cannot be entered.
+    // Runs work on a thread inside the namespace; sockets and threads it creates stay there.
     bool Run(const std::function<void()>& work) const {
         bool entered = false;
         std::thread inside([&] {

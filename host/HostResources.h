@@ -1,0 +1,11 @@
+#pragma once
+// The host program's resources: the dialog templates that the feeds' configuration
+// dialogs are built from, looked up by name in the main program.
+#include "platform/ui/DialogTemplate.h"
+
+DialogTemplate FileFeedDialogTemplate();
+DialogTemplate IptvConfigDialogTemplate();
+DialogTemplate IptvHistoryDialogTemplate();
+
+// Registers every template and icon above with the main program as their module.
+void RegisterHostResources();
