@@ -13,11 +13,7 @@
 
 #include "feeds/file/FileFeed.h"
 #include "feeds/file/StreamAnalysis.h"
-#include "filter/FeedFilter.h"
-#include "platform/com/ComRuntime.h"
-#include "platform/graph/CBasePin.h"
-#include "platform/graph/CSampleSinkFilter.h"
-#include "platform/graph/PlatformClasses.h"
+#include "bench/FilterToSink.h"
 #include "tools/tsgen/TsGenerator.h"
 
 namespace {
@@ -44,45 +40,11 @@ double CpuSeconds() {
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The filter with a counting sink on "TS Out".
-struct FilterRig {
-    ComPtr<IBaseFilter> filter;
-    ComPtr<ITSFeedControl> control;
-    ComPtr<ITSFeedSampleInput> input;
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<IMediaControl> media;
-    ComPtr<CSampleSinkFilter> sink;
-    std::atomic<uint64_t> bytes{0};
-    std::atomic<int64_t> firstNs{0};
-
-    FilterRig() {
-        HRESULT hr = S_OK;
-        CUnknown* unknown = CFeedFilter::CreateInstance(nullptr, &hr);
-        unknown->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf()));
-        filter.As(IID_ITSFeedControl, &control);
-        filter.As(IID_ITSFeedSampleInput, &input);
-        RegisterPlatformClasses();
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                         reinterpret_cast<void**>(graph.ReleaseAndGetAddressOf()));
-        graph.As(IID_IMediaControl, &media);
-        sink = new CSampleSinkFilter([this](IMediaSample* s) {
-            if (firstNs.load() == 0)
-                firstNs = std::chrono::steady_clock::now().time_since_epoch().count();
-            bytes += static_cast<uint64_t>(s->GetActualDataLength());
-        });
-        graph->AddFilter(filter.Get(), u"filter");
-        graph->AddFilter(sink.Get(), u"sink");
-        ComPtr<IPin> out;
-        filter->FindPin(u"TS Out", out.ReleaseAndGetAddressOf());
-        graph->ConnectDirect(out.Get(), static_cast<IPin*>(sink->GetPin(0)), nullptr);
-    }
-};
-
 void BM_PacedPlayback38Mbit(benchmark::State& state) {
     const std::string file = MakeStream("kestrel-bench-38.ts", 38'000'000, 12);
     const uint32_t bitrate = MeasureFileBitrate(std::u16string(file.begin(), file.end()).c_str());
     for (auto _ : state) {
-        FilterRig rig;
+        FilterToSink rig;
         double cpu0 = CpuSeconds();
         rig.control->SetMode(kModeFile, (file + ":LOOP:").c_str());
         rig.media->Run();
@@ -91,8 +53,6 @@ void BM_PacedPlayback38Mbit(benchmark::State& state) {
         uint64_t bytes = rig.bytes.load();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         double cpu = CpuSeconds() - cpu0;
-        rig.media->Stop();
-        rig.control->SetMode(kModeHostSupplied, nullptr);
         double rate = bytes * 8 / seconds;
         state.counters["file_bitrate"] = bitrate;
         state.counters["delivered_bitrate"] = rate;
@@ -116,7 +76,7 @@ BENCHMARK(BM_MeasureFileBitrate20MB)->Unit(benchmark::kMillisecond);
 void BM_UnpacedPlayback(benchmark::State& state) {
     const std::string file = MakeStream("kestrel-bench-38.ts", 38'000'000, 12);
     for (auto _ : state) {
-        FilterRig rig;
+        FilterToSink rig;
         rig.control->SetMode(kModeHostSupplied, nullptr);
         rig.media->Run();
         CFileFeed feed;
@@ -132,7 +92,6 @@ void BM_UnpacedPlayback(benchmark::State& state) {
         uint64_t bytes = rig.bytes.load();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         feed.Stop();
-        rig.media->Stop();
         state.counters["delivered_MBps"] = bytes / seconds / 1e6;
     }
 }

@@ -10,12 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "filter/FeedFilter.h"
+#include "bench/FilterToSink.h"
 #include "filter/SampleQueue.h"
-#include "platform/com/ComRuntime.h"
-#include "platform/graph/CBasePin.h"
-#include "platform/graph/CSampleSinkFilter.h"
-#include "platform/graph/PlatformClasses.h"
 #include "platform/system/Semaphore.h"
 
 namespace {
@@ -31,47 +27,25 @@ double ResidentMiB() {
     return 0;
 }
 
-struct HostPath {
-    ComPtr<IBaseFilter> filter;
-    ComPtr<ITSFeedControl> control;
-    ComPtr<ITSFeedSampleInput> input;
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<IMediaControl> media;
-    ComPtr<CSampleSinkFilter> sink;
-    std::atomic<uint64_t> bytesOut{0};
+struct HostPath : FilterToSink {
     Semaphore window{32, 32};
     std::vector<uint8_t> buffer = std::vector<uint8_t>(kBufferSize, 0x47);
     uint64_t pushed = 0;
 
     HostPath() {
-        HRESULT hr = S_OK;
-        CUnknown* unknown = CFeedFilter::CreateInstance(nullptr, &hr);
-        unknown->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf()));
-        filter.As(IID_ITSFeedControl, &control);
-        filter.As(IID_ITSFeedSampleInput, &input);
         control->SetMode(kModeHostSupplied, nullptr);
         control->SetDataCallback(this, [](void* ctx, const uint8_t*, int32_t) {
             static_cast<HostPath*>(ctx)->window.Release(1);
         });
-        RegisterPlatformClasses();
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                         reinterpret_cast<void**>(graph.ReleaseAndGetAddressOf()));
-        graph.As(IID_IMediaControl, &media);
-        sink = new CSampleSinkFilter([this](IMediaSample* s) { bytesOut += static_cast<uint64_t>(s->GetActualDataLength()); });
-        graph->AddFilter(filter.Get(), u"filter");
-        graph->AddFilter(sink.Get(), u"sink");
-        ComPtr<IPin> out, in;
-        filter->FindPin(u"TS Out", out.ReleaseAndGetAddressOf());
-        in = static_cast<IPin*>(sink->GetPin(0));
-        graph->ConnectDirect(out.Get(), in.Get(), nullptr);
     }
+    ~HostPath() { control->SetDataCallback(nullptr, nullptr); }
     void Push() {
         window.Wait(INFINITE);
         input->DeliverBuffer(buffer.data(), static_cast<uint32_t>(buffer.size()));
         pushed += buffer.size();
     }
     void Drain() {
-        while (bytesOut.load() < pushed) std::this_thread::yield();
+        while (bytes.load() < pushed) std::this_thread::yield();
     }
 };
 
@@ -107,7 +81,6 @@ void BM_HostSuppliedPath(benchmark::State& state) {
     for (auto _ : state) path.Push();
     path.Drain();
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kBufferSize));
-    path.media->Stop();
 }
 BENCHMARK(BM_HostSuppliedPath)->UseRealTime();
 
@@ -122,7 +95,6 @@ void BM_ResidentMemory(benchmark::State& state) {
         while (std::chrono::steady_clock::now() < end) path.Push();
         path.Drain();
         double streamed = ResidentMiB();
-        path.media->Stop();
         state.counters["rss_before_MiB"] = before;
         state.counters["rss_after_create_MiB"] = created;
         state.counters["rss_after_10s_MiB"] = streamed;

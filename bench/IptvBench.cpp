@@ -11,13 +11,9 @@
 #include <vector>
 
 #include "feeds/iptv/IPTVFeed.h"
-#include "filter/FeedFilter.h"
+#include "bench/FilterToSink.h"
 #include "host/UdpSender.h"
 #include "net/NetAddress.h"
-#include "platform/com/ComRuntime.h"
-#include "platform/graph/CBasePin.h"
-#include "platform/graph/CSampleSinkFilter.h"
-#include "platform/graph/PlatformClasses.h"
 #include "tools/tsgen/TsGenerator.h"
 
 namespace {
@@ -44,31 +40,10 @@ void BM_IptvRtpMulticast(benchmark::State& state) {
     const int port = 30000 + getpid() % 20000 + int(state.range(0));
     const std::string group = "239.255.77.1";
     for (auto _ : state) {
-        // The filter in host-supplied mode with a counting sink.
-        HRESULT hr = S_OK;
-        ComPtr<IBaseFilter> filter;
-        CFeedFilter::CreateInstance(nullptr, &hr)->NonDelegatingQueryInterface(
-            IID_IBaseFilter, reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf()));
-        ComPtr<ITSFeedControl> control;
-        ComPtr<ITSFeedSampleInput> input;
-        filter.As(IID_ITSFeedControl, &control);
-        filter.As(IID_ITSFeedSampleInput, &input);
-        control->SetMode(kModeHostSupplied, nullptr);
-        RegisterPlatformClasses();
-        ComPtr<IGraphBuilder> graph;
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                         reinterpret_cast<void**>(graph.ReleaseAndGetAddressOf()));
-        ComPtr<IMediaControl> media;
-        graph.As(IID_IMediaControl, &media);
-        std::atomic<uint64_t> received{0};
-        ComPtr<CSampleSinkFilter> sink(
-            new CSampleSinkFilter([&](IMediaSample* s) { received += uint64_t(s->GetActualDataLength()); }));
-        graph->AddFilter(filter.Get(), u"filter");
-        graph->AddFilter(sink.Get(), u"sink");
-        ComPtr<IPin> out;
-        filter->FindPin(u"TS Out", out.ReleaseAndGetAddressOf());
-        graph->ConnectDirect(out.Get(), static_cast<IPin*>(sink->GetPin(0)), nullptr);
-        media->Run();
+        FilterToSink rig;
+        rig.control->SetMode(kModeHostSupplied, nullptr);
+        rig.media->Run();
+        std::atomic<uint64_t>& received = rig.bytes;
 
         CIPTVFeed feed;
         NetAddress groupAddress{}, loopback{};
@@ -77,7 +52,7 @@ void BM_IptvRtpMulticast(benchmark::State& state) {
         feed.SetGroup(groupAddress);
         feed.SetInterface(loopback);
         feed.SetRtpMode(RtpMode::Rtp);
-        feed.SetCallback(input.Get(), &PushIntoFilter);
+        feed.SetCallback(rig.input.Get(), &PushIntoFilter);
         if (!feed.Start(0)) {
             state.SkipWithError(feed.GetErrorText() ? feed.GetErrorText() : "the IPTV feed did not start");
             break;
@@ -120,7 +95,6 @@ void BM_IptvRtpMulticast(benchmark::State& state) {
         double receiverCpu = ProcessCpuSeconds() - cpu0 - senderCpu;
         uint64_t lost = feed.RtpLostPackets();
         feed.Stop();
-        media->Stop();
         double receivedMbit = received.load() * 8 / 1e6;
         state.counters["offered_Mbps"] = megabits;
         state.counters["received_Mbps"] = receivedMbit / seconds;

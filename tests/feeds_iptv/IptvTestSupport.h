@@ -1,6 +1,7 @@
 #pragma once
 // Senders, a recording data callback and private network namespaces for the IPTV
 // feed tests. Nothing here sends anywhere but loopback or a namespace of the test's own.
+#include "tests/support/NetNamespace.h"
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sched.h>
@@ -129,43 +130,5 @@ inline bool Eventually(const std::function<bool()>& condition, std::chrono::mill
     return true;
 }
 
-// A network namespace of the test's own, deleted again when done.
-class NetNamespace {
-public:
-    explicit NetNamespace(const std::string& suffix) : name_("kestrel-iptv-" + std::to_string(getpid()) + "-" + suffix) {
-        Ip("netns del " + name_);
-        created_ = Ip("netns add " + name_) && Ip("-n " + name_ + " link set lo up");
-    }
-    ~NetNamespace() {
-        if (created_) Ip("netns del " + name_);
-    }
-
-    bool Created() const { return created_; }
-    // "ip -n <name> <arguments>"
-    bool In(const std::string& arguments) const { return Ip("-n " + name_ + " " + arguments); }
-    const std::string& Name() const { return name_; }
-
-    // Runs work on a thread inside the namespace; sockets and threads it creates stay there.
-    bool Run(const std::function<void()>& work) const {
-        bool entered = false;
-        std::thread inside([&] {
-            const int fd = open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) return;
-            entered = setns(fd, CLONE_NEWNET) == 0;
-            close(fd);
-            if (entered) work();
-        });
-        inside.join();
-        return entered;
-    }
-
-    static bool Ip(const std::string& arguments) {
-        return std::system(("ip " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-    }
-
-private:
-    std::string name_;
-    bool created_ = false;
-};
 
 }  // namespace iptvtest

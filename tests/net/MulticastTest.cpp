@@ -1,5 +1,6 @@
 // Multicast reception without anything leaving this machine: over the loopback
 // interface only, or between private network namespaces joined by a veth pair.
+#include "tests/support/NetNamespace.h"
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -122,43 +123,6 @@ TEST(MulticastOverLoopback, EachReceiverGetsOnlyItsOwnGroup) {
     EXPECT_EQ((std::vector<Bytes>{{0xB, 1}}), gotB.Datagrams());
 }
 
-// A network namespace of this test's own, deleted again when done.
-class NetNamespace {
-public:
-    explicit NetNamespace(const std::string& suffix) : name_("kestrel-net-" + std::to_string(getpid()) + "-" + suffix) {
-        Ip("netns del " + name_);
-        created_ = Ip("netns add " + name_) && Ip("-n " + name_ + " link set lo up");
-    }
-    ~NetNamespace() { if (created_) Ip("netns del " + name_); }
-    NetNamespace(const NetNamespace&) = delete;
-    NetNamespace& operator=(const NetNamespace&) = delete;
-
-    bool Created() const { return created_; }
-    const std::string& Name() const { return name_; }
-
-    // Runs work on a thread inside the namespace; threads it starts stay there. The
-    // work does not run at all when the namespace cannot be entered.
-    bool Run(const std::function<void()>& work) const {
-        bool entered = false;
-        std::thread inside([&] {
-            const int fd = open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) return;
-            entered = setns(fd, CLONE_NEWNET) == 0;
-            close(fd);
-            if (entered) work();
-        });
-        inside.join();
-        return entered;
-    }
-
-    static bool Ip(const std::string& arguments) {
-        return std::system(("ip " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-    }
-
-private:
-    std::string name_;
-    bool created_ = false;
-};
 
 // Two namespaces joined by a veth pair: 10.231.0.1 on "kva" in A, 10.231.0.2 on
 // "kvb" in B. Neither has a route towards any multicast group.
