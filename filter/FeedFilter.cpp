@@ -30,10 +30,15 @@ CFeedFilter::CFeedFilter(IUnknown* outer, HRESULT* phr)
     : CSource("filter", outer, CLSID_TSFeedFilter, phr),
       CPersistStream(GetOwner(), phr),
       moduleCount_(KestrelModuleCounts()) {
+    // The output pin enters itself in the source filter's list under the state lock;
+    // the pins are made before the pin lock is taken, so that the pin lock is only
+    // ever taken inside the state lock, as the graph's state changes take them.
+    auto* input = new (std::nothrow) CFeedInputPin(this, phr);
+    auto* output = new (std::nothrow) CFeedOutputPin(this, phr);
     {
         CAutoLock lock(&pinLock_);
-        inputPin_ = new (std::nothrow) CFeedInputPin(this, phr);
-        outputPin_ = new (std::nothrow) CFeedOutputPin(this, phr);
+        inputPin_ = input;
+        outputPin_ = output;
         if ((!inputPin_ || !outputPin_) && phr) *phr = E_OUTOFMEMORY;
         queue_ = CSampleQueue::Create();
         if (!queue_) MessageBoxA(nullptr, kOutOfMemoryText, kCriticalErrorCaption, MB_OK | MB_ICONSTOP);
