@@ -103,7 +103,7 @@ void BM_IptvRtpMulticast(benchmark::State& state) {
         state.counters["receiver_cpu_ms_per_Mbit"] = receivedMbit > 0 ? receiverCpu * 1000 / receivedMbit : 0;
     }
 }
-BENCHMARK(BM_IptvRtpMulticast)->Arg(100)->Arg(200)->Arg(400)->Arg(600)->Arg(800)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_IptvRtpMulticast)->Arg(200)->Arg(400)->Arg(800)->Arg(1200)->Arg(1600)->Arg(2000)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

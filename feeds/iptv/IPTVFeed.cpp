@@ -33,6 +33,8 @@ constexpr DWORD kNoBufferRetryMs = 5;
 // A socket that keeps failing must not turn the receive loop into a spin.
 constexpr DWORD kReceiveErrorPauseMs = 10;
 constexpr DWORD kEmptyRingPollMs = 1;
+// The largest UDP payload; a sample takes another waiting datagram only with this much room.
+constexpr uint32_t kLargestDatagram = 65536;
 
 constexpr const char* kSettingsKey = "IPTVFeed";
 constexpr const char* kHistoryKeyFormat = "\\History%u";
@@ -499,6 +501,16 @@ void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
             datagrams_.fetch_add(1, std::memory_order_relaxed);
             unwrapper_->OnDatagram(buffer.get(), length);
         } while (fillLevel_ < kMinimumSampleSize);
+
+        // Datagrams that are already waiting go into the same sample, as long as a
+        // whole one still fits: nothing waits for more, and a fast stream no longer
+        // costs a sample, a ring slot and a queue entry per datagram.
+        while (!stop_.load(std::memory_order_acquire) && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
+            const ssize_t more = ::recv(s, buffer.get(), kReceiveBufferSize, MSG_DONTWAIT);
+            if (more <= 0) break;
+            datagrams_.fetch_add(1, std::memory_order_relaxed);
+            unwrapper_->OnDatagram(buffer.get(), static_cast<int>(more));
+        }
 
         // An empty sample carries nothing and would only pretend that data arrived.
         if (fillLevel_ > 0 && callback_.load(std::memory_order_acquire)) {

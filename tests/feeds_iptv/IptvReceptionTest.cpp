@@ -45,9 +45,11 @@ TEST_F(Loopback, DatagramsBecomeSamplesByteExactGatheredToAPacketsWorth) {
     const Bytes small = Packets(2, 3);  // 100 + 100 bytes: one sample of 200
     Send(Bytes(small.begin(), small.begin() + 100));
     Send(Bytes(small.begin() + 100, small.begin() + 200));
-    ASSERT_TRUE(got_.WaitForSamples(3));
-    EXPECT_EQ((std::vector<Bytes>{Packets(7, 1), Packets(1, 2), Bytes(small.begin(), small.begin() + 200)}),
-              got_.Samples());
+    const Bytes expected = Recorder::Join({Packets(7, 1), Packets(1, 2), Bytes(small.begin(), small.begin() + 200)});
+    ASSERT_TRUE(got_.WaitForBytes(expected.size()));
+    EXPECT_EQ(expected, got_.Joined());
+    // The short datagram waits for the next one: no sample holds less than a packet.
+    for (const Bytes& sample : got_.Samples()) EXPECT_GE(sample.size(), 188u);
     EXPECT_EQ(4u, feed_.DatagramsReceived());
     EXPECT_NE(0u, feed_.GetLastDataTime());
 }
@@ -60,8 +62,8 @@ TEST_F(Loopback, RtpOverIPv6DuplicatesAreDroppedAndGapsCounted) {
     Send(Rtp(1, b));      // 65535 and 0 missing across the wrap
     Send(Rtp(0, c));      // late: a step back, no loss
     Send(Rtp(1, d));
-    ASSERT_TRUE(got_.WaitForSamples(4));
-    EXPECT_EQ((std::vector<Bytes>{a, b, c, d}), got_.Samples());
+    ASSERT_TRUE(got_.WaitForBytes(4 * 188));
+    EXPECT_EQ(Recorder::Join({a, b, c, d}), got_.Joined());
     EXPECT_EQ(2u, feed_.RtpLostPackets());
 }
 
@@ -71,19 +73,19 @@ TEST_F(Loopback, AutoUnwrapsOnlyTransportStreamRtpAndTheHostMayForceAMode) {
     Send(Packets(2, 7));
     Send(Rtp(4, Packets(1, 9)));
     Send(otherType);
-    ASSERT_TRUE(got_.WaitForSamples(3));
+    ASSERT_TRUE(got_.WaitForBytes(3 * 188 + otherType.size()));
 
     feed_.SetRtpMode(RtpMode::Rtp);  // plain datagrams are dropped
     ASSERT_TRUE(feed_.Start(0));
     Send(Packets(2, 1));
     Send(Rtp(1, Packets(1, 2), 96));
-    ASSERT_TRUE(got_.WaitForSamples(4));
+    ASSERT_TRUE(got_.WaitForBytes(4 * 188 + otherType.size()));
     feed_.SetRtpMode(RtpMode::Raw);  // RTP is taken whole
     ASSERT_TRUE(feed_.Start(0));
-    Send(Rtp(2, Packets(1, 3)));
-    ASSERT_TRUE(got_.WaitForSamples(5));
-    EXPECT_EQ((std::vector<Bytes>{Packets(2, 7), Packets(1, 9), otherType, Packets(1, 2), Rtp(2, Packets(1, 3))}),
-              got_.Samples());
+    const Bytes whole = Rtp(2, Packets(1, 3));
+    Send(whole);
+    ASSERT_TRUE(got_.WaitForBytes(4 * 188 + otherType.size() + whole.size()));
+    EXPECT_EQ(Recorder::Join({Packets(2, 7), Packets(1, 9), otherType, Packets(1, 2), whole}), got_.Joined());
 }
 
 TEST_F(Loopback, DatagramLargerThanTheSamplesRoomIsCut) {
@@ -105,8 +107,8 @@ TEST_F(Loopback, SlowConsumerLosesNothingWhileTheRingGoesRound) {
         sent.push_back(Packets(7, static_cast<uint8_t>(i)));
         Send(sent.back());
     }
-    ASSERT_TRUE(got_.WaitForSamples(60));
-    EXPECT_EQ(sent, got_.Samples());
+    ASSERT_TRUE(got_.WaitForBytes(60 * 1316));
+    EXPECT_EQ(Recorder::Join(sent), got_.Joined());
 }
 
 TEST_F(Loopback, StatusNeedsPacketsAndDropsAfterFiveQuietSeconds) {

@@ -102,6 +102,17 @@ public:
         std::lock_guard lock(m_);
         return samples_;
     }
+    // Datagrams already waiting may share a sample, so streams are compared as bytes.
+    bool WaitForBytes(size_t n, std::chrono::milliseconds timeout = 5s) {
+        std::unique_lock lock(m_);
+        return cv_.wait_for(lock, timeout, [&] { return bytes_ >= n; });
+    }
+    Bytes Joined() { return Join(Samples()); }
+    static Bytes Join(const std::vector<Bytes>& pieces) {
+        Bytes all;
+        for (const Bytes& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
+        return all;
+    }
 
 private:
     void OnSample(IMediaSample* sample) {
@@ -112,6 +123,7 @@ private:
         Bytes got(p, p + sample->GetActualDataLength());
         sample->Release();
         std::lock_guard lock(m_);
+        bytes_ += got.size();
         samples_.push_back(std::move(got));
         cv_.notify_all();
     }
@@ -119,6 +131,7 @@ private:
     std::mutex m_;
     std::condition_variable cv_;
     std::vector<Bytes> samples_;
+    size_t bytes_ = 0;
 };
 
 inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
