@@ -239,13 +239,14 @@ TEST_F(HostTest, PlayReStreamedOverRtpIsReceivedByteExactByIptv) {
     struct Case {
         std::string receive, send;
     };
-    // Unicast, any-source multicast and source-specific multicast, all kept on loopback.
+    // Unicast, any-source and source-specific multicast, and IPv6 unicast, all kept on loopback.
     const Case cases[] = {
         {"127.0.0.1:" + std::to_string(port), "--udp 127.0.0.1:" + std::to_string(port)},
         {"239.255.42.7:" + std::to_string(port + 1) + " --interface 127.0.0.1",
          "--udp 239.255.42.7:" + std::to_string(port + 1) + " --interface 127.0.0.1"},
         {"239.255.42.8:" + std::to_string(port + 2) + " --interface 127.0.0.1 --source 127.0.0.1",
          "--udp 239.255.42.8:" + std::to_string(port + 2) + " --interface 127.0.0.1"},
+        {"'[::1]:" + std::to_string(port + 3) + "'", "--udp '[::1]:" + std::to_string(port + 3) + "'"},
     };
     for (const Case& c : cases) {
         std::string out = File("received.ts");
