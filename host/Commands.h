@@ -33,6 +33,9 @@ int RunMeasureCommand(const std::string& path, bool json);
 int RunSettingsCommand(const std::string& application);
 
 
+// A file name as the filter hands it to the bitrate measurement: each byte widened.
+std::u16string WidenFileName(const std::string& name);
+
 // Set by SIGINT/SIGTERM; streaming loops stop when they see it.
 bool Interrupted();
 void InstallInterruptHandler();

@@ -8,8 +8,6 @@
 #include "host/RunReport.h"
 #include "host/StreamSession.h"
 
-std::u16string WidenFileName(const std::string& name);
-
 namespace {
 constexpr const char* kLoopMarker = ":LOOP:";
 }
