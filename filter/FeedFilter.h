@@ -68,8 +68,6 @@ public:
     // Used for a file whose bitrate cannot be measured.
     static constexpr uint32_t kUnmeasuredBitrate = 4014705;
 
-    uint16_t Pid() const { return pid_.load(std::memory_order_relaxed); }
-    bool IsMuted() const { return muted_.load(std::memory_order_relaxed); }
     // Runs the enumeration on the calling thread unless the list exists.
     void BuildFeedList();
     // The display name held for feed-list entry index; null for an empty entry and
