@@ -9,9 +9,11 @@
 
 namespace {
 
-// "192.0.2.1" or "[2001:db8::1]", with or without a port.
+// "192.0.2.1", "2001:db8::1" or "[2001:db8::1]", with or without a port.
 bool ParseHostAddress(const std::string& text, NetAddress* address) {
-    return ParseNetAddress(nullptr, text, *address) || ParseNetAddress(nullptr, text + ":0", *address);
+    return ParseNetAddress(nullptr, text, *address) || ParseNetAddress(nullptr, text + ":0", *address) ||
+           (text.find(':') != std::string::npos && text.front() != '[' &&
+            ParseNetAddress(nullptr, "[" + text + "]:0", *address));
 }
 
 void PushIntoFilter(void* context, IMediaSample* sample) {
