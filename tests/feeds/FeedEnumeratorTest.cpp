@@ -5,9 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/graph/CMemAllocator.h"
 
@@ -28,66 +26,42 @@ public:
     using CFeed::Deliver;
 };
 
+// Checks sync and per-PID continuity on the delivery thread.
 struct Collected {
     std::atomic<uint64_t> bytes{0};
-    std::atomic<int> samples{0};
-    std::atomic<int> badSync{0};
-    // Continuity per PID, checked on the delivery thread only.
+    std::atomic<int> badSync{0}, ccErrors{0};
     int lastCounter[0x2000];
     Collected() { std::fill(std::begin(lastCounter), std::end(lastCounter), -1); }
-    std::atomic<int> ccErrors{0};
+
+    static void Callback(void* context, IMediaSample* sample) {
+        auto* c = static_cast<Collected*>(context);
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        const long n = sample->GetActualDataLength();
+        for (long off = 0; off + 188 <= n; off += 188) {
+            const uint8_t* p = data + off;
+            if (p[0] != 0x47) {
+                c->badSync++;
+                continue;
+            }
+            const int pid = (p[1] & 0x1F) << 8 | p[2], cc = p[3] & 0x0F;
+            if (pid != 0x1FFF && (p[3] & 0x10)) {
+                if (c->lastCounter[pid] >= 0 && cc != ((c->lastCounter[pid] + 1) & 0x0F)) c->ccErrors++;
+                c->lastCounter[pid] = cc;
+            }
+        }
+        c->bytes += static_cast<uint64_t>(n);
+        sample->Release();
+    }
+    bool WaitForBytes(uint64_t n) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (bytes < n && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return bytes >= n;
+    }
 };
 
-void Collect(void* context, IMediaSample* sample) {
-    auto* c = static_cast<Collected*>(context);
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    long n = sample->GetActualDataLength();
-    for (long off = 0; off + 188 <= n; off += 188) {
-        const uint8_t* p = data + off;
-        if (p[0] != 0x47) {
-            c->badSync++;
-            continue;
-        }
-        int pid = (p[1] & 0x1F) << 8 | p[2];
-        bool payload = p[3] & 0x10;
-        int cc = p[3] & 0x0F;
-        if (pid != 0x1FFF && payload) {
-            if (c->lastCounter[pid] >= 0 && cc != ((c->lastCounter[pid] + 1) & 0x0F)) c->ccErrors++;
-            c->lastCounter[pid] = cc;
-        }
-    }
-    c->bytes += static_cast<uint64_t>(n);
-    c->samples++;
-    sample->Release();
-}
-
 }  // namespace
-
-TEST(Feed, FreshObjectDefaults) {
-    NoDeviceFeed feed;
-    EXPECT_EQ(feed.GetPacketSize(), 188);
-    EXPECT_EQ(feed.GetType(), kFeedNone);
-    EXPECT_EQ(feed.GetLastDataTime(), 0u);
-    EXPECT_EQ(feed.GetErrorText(), nullptr);
-    EXPECT_STREQ(feed.GetName(), "");
-    EXPECT_FALSE(feed.HasConfigDialog());
-    EXPECT_FALSE(feed.SendDiseqcMessage(nullptr, 0));
-    EXPECT_EQ(feed.GetExtension(), nullptr);
-    int context = 0;
-    EXPECT_EQ(feed.SetCallback(&context, nullptr), &context);
-}
-
-TEST(Feed, HardwareAddressAllZeroOrNullPointerIsNotReported) {
-    NoDeviceFeed feed;
-    uint8_t out[6] = {1, 2, 3, 4, 5, 6};
-    EXPECT_FALSE(feed.GetHardwareAddress(out));
-    EXPECT_EQ(out[0], 1);
-    EXPECT_EQ(out[5], 6);
-    EXPECT_FALSE(feed.GetHardwareAddress(nullptr));
-}
-
-TEST(Feed, DestroyOfNullObjectDoesNothing) { DestroyFeed(nullptr); }
 
 TEST(Feed, DeliveryWithoutCallbackReleasesTheSample) {
     HRESULT hr = S_OK;
@@ -106,81 +80,48 @@ TEST(Feed, DeliveryWithoutCallbackReleasesTheSample) {
     allocator->Decommit();
 }
 
-TEST(FeedEnumerator, DestroyBeforeAnyEnumerationDoesNothing) {
-    CFeedEnumerator e;
-    e.DestroyAllFeeds();
-    EXPECT_EQ(e.Count(), 0u);
-}
-
-TEST(FeedEnumerator, FileFeedOnlyWhenWanted) {
-    CFeedEnumerator e;
-    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
-    uint32_t count = CFeedEnumerator::kMaxFeeds;
-    e.Enumerate(feeds, &count, false, false, false, 0);
-    EXPECT_EQ(count, PluginExpected() ? 2u : 0u);
-    count = CFeedEnumerator::kMaxFeeds;
-    e.Enumerate(feeds, &count, true, false, false, 0);
-    ASSERT_EQ(count, PluginExpected() ? 3u : 1u);
-    // The file feed always comes last.
-    EXPECT_EQ(feeds[count - 1]->GetType(), kFeedFile);
-    EXPECT_EQ(feeds[count - 1]->GetCapabilities(), uint32_t(kCapFile));
-}
-
-TEST(FeedEnumerator, ListsThePluginDevicesFirstWhenTheLibraryIsFound) {
+TEST(FeedEnumerator, ListsThePluginDevicesFirstAndTheFileFeedOnlyWhenWanted) {
     CFeedEnumerator e;
     CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
     uint32_t count = CFeedEnumerator::kMaxFeeds;
     EXPECT_EQ(e.Enumerate(feeds, &count, false, false, false, 0), 1);
-    if (!PluginExpected()) {
-        EXPECT_EQ(count, 0u);
-        return;
+    ASSERT_EQ(count, PluginExpected() ? 2u : 0u);
+    if (PluginExpected()) {
+        EXPECT_STREQ(feeds[0]->GetName(), "Plinth Demo Satellite");
+        EXPECT_EQ(feeds[0]->GetType(), kFeedDvbS);
+        EXPECT_STREQ(feeds[1]->GetName(), "Plinth Demo Terrestrial");
+        EXPECT_EQ(feeds[1]->GetType(), kFeedDvbT);
+        uint8_t address[6] = {};
+        EXPECT_TRUE(feeds[0]->GetHardwareAddress(address));
+        EXPECT_EQ(address[0], 0x02);
+        EXPECT_FALSE(feeds[1]->GetHardwareAddress(address));
+        const uint8_t satellite[] = {0x43, 11}, terrestrial[] = {0x5A, 11};
+        EXPECT_TRUE(feeds[0]->SupportsDeliveryDescriptor(satellite));
+        EXPECT_FALSE(feeds[0]->SupportsDeliveryDescriptor(terrestrial));
+        EXPECT_TRUE(feeds[1]->SupportsDeliveryDescriptor(terrestrial));
+        EXPECT_FALSE(feeds[1]->SupportsDeliveryDescriptor(nullptr));
     }
-    ASSERT_EQ(count, 2u);
-    EXPECT_STREQ(feeds[0]->GetName(), "Plinth Demo Satellite");
-    EXPECT_EQ(feeds[0]->GetType(), kFeedDvbS);
-    EXPECT_EQ(feeds[0]->GetCapabilities(), uint32_t(kCapSatellite));
-    EXPECT_STREQ(feeds[1]->GetName(), "Plinth Demo Terrestrial");
-    EXPECT_EQ(feeds[1]->GetType(), kFeedDvbT);
-    EXPECT_EQ(feeds[0]->GetPacketSize(), 188);
 
-    uint8_t address[6] = {};
-    EXPECT_TRUE(feeds[0]->GetHardwareAddress(address));
-    EXPECT_EQ(address[0], 0x02);
-    EXPECT_FALSE(feeds[1]->GetHardwareAddress(address));
-
-    const uint8_t satellite[] = {0x43, 11}, cable[] = {0x44, 11}, terrestrial[] = {0x5A, 11};
-    EXPECT_TRUE(feeds[0]->SupportsDeliveryDescriptor(satellite));
-    EXPECT_FALSE(feeds[0]->SupportsDeliveryDescriptor(cable));
-    EXPECT_FALSE(feeds[0]->SupportsDeliveryDescriptor(terrestrial));
-    EXPECT_TRUE(feeds[1]->SupportsDeliveryDescriptor(terrestrial));
-    EXPECT_FALSE(feeds[1]->SupportsDeliveryDescriptor(nullptr));
-}
-
-TEST(FeedEnumerator, SmallCapacityWritesOnlyThatManyButKeepsAllListed) {
-    if (!PluginExpected()) GTEST_SKIP() << "needs the example plug-in on the library path";
-    CFeedEnumerator e;
-    CFeed* feeds[2] = {nullptr, nullptr};
-    uint32_t count = 1;
-    e.Enumerate(feeds, &count, true, false, false, 0);
-    EXPECT_EQ(count, 1u);
-    EXPECT_NE(feeds[0], nullptr);
-    EXPECT_EQ(feeds[1], nullptr);
-    EXPECT_EQ(e.Count(), 3u);
-}
-
-TEST(FeedEnumerator, EnumeratingAgainReplacesTheFirstSet) {
-    if (!PluginExpected()) GTEST_SKIP() << "needs the example plug-in on the library path";
-    CFeedEnumerator e;
-    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
-    uint32_t count = CFeedEnumerator::kMaxFeeds;
-    e.Enumerate(feeds, &count, true, false, false, 0);
+    // Enumerating again replaces the first set (the leak checker reports it otherwise);
+    // the file feed comes last.
     count = CFeedEnumerator::kMaxFeeds;
     e.Enumerate(feeds, &count, true, false, false, 0);
-    // The leak checker reports the first set if it was not destroyed.
-    EXPECT_EQ(count, 3u);
-    EXPECT_EQ(e.Count(), 3u);
+    ASSERT_EQ(count, PluginExpected() ? 3u : 1u);
+    EXPECT_EQ(feeds[count - 1]->GetType(), kFeedFile);
+    EXPECT_EQ(feeds[count - 1]->GetCapabilities(), uint32_t(kCapFile));
+
+    // A small capacity is written no further, but everything stays listed.
+    CFeed* few[2] = {nullptr, nullptr};
+    count = 1;
+    e.Enumerate(few, &count, true, false, false, 0);
+    EXPECT_EQ(count, 1u);
+    EXPECT_NE(few[0], nullptr);
+    EXPECT_EQ(few[1], nullptr);
+    EXPECT_EQ(e.Count(), PluginExpected() ? 3u : 1u);
 }
 
+// One owner's device keeps delivering a valid stream while a second owner enumerates
+// and destroys its own set on another thread; a stopped device starts again.
 TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
     if (!PluginExpected()) GTEST_SKIP() << "needs the example plug-in on the library path";
     CFeedEnumerator first;
@@ -189,55 +130,32 @@ TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
     first.Enumerate(feeds, &count, true, false, false, 0);
     ASSERT_EQ(count, 3u);
     Collected collected;
-    feeds[0]->SetCallback(&collected, &Collect);
+    feeds[0]->SetCallback(&collected, &Collected::Callback);
     ASSERT_TRUE(feeds[0]->Start(0));
-    {
-        CFeedEnumerator second;
-        CFeed* others[CFeedEnumerator::kMaxFeeds] = {};
-        uint32_t n = CFeedEnumerator::kMaxFeeds;
-        second.Enumerate(others, &n, true, false, false, 0);
-        EXPECT_EQ(n, 3u);
-        EXPECT_NE(others[0], feeds[0]);
-        second.DestroyAllFeeds();
-    }
-    // The first owner's running feed is still alive and delivering.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (collected.bytes < 200'000 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_NE(feeds[0]->GetStatus() & kStatusLocked, 0);
+    std::thread other([&] {
+        for (int i = 0; i < 3; ++i) {
+            CFeedEnumerator second;
+            CFeed* others[CFeedEnumerator::kMaxFeeds] = {};
+            uint32_t n = CFeedEnumerator::kMaxFeeds;
+            second.Enumerate(others, &n, true, false, false, 0);
+            EXPECT_EQ(n, 3u);
+            EXPECT_NE(others[0], feeds[0]);
+            second.DestroyAllFeeds();
+        }
+    });
+    other.join();
+    EXPECT_TRUE(collected.WaitForBytes(200'000));
     feeds[0]->Stop();
-    EXPECT_GE(collected.bytes.load(), 200'000u);
-    EXPECT_EQ(collected.bytes.load() % 188, 0u);
-    EXPECT_EQ(collected.badSync.load(), 0);
-    EXPECT_EQ(collected.ccErrors.load(), 0);
+    EXPECT_EQ(collected.bytes % 188, 0u);
+    EXPECT_EQ(collected.badSync, 0);
+    EXPECT_EQ(collected.ccErrors, 0);
     EXPECT_EQ(feeds[0]->GetStatus() & kStatusLocked, 0);
-}
 
-TEST(FeedEnumerator, PluginDeviceDeliversAtItsRate) {
-    if (!PluginExpected()) GTEST_SKIP() << "needs the example plug-in on the library path";
-    CFeedEnumerator e;
-    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
-    uint32_t count = CFeedEnumerator::kMaxFeeds;
-    e.Enumerate(feeds, &count, true, false, false, 0);
-    ASSERT_GE(count, 2u);
-    Collected collected;
-    feeds[1]->SetCallback(&collected, &Collect);
-    auto t0 = std::chrono::steady_clock::now();
-    ASSERT_TRUE(feeds[1]->Start(0));
-    EXPECT_NE(feeds[1]->GetStatus() & kStatusLocked, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    feeds[1]->Stop();
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    double rate = collected.bytes.load() * 8.0 / seconds;
-    // 8 Mbit/s device; the window is generous for loaded machines and sanitizers.
-    EXPECT_GT(rate, 4e6);
-    EXPECT_LT(rate, 9e6);
-    EXPECT_EQ(collected.ccErrors.load(), 0);
-    // Restart after stop works; the device starts a fresh stream.
     Collected again;
-    feeds[1]->SetCallback(&again, &Collect);
-    ASSERT_TRUE(feeds[1]->Start(0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    feeds[1]->Stop();
-    EXPECT_GT(again.bytes.load(), 0u);
-    EXPECT_EQ(again.ccErrors.load(), 0);
+    feeds[0]->SetCallback(&again, &Collected::Callback);
+    ASSERT_TRUE(feeds[0]->Start(0));
+    EXPECT_TRUE(again.WaitForBytes(188 * 7));
+    feeds[0]->Stop();
+    EXPECT_EQ(again.ccErrors, 0);
 }

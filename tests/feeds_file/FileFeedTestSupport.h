@@ -31,6 +31,13 @@ inline Bytes Pattern(size_t size, uint32_t seed = 1) {
     return out;
 }
 
+// `times` copies of the file back to back.
+inline Bytes Repeated(const Bytes& file, size_t times) {
+    Bytes out;
+    for (size_t i = 0; i < times; ++i) out.insert(out.end(), file.begin(), file.end());
+    return out;
+}
+
 class TempDir {
 public:
     TempDir() {
@@ -43,10 +50,9 @@ public:
         std::filesystem::remove_all(path_, ec);
     }
     std::string Write(const std::string& name, const Bytes& data) const {
-        const auto file = path_ / name;
-        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                    static_cast<std::streamsize>(data.size()));
-        return file.string();
+        std::ofstream(path_ / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        return Path(name);
     }
     std::string Path(const std::string& name) const { return (path_ / name).string(); }
 
@@ -60,21 +66,16 @@ public:
     static void Callback(void* context, IMediaSample* sample) { static_cast<Recorder*>(context)->OnSample(sample); }
 
     std::atomic<int> delayMs{0};
+    size_t keep = SIZE_MAX;
+
     // While closed, deliveries wait in the callback.
-    void CloseGate() {
-        std::lock_guard lock(m_);
-        gateOpen_ = false;
-    }
-    void OpenGate() {
+    void SetGate(bool open) {
         {
             std::lock_guard lock(m_);
-            gateOpen_ = true;
+            gateOpen_ = open;
         }
         cv_.notify_all();
     }
-    std::atomic<bool> hold{false};
-    size_t keep = SIZE_MAX;
-
     bool WaitForBytes(size_t n, int timeoutMs = 5000) {
         std::unique_lock lock(m_);
         return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return total_ >= n; });
@@ -95,19 +96,6 @@ public:
         std::lock_guard lock(m_);
         return lengths_;
     }
-    void ReleaseHeld() {
-        std::vector<IMediaSample*> held;
-        {
-            std::lock_guard lock(m_);
-            held.swap(held_);
-        }
-        for (auto* s : held) s->Release();
-    }
-    size_t HeldCount() {
-        std::lock_guard lock(m_);
-        return held_.size();
-    }
-
 private:
     void OnSample(IMediaSample* sample) {
         {
@@ -123,26 +111,17 @@ private:
             if (data_.size() < keep) data_.insert(data_.end(), p, p + std::min<size_t>(n, keep - data_.size()));
             lengths_.push_back(n);
             total_ += static_cast<size_t>(n);
-            if (hold.load()) held_.push_back(sample);
         }
         cv_.notify_all();
-        if (!hold.load()) sample->Release();
+        sample->Release();
     }
 
     std::mutex m_;
     std::condition_variable cv_;
     Bytes data_;
     std::vector<long> lengths_;
-    std::vector<IMediaSample*> held_;
     size_t total_ = 0;
     bool gateOpen_ = true;
 };
-
-// `times` copies of the file back to back.
-inline Bytes Repeated(const Bytes& file, size_t times) {
-    Bytes out;
-    for (size_t i = 0; i < times; ++i) out.insert(out.end(), file.begin(), file.end());
-    return out;
-}
 
 }  // namespace filefeedtest

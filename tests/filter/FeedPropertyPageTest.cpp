@@ -7,7 +7,6 @@
 #include "platform/com/TaskMemory.h"
 #include "platform/graph/CClassFactory.h"
 #include "platform/graph/CPropertyFrame.h"
-#include "platform/graph/WideString.h"
 #include "platform/ui/DialogApi.h"
 #include "platform/ui/ItemList.h"
 #include "platform/ui/ScriptedPresenter.h"
@@ -51,6 +50,8 @@ HWND PageIn(HWND frame) {
     return nullptr;
 }
 
+constexpr int kChecked = BST_CHECKED, kUnchecked = BST_UNCHECKED;
+
 class FeedPropertyPageTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -63,6 +64,7 @@ protected:
         CoRevokeClassFactory(CLSID_TSFeedPropertyPage);
         factory_->Release();
     }
+    void TearDown() override { EXPECT_TRUE(presenter.Problems().empty()); }
 
     // What a host does: ask the filter for its pages, then show them in a frame.
     HRESULT ShowPages(TestFilter& f) {
@@ -77,89 +79,45 @@ protected:
         return hr;
     }
 
-    std::vector<std::string> ListedNames(TestFilter& f) {
-        std::vector<std::string> names;
-        int32_t type;
-        const char *name, *details;
-        for (uint32_t i = 0; f.control->GetFeedInfo(i, &type, &name, &details); ++i) names.push_back(name);
-        return names;
-    }
-
-    static IClassFactory* factory_;
+    static inline IClassFactory* factory_ = nullptr;
     ScriptedPresenter presenter;
     ScopedPresenter scope{&presenter};
 };
 
-IClassFactory* FeedPropertyPageTest::factory_ = nullptr;
-
 }  // namespace
 
-TEST_F(FeedPropertyPageTest, PassThroughModeOpensWithTheInputPinButtonAndTheStoredText) {
+TEST_F(FeedPropertyPageTest, PassThroughModeOpensWithItsButtonAndTextAndFileStreamApplies) {
     TestFilter f;
     ASSERT_EQ(f.control->SetMode(kModePassThrough, "upstream tuner"), S_OK);
-    presenter.Cancel();
+    presenter.Click(kFileStream).Type(kFileName, "/media/astra.ts:LOOP:").Ok();
     ASSERT_EQ(ShowPages(f), S_OK);
     ASSERT_EQ(presenter.Dialogs().size(), 1u);
     const DialogState& shown = presenter.Dialogs()[0].Shown();
-    EXPECT_EQ(shown.caption, "TS Feed Properties");
-    EXPECT_EQ(shown.Find(ID_FRAME_TABS)->items, (std::vector<std::string>{"Properties"}));
-    EXPECT_EQ(shown.Find(kInputPin)->text,
-              "&BDA compliant (or other TS input), connected to the input pin of this filter");
-    EXPECT_EQ(shown.Find(kInputPin)->check, static_cast<int>(BST_CHECKED));
-    EXPECT_EQ(shown.Find(kLiveStream)->check, static_cast<int>(BST_UNCHECKED));
-    EXPECT_EQ(shown.Find(kFileStream)->check, static_cast<int>(BST_UNCHECKED));
+    EXPECT_EQ(shown.Find(kInputPin)->check, kChecked);
+    EXPECT_EQ(shown.Find(kLiveStream)->check, kUnchecked);
+    EXPECT_EQ(shown.Find(kFileStream)->check, kUnchecked);
     EXPECT_EQ(shown.Find(kFileName)->text, "upstream tuner");
-    uint32_t mode = 99;
-    EXPECT_EQ(ModeText(f, &mode), "upstream tuner") << "cancel applies nothing";
-    EXPECT_EQ(mode, kModePassThrough);
-    EXPECT_TRUE(presenter.Problems().empty());
-}
 
-TEST_F(FeedPropertyPageTest, ApplyingFileStreamWithANameSwitchesToFileMode) {
-    TestFilter f;
-    ASSERT_EQ(f.control->SetMode(kModePassThrough, nullptr), S_OK);
-    presenter.Click(kFileStream).Type(kFileName, "/media/astra.ts:LOOP:").Ok();
-    ASSERT_EQ(ShowPages(f), S_OK);
     uint32_t mode = 99;
     EXPECT_EQ(ModeText(f, &mode), "/media/astra.ts:LOOP:");
     EXPECT_EQ(mode, kModeFile);
     const DialogState& last = presenter.Dialogs()[0].Last();
-    EXPECT_EQ(last.Find(kFileStream)->check, static_cast<int>(BST_CHECKED));
-    EXPECT_EQ(last.Find(kInputPin)->check, static_cast<int>(BST_UNCHECKED)) << "the buttons form one group";
-    EXPECT_TRUE(presenter.Problems().empty());
+    EXPECT_EQ(last.Find(kFileStream)->check, kChecked);
+    EXPECT_EQ(last.Find(kInputPin)->check, kUnchecked) << "the buttons form one group";
 }
 
-TEST_F(FeedPropertyPageTest, FeedNamesAreListedAlphabeticallyAndMapBackToTheirEntries) {
+TEST_F(FeedPropertyPageTest, FeedsAreListedSortedAndEveryApplyAppliesTheTypedName) {
     TestFilter f;
-    std::vector<std::string> listed = ListedNames(f);
+    ASSERT_EQ(f.control->SetMode(kModePassThrough, nullptr), S_OK);
+    std::vector<std::string> listed;
+    int32_t type;
+    const char *name, *details;
+    for (uint32_t i = 0; f.control->GetFeedInfo(i, &type, &name, &details); ++i) listed.push_back(name);
     ASSERT_GE(listed.size(), 3u);
     ASSERT_EQ(listed[0], "Zeta Tuner") << "the list is out of order to begin with";
     std::vector<std::string> sorted = listed;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const std::string& a, const std::string& b) { return ItemList::CompareNoCase(a, b) < 0; });
-    presenter
-        .Run([&](HWND frame) {
-            HWND page = PageIn(frame);
-            ASSERT_NE(page, nullptr);
-            auto count = SendDlgItemMessageA(page, kFeedList, LB_GETCOUNT, 0, 0);
-            ASSERT_EQ(static_cast<size_t>(count), listed.size());
-            for (LRESULT i = 0; i < count; ++i) {
-                char text[kSourceTextSize];
-                SendDlgItemMessageA(page, kFeedList, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-                auto index = static_cast<uint32_t>(SendDlgItemMessageA(page, kFeedList, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
-                ASSERT_LT(index, listed.size());
-                EXPECT_EQ(listed[index], text) << "entry " << i;
-            }
-        })
-        .Cancel();
-    ASSERT_EQ(ShowPages(f), S_OK);
-    EXPECT_EQ(presenter.Dialogs()[0].Shown().Find(kFeedList)->items, sorted);
-    EXPECT_EQ(presenter.Dialogs()[0].Shown().Find(kFeedList)->items.front(), "alpha Tuner");
-}
-
-TEST_F(FeedPropertyPageTest, ApplyingALiveFeedStartsItAndEveryApplyAppliesAgain) {
-    TestFilter f;
-    ASSERT_EQ(f.control->SetMode(kModePassThrough, nullptr), S_OK);
     presenter.Click(kLiveStream)
         .Select(kFeedList, 1)
         .Click(kBrowse)
@@ -179,15 +137,15 @@ TEST_F(FeedPropertyPageTest, ApplyingALiveFeedStartsItAndEveryApplyAppliesAgain)
         .Type(kFileName, "alpha Tuner")
         .Ok();
     ASSERT_EQ(ShowPages(f), S_OK);
+    EXPECT_EQ(presenter.Dialogs()[0].Shown().Find(kFeedList)->items, sorted);
+    EXPECT_EQ(sorted.front(), "alpha Tuner");
     EXPECT_EQ(f.control->GetFeedType(), kFeedDvbC) << "OK applied the second name too";
     EXPECT_TRUE(presenter.OpenFileDialogs().empty());
-    EXPECT_TRUE(presenter.Problems().empty());
 }
 
 TEST_F(FeedPropertyPageTest, DisconnectAppliesWhatTheControlsShowWhileTheyExist) {
     TestFilter f;
     ASSERT_EQ(f.control->SetMode(kModePassThrough, "kept"), S_OK);
-    f.object->BuildFeedList();
     HRESULT hr = E_FAIL;
     CUnknown* unknown = CFeedPropertyPage::CreateInstance(nullptr, &hr);
     ASSERT_NE(unknown, nullptr);
@@ -198,13 +156,25 @@ TEST_F(FeedPropertyPageTest, DisconnectAppliesWhatTheControlsShowWhileTheyExist)
     host.style |= WS_VISIBLE;
     HWND frame = CreateDialogIndirectParamA(nullptr, &host, nullptr, nullptr, 0);
     ASSERT_NE(frame, nullptr);
-    IUnknown* object = f.filter.Get();
     RECT area{0, 0, 492, 378};
-
     ASSERT_EQ(page->SetPageSite(&site), S_OK);
-    ASSERT_EQ(page->SetObjects(1, &object), S_OK);
+
+    // Something other than the filter: the page stays empty and applies nothing.
+    IUnknown* notAFilter = page;
+    EXPECT_EQ(page->SetObjects(1, &notAFilter), E_NOINTERFACE);
     ASSERT_EQ(page->Activate(frame, &area, TRUE), S_OK);
     HWND window = GetWindow(frame, GW_CHILD);
+    EXPECT_EQ(SendDlgItemMessageA(window, kFeedList, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(IsDlgButtonChecked(window, kLiveStream) | IsDlgButtonChecked(window, kFileStream) |
+                  IsDlgButtonChecked(window, kInputPin),
+              0u);
+    EXPECT_EQ(page->Apply(), S_OK);
+    ASSERT_EQ(page->Deactivate(), S_OK);
+
+    IUnknown* object = f.filter.Get();
+    ASSERT_EQ(page->SetObjects(1, &object), S_OK);
+    ASSERT_EQ(page->Activate(frame, &area, TRUE), S_OK);
+    window = GetWindow(frame, GW_CHILD);
     SendMessageA(GetDlgItem(window, kFileStream), BM_CLICK, 0, 0);
     SetDlgItemTextA(window, kFileName, "/media/hotbird.ts");
     ASSERT_EQ(page->SetObjects(0, nullptr), S_OK);
@@ -222,70 +192,4 @@ TEST_F(FeedPropertyPageTest, DisconnectAppliesWhatTheControlsShowWhileTheyExist)
     page->SetPageSite(nullptr);
     page->Release();
     DestroyWindow(frame);
-}
-
-TEST_F(FeedPropertyPageTest, CommandsAreConsumedWithoutAction) {
-    HRESULT hr = S_OK;
-    auto* page = static_cast<CFeedPropertyPage*>(CFeedPropertyPage::CreateInstance(nullptr, &hr));
-    ASSERT_NE(page, nullptr);
-    page->NonDelegatingAddRef();
-    EXPECT_EQ(page->OnReceiveMessage(nullptr, WM_COMMAND, MAKEWPARAM(kBrowse, BN_CLICKED), 0), TRUE);
-    EXPECT_EQ(page->OnReceiveMessage(nullptr, WM_COMMAND, MAKEWPARAM(kFeedList, LBN_SELCHANGE), 0), TRUE);
-    EXPECT_EQ(page->OnReceiveMessage(nullptr, WM_TIMER, 1, 0), 0);
-    page->NonDelegatingRelease();
-}
-
-TEST_F(FeedPropertyPageTest, WithoutTheFilterThePageStaysEmptyAndAppliesNothing) {
-    HRESULT hr = S_OK;
-    CUnknown* unknown = CFeedPropertyPage::CreateInstance(nullptr, &hr);
-    IPropertyPage* page = nullptr;
-    ASSERT_EQ(unknown->NonDelegatingQueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
-    QuietSite site;
-    page->SetPageSite(&site);
-    IUnknown* notAFilter = page;
-    EXPECT_EQ(page->SetObjects(1, &notAFilter), E_NOINTERFACE);
-    EXPECT_EQ(page->SetObjects(1, nullptr), E_POINTER);
-    DialogTemplate host;
-    host.style |= WS_VISIBLE;
-    HWND frame = CreateDialogIndirectParamA(nullptr, &host, nullptr, nullptr, 0);
-    RECT area{0, 0, 10, 10};
-    ASSERT_EQ(page->Activate(frame, &area, TRUE), S_OK);
-    HWND window = GetWindow(frame, GW_CHILD);
-    EXPECT_EQ(SendDlgItemMessageA(window, kFeedList, LB_GETCOUNT, 0, 0), 0);
-    EXPECT_EQ(IsDlgButtonChecked(window, kLiveStream) | IsDlgButtonChecked(window, kFileStream) |
-                  IsDlgButtonChecked(window, kInputPin),
-              0u);
-    EXPECT_EQ(page->Apply(), S_OK);
-    page->Deactivate();
-    page->SetPageSite(nullptr);
-    page->Release();
-    DestroyWindow(frame);
-}
-
-TEST_F(FeedPropertyPageTest, TheModuleServesThePageWithItsOwnResources) {
-    HMODULE module = LoadLibraryA(KESTREL_MODULE_PATH);
-    ASSERT_NE(module, nullptr) << LastLibraryError();
-    auto getClassObject = reinterpret_cast<DllGetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
-    ASSERT_NE(getClassObject, nullptr);
-    ComPtr<IClassFactory> factory;
-    ASSERT_EQ(getClassObject(CLSID_TSFeedPropertyPage, IID_IClassFactory,
-                             reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())),
-              S_OK);
-    ComPtr<IPropertyPage> page;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(page.ReleaseAndGetAddressOf())),
-              S_OK);
-    PROPPAGEINFO info{};
-    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
-    EXPECT_EQ(WideToUtf8(info.pszTitle), "Properties");
-    EXPECT_EQ(info.size.cx, 328 * 6 / 4);
-    EXPECT_EQ(info.size.cy, 233 * 13 / 8);
-    CoTaskMemFree(info.pszTitle);
-    EXPECT_NE(ResourceRegistry::Instance().FindDialog(module, ResourceName(105)), nullptr)
-        << "the dialog is the module's resource, not the host's";
-    auto canUnload = reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllCanUnloadNow"));
-    ASSERT_NE(canUnload, nullptr);
-    EXPECT_EQ(canUnload(), S_FALSE) << "a page is alive";
-    page.Reset();
-    factory.Reset();
-    EXPECT_EQ(canUnload(), S_OK);
 }

@@ -1,9 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "filter/FeedFilter.h"
+#include "platform/graph/CMemAllocator.h"
 #include "platform/system/Library.h"
 #include "tests/filter/countingplugin/CountingPlugin.h"
 
@@ -51,5 +53,30 @@ struct TestFilter {
 
     CountingFeedState* Feed(int device) const {
         return CountingControl() ? CountingControl()->state(device, generation) : nullptr;
+    }
+};
+
+// A sample of `length` bytes of `fill` from a one-buffer allocator of its own, with
+// times when given; the test's reference is released at the end of the scope.
+struct TestSample {
+    ComPtr<CMemAllocator> allocator;
+    IMediaSample* sample = nullptr;
+
+    TestSample(LONG length, uint8_t fill, REFERENCE_TIME start = -1, REFERENCE_TIME stop = -1) {
+        HRESULT hr = S_OK;
+        allocator = new CMemAllocator("test", nullptr, &hr);
+        ALLOCATOR_PROPERTIES request{1, length, 1, 0}, actual{};
+        EXPECT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+        EXPECT_EQ(allocator->Commit(), S_OK);
+        EXPECT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), S_OK);
+        BYTE* p = nullptr;
+        sample->GetPointer(&p);
+        std::memset(p, fill, size_t(length));
+        sample->SetActualDataLength(length);
+        if (start >= 0) sample->SetTime(&start, &stop);
+    }
+    ~TestSample() {
+        if (sample) sample->Release();
+        allocator->Decommit();
     }
 };

@@ -9,10 +9,11 @@
 
 #include "filter/TSFeedInterfaces.h"
 #include "platform/com/ComRuntime.h"
-#include "platform/graph/Moniker.h"
-#include "platform/graph/PlatformClasses.h"
+#include "platform/com/TaskMemory.h"
+#include "platform/graph/WideString.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/Library.h"
+#include "platform/ui/ResourceRegistry.h"
 
 namespace {
 
@@ -22,20 +23,15 @@ std::string ModulePath() {
 }
 
 struct Module {
-    HMODULE library = nullptr;
-    HRESULT (*getClassObject)(REFCLSID, REFIID, void**) = nullptr;
-    HRESULT (*canUnloadNow)() = nullptr;
-    HRESULT (*registerServer)() = nullptr;
-    HRESULT (*unregisterServer)() = nullptr;
-
-    Module() {
-        library = LoadLibraryA(ModulePath().c_str());
-        if (!library) return;
-        getClassObject = reinterpret_cast<decltype(getClassObject)>(GetProcAddress(library, "DllGetClassObject"));
-        canUnloadNow = reinterpret_cast<decltype(canUnloadNow)>(GetProcAddress(library, "DllCanUnloadNow"));
-        registerServer = reinterpret_cast<decltype(registerServer)>(GetProcAddress(library, "DllRegisterServer"));
-        unregisterServer = reinterpret_cast<decltype(unregisterServer)>(GetProcAddress(library, "DllUnregisterServer"));
+    HMODULE library = LoadLibraryA(ModulePath().c_str());
+    template <class F>
+    F Get(const char* name) {
+        return library ? reinterpret_cast<F>(GetProcAddress(library, name)) : nullptr;
     }
+    DllGetClassObjectFunction getClassObject = Get<DllGetClassObjectFunction>("DllGetClassObject");
+    HRESULT (*canUnloadNow)() = Get<HRESULT (*)()>("DllCanUnloadNow");
+    HRESULT (*registerServer)() = Get<HRESULT (*)()>("DllRegisterServer");
+    HRESULT (*unregisterServer)() = Get<HRESULT (*)()>("DllUnregisterServer");
 };
 
 Module& TheModule() {
@@ -46,25 +42,21 @@ Module& TheModule() {
 class ModuleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static std::string home = [] {
-            auto dir = std::filesystem::temp_directory_path() / ("kestrel-module-test-" + std::to_string(getpid()));
-            std::filesystem::create_directories(dir);
-            return dir.string();
-        }();
-        setenv("KESTREL_HOME", home.c_str(), 1);
+        home_ = std::filesystem::temp_directory_path() / ("kestrel-module-test-" + std::to_string(getpid()));
+        std::filesystem::create_directories(home_);
+        setenv("KESTREL_HOME", home_.c_str(), 1);
     }
-    static void TearDownTestSuite() {
-        if (const char* home = std::getenv("KESTREL_HOME")) std::filesystem::remove_all(home);
-    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(home_); }
     void SetUp() override {
         ASSERT_NE(TheModule().library, nullptr) << LastLibraryError();
-        ASSERT_NE(TheModule().getClassObject, nullptr);
+        ASSERT_NE(TheModule().canUnloadNow, nullptr);
     }
+    static inline std::filesystem::path home_;
 };
 
-std::string ReadString(HKEY root, const std::string& key, const char* value) {
+std::string ReadString(const std::string& key, const char* value) {
     HKEY k = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), &k) != ERROR_SUCCESS) return "<no key>";
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), &k) != ERROR_SUCCESS) return "<no key>";
     char data[1024] = {};
     DWORD size = sizeof data, type = 0;
     LONG r = RegQueryValueExA(k, value, &type, reinterpret_cast<BYTE*>(data), &size);
@@ -73,141 +65,86 @@ std::string ReadString(HKEY root, const std::string& key, const char* value) {
     return type == REG_SZ ? std::string(data) : "<not a string>";
 }
 
-bool KeyExists(HKEY root, const std::string& key) {
-    HKEY k = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), &k) != ERROR_SUCCESS) return false;
-    RegCloseKey(k);
-    return true;
+template <class T>
+HRESULT ClassObject(REFCLSID clsid, ComPtr<T>& out) {
+    return TheModule().getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(out.ReleaseAndGetAddressOf()));
 }
 
 }  // namespace
 
 TEST_F(ModuleTest, ExportsExactlyTheFourFunctions) {
-    std::string command = "nm -D --defined-only '" + ModulePath() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen(("nm -D --defined-only '" + ModulePath() + "'").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::set<std::string> names;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
-        char address[64], type[8], name[400];
+    char line[512], address[64], type[8], name[400];
+    while (std::fgets(line, sizeof line, pipe))
         if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3) names.insert(name);
-    }
     ASSERT_EQ(pclose(pipe), 0);
     EXPECT_EQ(names, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
                                             "DllUnregisterServer"}));
 }
 
-TEST_F(ModuleTest, ClassObjectsForBothClassesAndNoOther) {
+TEST_F(ModuleTest, ClassObjectsForBothClassesWithTheModulesOwnPageResources) {
     Module& m = TheModule();
     void* p = nullptr;
-    ASSERT_EQ(m.getClassObject(CLSID_TSFeedFilter, IID_IClassFactory, &p), S_OK);
-    static_cast<IClassFactory*>(p)->Release();
-    ASSERT_EQ(m.getClassObject(CLSID_TSFeedPropertyPage, IID_IUnknown, &p), S_OK);
-    static_cast<IUnknown*>(p)->Release();
     const CLSID third = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
     EXPECT_EQ(m.getClassObject(third, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(m.getClassObject(CLSID_TSFeedFilter, IID_IBaseFilter, &p), E_NOINTERFACE);
-}
-
-TEST_F(ModuleTest, CanUnloadOnlyWithoutObjectsOrLocks) {
-    Module& m = TheModule();
+    ASSERT_EQ(m.getClassObject(CLSID_TSFeedFilter, IID_IUnknown, &p), S_OK);
+    static_cast<IUnknown*>(p)->Release();
     EXPECT_EQ(m.canUnloadNow(), S_OK);
+
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(m.getClassObject(CLSID_TSFeedFilter, IID_IClassFactory,
-                               reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())),
+    ASSERT_EQ(ClassObject(CLSID_TSFeedPropertyPage, factory), S_OK);
+    ComPtr<IPropertyPage> page;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(page.ReleaseAndGetAddressOf())),
               S_OK);
-    ComPtr<IBaseFilter> filter;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf())),
-              S_OK);
-    // Aggregation is only possible through IUnknown.
-    void* p = nullptr;
-    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(filter.Get()), IID_IBaseFilter, &p),
-              CLASS_E_NOAGGREGATION);
+    PROPPAGEINFO info{};
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_EQ(WideToUtf8(info.pszTitle), "Properties");
+    CoTaskMemFree(info.pszTitle);
+    EXPECT_NE(ResourceRegistry::Instance().FindDialog(m.library, ResourceName(105)), nullptr)
+        << "the dialog is the module's resource, not the host's";
+    factory.Reset();
+    EXPECT_EQ(m.canUnloadNow(), S_FALSE) << "a page is alive";
+    page.Reset();
+    EXPECT_EQ(m.canUnloadNow(), S_OK);
+
+    // A lock outlives the factory that took it.
+    ASSERT_EQ(ClassObject(CLSID_TSFeedFilter, factory), S_OK);
+    factory->LockServer(TRUE);
     factory.Reset();
     EXPECT_EQ(m.canUnloadNow(), S_FALSE);
-    ComPtr<ITSFeedControl> control;
-    ASSERT_EQ(filter.As(IID_ITSFeedControl, &control), S_OK);
-    control->SetMode(kModeHostSupplied, nullptr);
-    control.Reset();
-    filter.Reset();
-    EXPECT_EQ(m.canUnloadNow(), S_OK);
-
-    ASSERT_EQ(m.getClassObject(CLSID_TSFeedFilter, IID_IClassFactory,
-                               reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())),
-              S_OK);
-    factory->LockServer(TRUE);
-    IClassFactory* raw = factory.Detach();
-    raw->Release();
-    EXPECT_EQ(m.canUnloadNow(), S_FALSE);
-    ASSERT_EQ(m.getClassObject(CLSID_TSFeedFilter, IID_IClassFactory, reinterpret_cast<void**>(&raw)), S_OK);
-    raw->LockServer(FALSE);
-    raw->Release();
+    ASSERT_EQ(ClassObject(CLSID_TSFeedFilter, factory), S_OK);
+    factory->LockServer(FALSE);
+    factory.Reset();
     EXPECT_EQ(m.canUnloadNow(), S_OK);
 }
 
 TEST_F(ModuleTest, RegistrationRoundTrip) {
     Module& m = TheModule();
-    const std::string filterKey = "CLSID\\" + GuidToString(CLSID_TSFeedFilter);
+    const std::string filterKey = "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}";
     const std::string pageKey = "CLSID\\" + GuidToString(CLSID_TSFeedPropertyPage);
-    const std::string instanceKey =
-        "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\" + GuidToString(CLSID_TSFeedFilter);
+    const std::string instanceKey = "CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\" +
+                                    GuidToString(CLSID_TSFeedFilter);
     ASSERT_EQ(m.registerServer(), S_OK);
-
     std::string absolute = std::filesystem::canonical(ModulePath()).string();
-    EXPECT_EQ(filterKey, "CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, filterKey, nullptr), "Velmar TS Feed filter");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, filterKey + "\\InprocServer32", nullptr), absolute);
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, filterKey + "\\InprocServer32", "ThreadingModel"), "Both");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, pageKey, nullptr), "filter properties");
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, pageKey + "\\InprocServer32", nullptr), absolute);
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, instanceKey, "FriendlyName"), "Velmar TS Feed filter");
-
-    // Creatable by class identifier through the registration alone.
+    EXPECT_EQ(ReadString(filterKey, nullptr), "Velmar TS Feed filter");
+    EXPECT_EQ(ReadString(filterKey + "\\InprocServer32", nullptr), absolute);
+    EXPECT_EQ(ReadString(filterKey + "\\InprocServer32", "ThreadingModel"), "Both");
+    EXPECT_EQ(ReadString(pageKey, nullptr), "filter properties");
+    EXPECT_EQ(ReadString(pageKey + "\\InprocServer32", nullptr), absolute);
+    EXPECT_EQ(ReadString(instanceKey, "FriendlyName"), "Velmar TS Feed filter");
     ComPtr<IBaseFilter> filter;
-    ASSERT_EQ(CoCreateInstance(CLSID_TSFeedFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf())),
-              S_OK);
-    CLSID clsid{};
-    filter->GetClassID(&clsid);
-    EXPECT_EQ(clsid, CLSID_TSFeedFilter);
+    auto create = [&] {
+        return CoCreateInstance(CLSID_TSFeedFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf()));
+    };
+    EXPECT_EQ(create(), S_OK) << "creatable through the registration alone";
     filter.Reset();
 
-    // Automatic graph building asks for more than "do not use" and never sees it.
-    ASSERT_EQ(RegisterPlatformClasses(), S_OK);
-    ComPtr<IFilterMapper2> mapper;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                               reinterpret_cast<void**>(mapper.ReleaseAndGetAddressOf())),
-              S_OK);
-    auto countOurs = [&](DWORD merit) {
-        ComPtr<IEnumMoniker> monikers;
-        HRESULT hr = mapper->EnumMatchingFilters(monikers.ReleaseAndGetAddressOf(), 0, FALSE, merit, FALSE, 0,
-                                                 nullptr, nullptr, nullptr, FALSE, FALSE, 0, nullptr, nullptr, nullptr);
-        EXPECT_TRUE(SUCCEEDED(hr));
-        int ours = 0;
-        IMoniker* moniker = nullptr;
-        ULONG fetched = 0;
-        while (monikers && monikers->Next(1, &moniker, &fetched) == S_OK) {
-            ComPtr<IBaseFilter> f;
-            if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
-                                                reinterpret_cast<void**>(f.ReleaseAndGetAddressOf())))) {
-                CLSID id{};
-                f->GetClassID(&id);
-                if (id == CLSID_TSFeedFilter) ++ours;
-            }
-            moniker->Release();
-        }
-        return ours;
-    };
-    EXPECT_EQ(countOurs(MERIT_DO_NOT_USE + 1), 0);
-    EXPECT_EQ(countOurs(MERIT_DO_NOT_USE), 1);
-    mapper.Reset();
-
     ASSERT_EQ(m.unregisterServer(), S_OK);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, filterKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, pageKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, instanceKey));
-    EXPECT_EQ(CoCreateInstance(CLSID_TSFeedFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf())),
-              REGDB_E_CLASSNOTREG);
+    for (const std::string& key : {filterKey, pageKey, instanceKey}) EXPECT_EQ(ReadString(key, nullptr), "<no key>") << key;
+    EXPECT_EQ(create(), REGDB_E_CLASSNOTREG);
 }
