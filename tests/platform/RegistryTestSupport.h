@@ -19,10 +19,7 @@ public:
         setenv("KESTREL_HOME", path_.c_str(), 1);
     }
     ~ScopedRegistryHome() {
-        if (previous_)
-            setenv("KESTREL_HOME", previous_->c_str(), 1);
-        else
-            unsetenv("KESTREL_HOME");
+        previous_ ? setenv("KESTREL_HOME", previous_->c_str(), 1) : unsetenv("KESTREL_HOME");
         std::filesystem::remove_all(path_);
     }
     ScopedRegistryHome(const ScopedRegistryHome&) = delete;
@@ -31,9 +28,8 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
     std::string Read(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
         std::stringstream ss;
-        ss << in.rdbuf();
+        ss << std::ifstream(File(name), std::ios::binary).rdbuf();
         return ss.str();
     }
     void Write(const std::string& name, const std::string& text) const {
@@ -51,23 +47,20 @@ private:
     std::optional<std::string> previous_;
 };
 
-// Small helpers over the API, for tests that are about something else.
 inline LONG SetDword(HKEY key, const char* name, DWORD value) {
     return RegSetValueExA(key, name, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
-
 inline LONG SetString(HKEY key, const char* name, const std::string& text) {
     return RegSetValueExA(key, name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>(text.size() + 1));
 }
-
+// Empty unless the value exists with exactly the expected type and shape.
 inline std::optional<DWORD> GetDword(HKEY key, const char* name) {
     DWORD value = 0, type = 0, size = sizeof value;
     if (RegQueryValueExA(key, name, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) return {};
     if (type != REG_DWORD || size != 4) return {};
     return value;
 }
-
 inline std::optional<std::string> GetString(HKEY key, const char* name) {
     char buf[1024] = {};
     DWORD type = 0, size = sizeof buf;

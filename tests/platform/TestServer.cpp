@@ -1,6 +1,5 @@
 // A tiny in-process server library, loaded through the registry by the COM tests.
 #include "TestServerInterface.h"
-#include <new>
 
 namespace {
 ModuleCounts g_counts;
@@ -23,7 +22,6 @@ class Factory final : public IClassFactory {
 public:
     Factory() { ++g_counts.objects; }
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IClassFactory) return GetInterface(this, ppv);
         *ppv = nullptr;
         return E_NOINTERFACE;
@@ -35,11 +33,9 @@ public:
         return static_cast<ULONG>(left);
     }
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        auto* object = new (std::nothrow) TestObject;
-        if (!object) return E_OUTOFMEMORY;
+        auto* object = new TestObject;
         object->NonDelegatingAddRef();
         HRESULT hr = object->NonDelegatingQueryInterface(riid, ppv);
         object->NonDelegatingRelease();
@@ -61,9 +57,7 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFC
     *ppv = nullptr;
     if (riid != IID_IClassFactory && riid != IID_IUnknown) return E_NOINTERFACE;
     if (clsid != CLSID_TestServerObject) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) Factory;
-    if (!factory) return E_OUTOFMEMORY;
-    return factory->QueryInterface(riid, ppv);
+    return (new Factory)->QueryInterface(riid, ppv);
 }
 
 extern "C" __attribute__((visibility("default"))) long TestServerObjectCount() { return g_counts.objects.load(); }

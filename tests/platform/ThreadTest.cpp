@@ -14,93 +14,67 @@ int CurrentNice() {
 }
 }  // namespace
 
-TEST(Thread, NameIsCutToFifteenCharacters) {
-    Thread t;
-    std::string seen;
-    ASSERT_TRUE(t.Start([&] { seen = Thread::CurrentName(); }, "kestrel-output-worker"));
-    ASSERT_TRUE(t.Join());
-    EXPECT_EQ(seen, "kestrel-output-");
-    Thread shortName;
-    ASSERT_TRUE(shortName.Start([&] { seen = Thread::CurrentName(); }, "feed"));
-    ASSERT_TRUE(shortName.Join());
-    EXPECT_EQ(seen, "feed");
-}
-
-TEST(Thread, JoinTimesOutWhileTheBodyRunsAndStaysJoinable) {
+TEST(Thread, JoinTimesOutRestartsAndNeverJoinsItself) {
     Thread t;
     Event release(true, false);
-    ASSERT_TRUE(t.Start([&] { release.Wait(); }));
-    EXPECT_TRUE(t.Running());
+    std::atomic<int> selfJoin{-1};
+    ASSERT_TRUE(t.Start([&] {
+        selfJoin = t.Join(10);
+        release.Wait();
+    }));
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(t.Join(20));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(19));
-    EXPECT_TRUE(t.Running());
+    EXPECT_TRUE(t.Running()) << "still joinable after a timeout";
     EXPECT_FALSE(t.Start([] {})) << "a running thread cannot be started again";
     release.Set();
     EXPECT_TRUE(t.Join(5000));
-    EXPECT_FALSE(t.Running());
+    EXPECT_EQ(selfJoin.load(), 0);
     EXPECT_TRUE(t.Join(0)) << "nothing left to join";
-}
 
-TEST(Thread, CanBeStartedAgainAfterItEnded) {
-    Thread t;
+    // Not joined: the next start joins the finished thread itself.
     std::atomic<int> runs{0};
     ASSERT_TRUE(t.Start([&] { ++runs; }));
-    // Not joined: the next start joins the finished thread itself.
     while (t.Running()) std::this_thread::yield();
     ASSERT_TRUE(t.Start([&] { ++runs; }));
     ASSERT_TRUE(t.Join());
     EXPECT_EQ(runs.load(), 2);
     EXPECT_FALSE(t.Start(nullptr));
-}
 
-TEST(Thread, DestructorWaitsForTheBody) {
     std::atomic<bool> finished{false};
     {
-        Thread t;
-        ASSERT_TRUE(t.Start([&] {
+        Thread scoped;
+        ASSERT_TRUE(scoped.Start([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             finished = true;
         }));
     }
-    EXPECT_TRUE(finished.load());
+    EXPECT_TRUE(finished.load()) << "the destructor waits for the body";
 }
 
-TEST(Thread, CannotJoinItself) {
+TEST(Thread, NamesAndPriorities) {
     Thread t;
-    std::atomic<int> selfJoin{-1};
-    ASSERT_TRUE(t.Start([&] { selfJoin = t.Join(10); }));
+    std::string seen;
+    ASSERT_TRUE(t.Start([&] { seen = Thread::CurrentName(); }, "kestrel-output-worker"));
     ASSERT_TRUE(t.Join());
-    EXPECT_EQ(selfJoin.load(), 0);
-}
+    EXPECT_EQ(seen, "kestrel-output-");
 
-TEST(Thread, LowerPriorityIsAppliedAndHigherNeverFailsTheStart) {
     const int base = CurrentNice();
-    Thread low;
-    std::atomic<int> seen{-100};
-    ASSERT_TRUE(low.Start([&] { seen = CurrentNice(); }, "low", ThreadPriority::Lowest));
-    ASSERT_TRUE(low.Join());
-    EXPECT_EQ(seen.load(), std::min(base + 10, 19));
-
-    ASSERT_TRUE(low.Start([&] { seen = CurrentNice(); }, "idle", ThreadPriority::Idle));
-    ASSERT_TRUE(low.Join());
-    EXPECT_EQ(seen.load(), 19);
-
-    Thread high;
+    std::atomic<int> nice{-100};
+    ASSERT_TRUE(t.Start([&] { nice = CurrentNice(); }, "low", ThreadPriority::Lowest));
+    ASSERT_TRUE(t.Join());
+    EXPECT_EQ(nice.load(), std::min(base + 10, 19));
+    ASSERT_TRUE(t.Start([&] { nice = CurrentNice(); }, "idle", ThreadPriority::Idle));
+    ASSERT_TRUE(t.Join());
+    EXPECT_EQ(nice.load(), 19);
     std::atomic<bool> ran{false};
-    ASSERT_TRUE(high.Start([&] { ran = true; }, "critical", ThreadPriority::TimeCritical));
-    ASSERT_TRUE(high.Join());
+    ASSERT_TRUE(t.Start([&] { ran = true; }, "critical", ThreadPriority::TimeCritical)) << "refused, but starts";
+    ASSERT_TRUE(t.Join());
     EXPECT_TRUE(ran.load());
     EXPECT_EQ(CurrentNice(), base) << "the starting thread keeps its own priority";
-}
 
-TEST(Thread, PriorityLevelsMapToNiceValuesInRange) {
-    EXPECT_EQ(Thread::NiceFor(ThreadPriority::Normal, 0), 0);
-    EXPECT_EQ(Thread::NiceFor(ThreadPriority::BelowNormal, 0), 5);
-    EXPECT_EQ(Thread::NiceFor(ThreadPriority::AboveNormal, 0), -5);
+    // Levels move the base nice value and are clamped to the kernel's range.
     EXPECT_EQ(Thread::NiceFor(ThreadPriority::Highest, 3), -7);
     EXPECT_EQ(Thread::NiceFor(ThreadPriority::Lowest, 15), 19);
     EXPECT_EQ(Thread::NiceFor(ThreadPriority::Highest, -15), -20);
-    EXPECT_EQ(Thread::NiceFor(ThreadPriority::Idle, -5), 19);
-    EXPECT_EQ(Thread::NiceFor(ThreadPriority::TimeCritical, 10), -20);
 }

@@ -4,14 +4,18 @@
 #include "platform/graph/CBaseFilter.h"
 #include "platform/graph/CBaseInputPin.h"
 #include "platform/graph/CBaseOutputPin.h"
+#include "platform/graph/CMediaSample.h"
 #include "platform/graph/CMediaType.h"
+#include "platform/graph/CMemAllocator.h"
 #include "platform/graph/MediaEventSink.h"
+#include <gtest/gtest.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace graphtest {
@@ -41,25 +45,46 @@ inline bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds
     return true;
 }
 
+inline BYTE* Ptr(IMediaSample* s) {
+    BYTE* p = nullptr;
+    s->GetPointer(&p);
+    return p;
+}
+
+// A fresh memory allocator with shorthand for sizing it and taking buffers.
+class AllocatorTest : public ::testing::Test {
+protected:
+    void SetUp() override { alloc.Attach(CMemAllocator::Create()); }
+    HRESULT Setup(LONG count, LONG size, LONG align = 1, LONG prefix = 0) {
+        ALLOCATOR_PROPERTIES want{count, size, align, prefix};
+        return alloc->SetProperties(&want, &actual);
+    }
+    IMediaSample* Get(DWORD flags = 0) {
+        IMediaSample* s = nullptr;
+        last = alloc->GetBuffer(&s, nullptr, nullptr, flags);
+        return s;
+    }
+    ComPtr<CMemAllocator> alloc;
+    ALLOCATOR_PROPERTIES actual{};
+    HRESULT last = S_OK;
+};
+
 // A graph that only offers an event sink and records what filters report.
 class FakeGraph final : public IFilterGraph, public IMediaEventSink {
 public:
     struct Event {
         long code;
-        LONG_PTR p1;
-        LONG_PTR p2;
+        LONG_PTR p1, p2;
     };
-
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IFilterGraph) return GetInterface(static_cast<IFilterGraph*>(this), ppv);
+        if (riid == IID_IUnknown || riid == IID_IFilterGraph)
+            return GetInterface(static_cast<IFilterGraph*>(this), ppv);
         if (riid == IID_IMediaEventSink) return GetInterface(static_cast<IMediaEventSink*>(this), ppv);
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
     ULONG AddRef() override { return static_cast<ULONG>(++refs); }
     ULONG Release() override { return static_cast<ULONG>(--refs); }  // lives on the test's stack
-
     HRESULT Notify(long code, LONG_PTR p1, LONG_PTR p2) override {
         std::lock_guard lock(m);
         events.push_back({code, p1, p2});
@@ -69,8 +94,6 @@ public:
         std::lock_guard lock(m);
         return events;
     }
-
-    // Nothing in these tests builds a graph through this object.
     HRESULT AddFilter(IBaseFilter*, LPCWSTR) override { return E_NOTIMPL; }
     HRESULT RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
     HRESULT EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
@@ -79,7 +102,6 @@ public:
     HRESULT Reconnect(IPin*) override { return E_NOTIMPL; }
     HRESULT Disconnect(IPin*) override { return E_NOTIMPL; }
     HRESULT SetDefaultSyncSource() override { return E_NOTIMPL; }
-
     std::atomic<long> refs{0};
 
 private:
@@ -90,9 +112,7 @@ private:
 // What a sink's input pin saw, shared with the streaming thread.
 struct Received {
     std::mutex m;
-    std::condition_variable cv;
     std::vector<std::vector<BYTE>> payloads;
-    std::vector<HRESULT> discontinuities;
     int endOfStream = 0;
     std::vector<ComPtr<IMediaSample>> kept;  // when the sink holds on to samples
 
@@ -106,13 +126,12 @@ struct Received {
     }
 };
 
-class SinkFilter;
-
 // An input pin that accepts a configurable set of subtypes of kMajorA and records
 // every sample it receives.
 class SinkPin final : public CBaseInputPin {
 public:
-    SinkPin(SinkFilter* filter, CCritSec* lock, HRESULT* phr, Received* received);
+    SinkPin(CBaseFilter* filter, CCritSec* lock, Received* r)
+        : CBaseInputPin("sink pin", filter, lock, nullptr, u"In"), received(r) {}
 
     HRESULT CheckMediaType(const CMediaType* pmt) override {
         for (const GUID& sub : accepted)
@@ -128,30 +147,20 @@ public:
     HRESULT Receive(IMediaSample* sample) override {
         HRESULT hr = CBaseInputPin::Receive(sample);
         if (hr != S_OK) return hr;
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        std::vector<BYTE> bytes(data, data + sample->GetActualDataLength());
         std::lock_guard lock(received->m);
-        received->payloads.push_back(std::move(bytes));
-        received->discontinuities.push_back(sample->IsDiscontinuity());
+        received->payloads.emplace_back(Ptr(sample), Ptr(sample) + sample->GetActualDataLength());
         if (keepSamples) received->kept.emplace_back(sample);
-        received->cv.notify_all();
         return receiveResult;
     }
     HRESULT EndOfStream() override {
         std::lock_guard lock(received->m);
         ++received->endOfStream;
-        received->cv.notify_all();
         return S_OK;
     }
     HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override {
         if (!requirements) return E_NOTIMPL;
         *props = *requirements;
         return S_OK;
-    }
-    HRESULT NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override {
-        notified = allocator;
-        return CBaseInputPin::NotifyAllocator(allocator, readOnly);
     }
     HRESULT Active() override {
         ++actives;
@@ -171,21 +180,17 @@ public:
     std::vector<GUID> accepted{kSubA, kSubB};
     std::vector<CMediaType> offered;
     std::unique_ptr<ALLOCATOR_PROPERTIES> requirements;
-    IMemAllocator* notified = nullptr;
     Received* received;
     bool keepSamples = false;
     HRESULT receiveResult = S_OK;
-    int actives = 0;
-    int inactives = 0;
-    int runs = 0;
+    int actives = 0, inactives = 0, runs = 0;
     REFERENCE_TIME runStart = -1;
 };
 
 // A filter with one input pin; created with new, owned through its references.
 class SinkFilter final : public CBaseFilter {
 public:
-    explicit SinkFilter(const char* name = "sink")
-        : CBaseFilter(name, nullptr, &lock_, kSinkClsid), pin_(this, &lock_, nullptr, &received_) {}
+    SinkFilter() : CBaseFilter("sink", nullptr, &lock_, kSinkClsid), pin_(this, &lock_, &received_) {}
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int n) override { return n == 0 ? &pin_ : nullptr; }
     SinkPin* Pin() { return &pin_; }
@@ -197,8 +202,5 @@ private:
     Received received_;
     SinkPin pin_;
 };
-
-inline SinkPin::SinkPin(SinkFilter* filter, CCritSec* lock, HRESULT* phr, Received* r)
-    : CBaseInputPin("sink pin", filter, lock, phr, u"In"), received(r) {}
 
 }  // namespace graphtest
