@@ -18,90 +18,68 @@ public:
         if (riid == IID_IPersist) return GetInterface(static_cast<IPersist*>(this), ppv);
         return CUnknown::NonDelegatingQueryInterface(riid, ppv);
     }
-    HRESULT GetClassID(CLSID* clsid) override {
-        *clsid = kTestClass;
-        return S_OK;
-    }
+    HRESULT GetClassID(CLSID* clsid) override { return *clsid = kTestClass, S_OK; }
 };
 
 CUnknown* NewObject(IUnknown* outer, HRESULT* phr) {
     *phr = g_createResult;
     return new TestObject(outer);
 }
-CUnknown* FailWithResult(IUnknown*, HRESULT* phr) {
-    *phr = E_ACCESSDENIED;
-    return nullptr;
-}
-CUnknown* ReturnNothing(IUnknown*, HRESULT*) { return nullptr; }
-
-// An outer object that only counts the references it is given.
-struct CountingOuter : IUnknown {
-    HRESULT QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG Release() override { return static_cast<ULONG>(--refs); }
-    long refs = 1;
-};
 
 class ClassFactoryTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_createResult = S_OK; }
-    void TearDown() override { EXPECT_EQ(g_alive.load(), 0) << "a test object leaked"; }
-
+    void TearDown() override {
+        g_createResult = S_OK;
+        EXPECT_EQ(g_alive.load(), 0) << "a test object leaked";
+    }
     IClassFactory* Make(LPFNNewCOMObject create) {
         tmpl_ = CFactoryTemplate{u"Test", &kTestClass, create, nullptr, nullptr};
         IClassFactory* f = nullptr;
-        EXPECT_EQ((new CClassFactory(&tmpl_, counts_))->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&f)),
-                  S_OK);
+        (new CClassFactory(&tmpl_, counts_))->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&f));
         return f;
     }
-
     CFactoryTemplate tmpl_{};
     ModuleCounts counts_;
 };
 
-TEST_F(ClassFactoryTest, FactoryCountsAsModuleObjectUntilLastRelease) {
+TEST_F(ClassFactoryTest, CreatesWithOneReferenceAndPassesFailuresOn) {
     IClassFactory* f = Make(&NewObject);
-    EXPECT_EQ(counts_.objects.load(), 1);
-    IUnknown* unk = nullptr;
-    ASSERT_EQ(f->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unk)), S_OK);
-    void* other = reinterpret_cast<void*>(1);
-    EXPECT_EQ(f->QueryInterface(IID_IPersist, &other), E_NOINTERFACE);
-    EXPECT_EQ(other, nullptr);
-    EXPECT_EQ(unk->Release(), 1u);
-    EXPECT_EQ(counts_.objects.load(), 1);
-    EXPECT_EQ(f->Release(), 0u);
-    EXPECT_EQ(counts_.objects.load(), 0);
-}
-
-TEST_F(ClassFactoryTest, CreatesRequestedInterfaceWithOneReference) {
-    IClassFactory* f = Make(&NewObject);
+    EXPECT_EQ(counts_.objects.load(), 1) << "a factory counts as a module object";
     IPersist* p = nullptr;
     ASSERT_EQ(f->CreateInstance(nullptr, IID_IPersist, reinterpret_cast<void**>(&p)), S_OK);
     CLSID clsid{};
     EXPECT_EQ(p->GetClassID(&clsid), S_OK);
     EXPECT_EQ(clsid, kTestClass);
-    EXPECT_EQ(g_alive.load(), 1);
     EXPECT_EQ(p->Release(), 0u);
     EXPECT_EQ(g_alive.load(), 0);
-    f->Release();
-}
-
-TEST_F(ClassFactoryTest, UnsupportedInterfaceDeletesTheNewObject) {
-    IClassFactory* f = Make(&NewObject);
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(f->CreateInstance(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(g_alive.load(), 0);
+    EXPECT_EQ(g_alive.load(), 0) << "an object without the interface is deleted";
     EXPECT_EQ(f->CreateInstance(nullptr, IID_IPersist, nullptr), E_POINTER);
+    g_createResult = E_FAIL;
+    EXPECT_EQ(f->CreateInstance(nullptr, IID_IUnknown, &out), E_FAIL);
+    EXPECT_EQ(out, nullptr) << "an object returned with a failure is neither handed out nor leaked";
+    EXPECT_EQ(f->Release(), 0u);
+    EXPECT_EQ(counts_.objects.load(), 0);
+
+    f = Make([](IUnknown*, HRESULT* phr) -> CUnknown* { return *phr = E_ACCESSDENIED, nullptr; });
+    EXPECT_EQ(f->CreateInstance(nullptr, IID_IUnknown, &out), E_ACCESSDENIED);
+    f->Release();
+    f = Make([](IUnknown*, HRESULT*) -> CUnknown* { return nullptr; });
+    EXPECT_EQ(f->CreateInstance(nullptr, IID_IUnknown, &out), E_OUTOFMEMORY) << "nothing and no reason";
     f->Release();
 }
 
 TEST_F(ClassFactoryTest, AggregationOnlyThroughIUnknown) {
+    // An outer object that only counts the references it is given.
+    struct Outer : IUnknown {
+        HRESULT QueryInterface(REFIID, void** ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
+        ULONG AddRef() override { return static_cast<ULONG>(++refs); }
+        ULONG Release() override { return static_cast<ULONG>(--refs); }
+        long refs = 1;
+    } outer;
     IClassFactory* f = Make(&NewObject);
-    CountingOuter outer;
     void* out = reinterpret_cast<void*>(1);
     EXPECT_EQ(f->CreateInstance(&outer, IID_IPersist, &out), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(out, nullptr);
@@ -110,35 +88,12 @@ TEST_F(ClassFactoryTest, AggregationOnlyThroughIUnknown) {
     IUnknown* inner = nullptr;
     ASSERT_EQ(f->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)), S_OK);
     EXPECT_EQ(outer.refs, 1) << "the inner unknown must not count on the outer object";
-    // Interfaces other than the inner unknown delegate their counting to the outer object.
     IPersist* persist = nullptr;
     ASSERT_EQ(inner->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist)), S_OK);
-    EXPECT_EQ(outer.refs, 2);
+    EXPECT_EQ(outer.refs, 2) << "other interfaces count on the outer object";
     persist->Release();
     EXPECT_EQ(outer.refs, 1);
-    EXPECT_EQ(g_alive.load(), 1);
     inner->Release();
-    EXPECT_EQ(g_alive.load(), 0);
-    f->Release();
-}
-
-TEST_F(ClassFactoryTest, CreationFailuresArePassedOn) {
-    IClassFactory* f = Make(&FailWithResult);
-    void* out = nullptr;
-    EXPECT_EQ(f->CreateInstance(nullptr, IID_IUnknown, &out), E_ACCESSDENIED);
-    f->Release();
-
-    f = Make(&ReturnNothing);
-    EXPECT_EQ(f->CreateInstance(nullptr, IID_IUnknown, &out), E_OUTOFMEMORY);
-    f->Release();
-
-    // An object returned together with a failure is not handed out, and not leaked.
-    g_createResult = E_FAIL;
-    f = Make(&NewObject);
-    out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(f->CreateInstance(nullptr, IID_IUnknown, &out), E_FAIL);
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(g_alive.load(), 0);
     f->Release();
 }
 
@@ -149,7 +104,6 @@ TEST_F(ClassFactoryTest, LockServerCountsAndNeverGoesNegative) {
     EXPECT_EQ(counts_.locks.load(), 2);
     EXPECT_EQ(f->LockServer(FALSE), S_OK);
     EXPECT_EQ(f->LockServer(FALSE), S_OK);
-    EXPECT_EQ(counts_.locks.load(), 0);
     EXPECT_EQ(f->LockServer(FALSE), E_UNEXPECTED);
     EXPECT_EQ(counts_.locks.load(), 0);
     f->Release();

@@ -3,8 +3,8 @@
 #include "platform/graph/CFilterGraph.h"
 #include "platform/graph/CPushSourceFilter.h"
 #include "platform/graph/CSampleSinkFilter.h"
-#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline CMediaType TsType(const GUID& subtype = MEDIASUBTYPE_MPEG2_TRANSPORT) {
@@ -16,13 +16,7 @@ inline CMediaType TsType(const GUID& subtype = MEDIASUBTYPE_MPEG2_TRANSPORT) {
     return mt;
 }
 
-// A COM pointer to a new object that starts with no reference.
-template <class I, class T>
-ComPtr<I> Hold(T* object, REFIID iid) {
-    ComPtr<I> p;
-    object->NonDelegatingQueryInterface(iid, reinterpret_cast<void**>(p.ReleaseAndGetAddressOf()));
-    return p;
-}
+inline HRESULT NoData(IMediaSample*) { return S_FALSE; }
 
 inline ComPtr<CFilterGraph> NewGraph() {
     auto* g = new CFilterGraph(nullptr);
@@ -41,53 +35,25 @@ public:
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
     T* operator->() const { return p_; }
-    T* get() const { return p_; }
     IBaseFilter* filter() const { return static_cast<IBaseFilter*>(p_); }
+    auto* pin() const { return p_->GetPin(0); }
 
 private:
     T* p_;
 };
 
-inline IPin* PinOf(CBaseFilter* f, int n = 0) { return f->GetPin(n); }
-
-// Records state changes of the filters in one shared log.
-class StateLog {
+// A filter that notes its state changes in a log the test reads once the graph stopped.
+template <class Base>
+class Logged : public Base {
 public:
-    void Add(const std::string& entry) {
-        std::lock_guard lock(m_);
-        entries_.push_back(entry);
-    }
-    std::vector<std::string> Take() {
-        std::lock_guard lock(m_);
-        return std::move(entries_);
-    }
+    template <class... Args>
+    Logged(std::vector<std::string>& log, std::string name, Args&&... args)
+        : Base(std::forward<Args>(args)...), log_(log), name_(std::move(name)) {}
+    HRESULT Pause() override { log_.push_back(name_ + ".Pause"); return Base::Pause(); }
+    HRESULT Run(REFERENCE_TIME t) override { log_.push_back(name_ + ".Run"); return Base::Run(t); }
+    HRESULT Stop() override { log_.push_back(name_ + ".Stop"); return Base::Stop(); }
 
 private:
-    std::mutex m_;
-    std::vector<std::string> entries_;
-};
-
-class LoggingSink : public CSampleSinkFilter {
-public:
-    LoggingSink(StateLog& log, std::string name) : log_(log), name_(std::move(name)) {}
-    HRESULT Pause() override { log_.Add(name_ + ".Pause"); return CSampleSinkFilter::Pause(); }
-    HRESULT Run(REFERENCE_TIME t) override { log_.Add(name_ + ".Run"); return CSampleSinkFilter::Run(t); }
-    HRESULT Stop() override { log_.Add(name_ + ".Stop"); return CSampleSinkFilter::Stop(); }
-
-private:
-    StateLog& log_;
-    std::string name_;
-};
-
-class LoggingSource : public CPushSourceFilter {
-public:
-    LoggingSource(StateLog& log, std::string name, FillCallback fill)
-        : CPushSourceFilter({TsType()}, 188, 4, std::move(fill)), log_(log), name_(std::move(name)) {}
-    HRESULT Pause() override { log_.Add(name_ + ".Pause"); return CPushSourceFilter::Pause(); }
-    HRESULT Run(REFERENCE_TIME t) override { log_.Add(name_ + ".Run"); return CPushSourceFilter::Run(t); }
-    HRESULT Stop() override { log_.Add(name_ + ".Stop"); return CPushSourceFilter::Stop(); }
-
-private:
-    StateLog& log_;
+    std::vector<std::string>& log_;
     std::string name_;
 };

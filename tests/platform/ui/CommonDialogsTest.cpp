@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr char kFilter[] = "Transport Streams (*.TS,*.TRP,*.MPG)\0*.TS;*.TRP;*.MPG\0All files (*.*)\0*.*\0";
-
 struct TempFile {
     std::filesystem::path path;
     explicit TempFile(const char* name) : path(std::filesystem::temp_directory_path() / name) {
@@ -20,44 +18,19 @@ struct TempFile {
 OPENFILENAMEA Request(char* buffer, DWORD size, DWORD flags) {
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.lpstrFilter = kFilter;
+    ofn.lpstrFilter = "Transport Streams (*.TS,*.TRP,*.MPG)\0*.TS;*.TRP;*.MPG\0All files (*.*)\0*.*\0";
     ofn.lpstrFile = buffer;
     ofn.nMaxFile = size;
     ofn.Flags = flags;
     return ofn;
 }
 
+using MessageBoxes = ScriptedTest;
+using OpenFile = ScriptedTest;
+
 }  // namespace
 
-TEST(MessageBoxes, AnswersComeFromTheScriptOrTheDefaultButton) {
-    ScriptedPresenter presenter;
-    ScopedPresenter scope(&presenter);
-    presenter.Answer(IDNO).Answer(IDRETRY);
-    EXPECT_EQ(MessageBoxA(nullptr, "Replace it?", "Question", MB_YESNO | MB_ICONQUESTION), IDNO);
-    EXPECT_EQ(MessageBoxA(nullptr, "Gone", "Oops", MB_OK | MB_ICONSTOP), IDOK) << "a button the box lacks";
-    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", nullptr, MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO) << "unscripted: default";
-    EXPECT_EQ(MessageBoxA(nullptr, "Careful", "Warning", MB_OKCANCEL | MB_ICONWARNING), IDOK);
-    ASSERT_EQ(presenter.MessageBoxes().size(), 4u);
-    const auto& first = presenter.MessageBoxes()[0];
-    EXPECT_EQ(first.text, "Replace it?");
-    EXPECT_EQ(first.caption, "Question");
-    EXPECT_EQ(first.Icon(), MB_ICONQUESTION);
-    EXPECT_EQ(first.Buttons(), MB_YESNO);
-    EXPECT_EQ(presenter.MessageBoxes()[1].answer, IDRETRY) << "the record keeps what the script said";
-    EXPECT_EQ(presenter.MessageBoxes()[2].caption, "Error") << "no caption: the platform's";
-    EXPECT_EQ(presenter.MessageBoxes()[3].Icon(), MB_ICONEXCLAMATION);
-}
-
-TEST(MessageBoxes, WithoutPresenterTheTextGoesToTheErrorStream) {
-    SetPresenter(nullptr);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(MessageBoxA(nullptr, "Out of memory", "Critical error", MB_ICONSTOP), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Critical error: Out of memory\n");
-}
-
-TEST(MessageBoxes, AMessageBoxFromADialogKnowsItsOwner) {
-    ScriptedPresenter presenter;
-    ScopedPresenter scope(&presenter);
+TEST_F(MessageBoxes, AnswersComeFromTheScriptOrTheDefaultButton) {
     ScopedTemplate t("MB_OWNER", MakeDialog("Feed settings", {Control(IDOK, WC_BUTTON, "OK")}));
     TestDialog d;
     int answer = 0;
@@ -68,47 +41,67 @@ TEST(MessageBoxes, AMessageBoxFromADialogKnowsItsOwner) {
         }
         return FALSE;
     };
+    presenter.Answer(IDNO).Answer(IDRETRY);
+    EXPECT_EQ(MessageBoxA(nullptr, "Replace it?", "Question", MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(MessageBoxA(nullptr, "Gone", "Oops", MB_OK | MB_ICONSTOP), IDOK) << "a button the box lacks";
+    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", nullptr, MB_YESNOCANCEL | MB_DEFBUTTON2), IDNO) << "unscripted: default";
+    EXPECT_EQ(MessageBoxA(nullptr, "Careful", "Warning", MB_OKCANCEL | MB_ICONWARNING), IDOK);
     presenter.Ok().Answer(IDOK).Ok();
-    EXPECT_EQ(DialogBoxParamA(nullptr, t.Name(), nullptr, &TestDialog::Proc, d.Param()), IDOK);
+    EXPECT_EQ(d.Run(t.Name()), IDOK);
     EXPECT_EQ(answer, IDOK);
-    ASSERT_EQ(presenter.MessageBoxes().size(), 1u);
-    EXPECT_EQ(presenter.MessageBoxes()[0].ownerCaption, "Feed settings");
+
+    const auto& boxes = presenter.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_EQ(boxes[0].caption, "Question");
+    EXPECT_EQ(boxes[0].Icon(), MB_ICONQUESTION);
+    EXPECT_EQ(boxes[0].Buttons(), MB_YESNO);
+    EXPECT_EQ(boxes[1].answer, IDRETRY) << "the record keeps what the script said";
+    EXPECT_EQ(boxes[2].caption, "Error") << "no caption: the platform's";
+    EXPECT_EQ(boxes[3].Icon(), MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes[4].ownerCaption, "Feed settings");
     EXPECT_TRUE(presenter.Problems().empty());
+
+    SetPresenter(nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "Out of memory", "Critical error", MB_ICONSTOP), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Critical error: Out of memory\n") << "no presenter";
 }
 
-TEST(OpenFile, APickedFileFillsTheRequest) {
-    ScriptedPresenter presenter;
-    ScopedPresenter scope(&presenter);
+TEST_F(OpenFile, APickedFileFillsTheRequest) {
     TempFile file("kestrel-ui-pick.ts");
+    const std::string path = file.path.string();
     char name[260] = "initial.ts";
     char title[8];
-    OPENFILENAMEA ofn = Request(name, sizeof name, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON);
+    OPENFILENAMEA ofn = Request(name, sizeof name, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
     ofn.lpstrFileTitle = title;
     ofn.nMaxFileTitle = sizeof title;
-    presenter.PickFile(file.path.string());
+    presenter.PickFile(path);
     ASSERT_TRUE(GetOpenFileNameA(&ofn));
-    EXPECT_EQ(std::string(name), file.path.string());
-    std::string path = file.path.string();
+    EXPECT_EQ(std::string(name), path);
     EXPECT_EQ(ofn.nFileOffset, path.size() - std::strlen("kestrel-ui-pick.ts"));
     EXPECT_EQ(ofn.nFileExtension, path.size() - 2);
     EXPECT_STREQ(title, "kestrel") << "the title is cut to its buffer";
     ASSERT_EQ(presenter.OpenFileDialogs().size(), 1u);
     const OpenFileRequest& shown = presenter.OpenFileDialogs()[0].request;
-    ASSERT_EQ(shown.filters.size(), 2u);
-    EXPECT_EQ(shown.filters[0].first, "Transport Streams (*.TS,*.TRP,*.MPG)");
-    EXPECT_EQ(shown.filters[0].second, "*.TS;*.TRP;*.MPG");
-    EXPECT_EQ(shown.filters[1].second, "*.*");
+    EXPECT_EQ(shown.filters, (std::vector<std::pair<std::string, std::string>>{
+                                 {"Transport Streams (*.TS,*.TRP,*.MPG)", "*.TS;*.TRP;*.MPG"}, {"All files (*.*)", "*.*"}}));
     EXPECT_EQ(shown.initialFile, "initial.ts");
-    EXPECT_EQ(shown.flags, OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON);
+
+    // The default extension completes a bare name only.
+    ofn = Request(name, sizeof name, 0);
+    ofn.lpstrDefExt = "ts";
+    presenter.PickFile("/tmp/recording").PickFile("/tmp/recording.mpg");
+    ASSERT_TRUE(GetOpenFileNameA(&ofn));
+    EXPECT_STREQ(name, "/tmp/recording.ts");
+    ASSERT_TRUE(GetOpenFileNameA(&ofn));
+    EXPECT_STREQ(name, "/tmp/recording.mpg");
+    EXPECT_EQ(ofn.nFileExtension, std::strlen("/tmp/recording."));
 }
 
-TEST(OpenFile, CancelledMissingAndTooLongNamesFail) {
-    ScriptedPresenter presenter;
-    ScopedPresenter scope(&presenter);
+TEST_F(OpenFile, CancelledMissingAndTooLongNamesFail) {
     TempFile file("kestrel-ui-long-name.ts");
     char name[260] = "";
     OPENFILENAMEA ofn = Request(name, sizeof name, OFN_FILEMUSTEXIST);
-
     presenter.CancelFile();
     EXPECT_FALSE(GetOpenFileNameA(&ofn));
     EXPECT_EQ(CommDlgExtendedError(), 0u) << "a cancel is no error";
@@ -116,8 +109,7 @@ TEST(OpenFile, CancelledMissingAndTooLongNamesFail) {
 
     presenter.PickFile("/nonexistent/kestrel/x.ts");
     EXPECT_FALSE(GetOpenFileNameA(&ofn));
-    EXPECT_EQ(presenter.Problems(), (std::vector<std::string>{
-                                        "open-file dialog: pick \"/nonexistent/kestrel/x.ts\": the file does not exist"}));
+    EXPECT_EQ(presenter.Problems(), (Texts{"open-file dialog: pick \"/nonexistent/kestrel/x.ts\": the file does not exist"}));
 
     char small[8] = {};
     OPENFILENAMEA tight = Request(small, sizeof small, 0);
@@ -126,29 +118,14 @@ TEST(OpenFile, CancelledMissingAndTooLongNamesFail) {
     EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
     WORD needed = 0;
     std::memcpy(&needed, small, sizeof needed);
-    EXPECT_EQ(needed, file.path.string().size() + 1);
+    EXPECT_EQ(needed, file.path.string().size() + 1) << "the size needed is left in the buffer";
 
     OPENFILENAMEA bad = Request(name, sizeof name, 0);
     bad.lStructSize = 12;
     EXPECT_FALSE(GetOpenFileNameA(&bad));
     EXPECT_EQ(CommDlgExtendedError(), CDERR_STRUCTSIZE);
     EXPECT_EQ(presenter.StepsLeft(), 0u);
-
     SetPresenter(nullptr);
     EXPECT_FALSE(GetOpenFileNameA(&ofn));
     EXPECT_EQ(CommDlgExtendedError(), CDERR_DIALOGFAILURE);
-}
-
-TEST(OpenFile, TheDefaultExtensionCompletesABareName) {
-    ScriptedPresenter presenter;
-    ScopedPresenter scope(&presenter);
-    char name[260] = "";
-    OPENFILENAMEA ofn = Request(name, sizeof name, 0);
-    ofn.lpstrDefExt = "ts";
-    presenter.PickFile("/tmp/recording").PickFile("/tmp/recording.mpg");
-    ASSERT_TRUE(GetOpenFileNameA(&ofn));
-    EXPECT_STREQ(name, "/tmp/recording.ts");
-    ASSERT_TRUE(GetOpenFileNameA(&ofn));
-    EXPECT_STREQ(name, "/tmp/recording.mpg");
-    EXPECT_EQ(ofn.nFileExtension, std::strlen("/tmp/recording."));
 }

@@ -5,9 +5,9 @@
 
 #include "tests/platform/ui/UiTestSupport.h"
 
-TEST(UiThreads, MessagesPostedFromWorkersArriveInOrderOnTheDialogsThread) {
-    ScriptedPresenter presenter;
-    ScopedPresenter scope(&presenter);
+using UiThreads = ScriptedTest;
+
+TEST_F(UiThreads, MessagesPostedFromWorkersArriveInOrderOnTheDialogsThread) {
     ScopedTemplate t("TH_POST", MakeDialog("Posts", {Control(IDOK, WC_BUTTON, "OK")}));
     TestDialog d;
     std::vector<WPARAM> received;
@@ -31,9 +31,11 @@ TEST(UiThreads, MessagesPostedFromWorkersArriveInOrderOnTheDialogsThread) {
                 });
             }
             for (auto& t : workers) t.join();
+            EXPECT_TRUE(received.empty()) << "not delivered while the step runs";
         })
         .Ok();
-    EXPECT_EQ(DialogBoxParamA(nullptr, t.Name(), nullptr, &TestDialog::Proc, d.Param()), IDOK);
+    EXPECT_EQ(d.Run(t.Name()), IDOK);
+    EXPECT_FALSE(PostMessageA(d.hwnd, WM_APP, 1, 0)) << "a window that is gone takes no posts";
     ASSERT_EQ(received.size(), 2u * kPerWorker);
     EXPECT_FALSE(wrongThread);
     // Each worker's messages keep their order.
@@ -46,7 +48,7 @@ TEST(UiThreads, MessagesPostedFromWorkersArriveInOrderOnTheDialogsThread) {
     }
 }
 
-TEST(UiThreads, DialogsOnSeveralThreadsKeepToThemselves) {
+TEST_F(UiThreads, DialogsOnSeveralThreadsKeepToThemselves) {
     std::atomic<int> failures{0};
     auto work = [&failures](int n) {
         DialogTemplate t = MakeDialog("Worker", {Control(10, WC_LISTBOX, "", LBS_SORT), Control(11, WC_EDIT, "")});
@@ -54,11 +56,11 @@ TEST(UiThreads, DialogsOnSeveralThreadsKeepToThemselves) {
             ModelessDialog m(t);
             std::string name = "TH_" + std::to_string(n) + "_" + std::to_string(round);
             RegisterDialogTemplate(nullptr, name.c_str(), t);
-            for (int i = 9; i >= 0; --i) m.Send(10, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_string(i).c_str()));
+            for (int i = 9; i >= 0; --i) m.SendText(10, LB_ADDSTRING, 0, std::to_string(i).c_str());
             SetDlgItemTextA(m.hwnd, 11, name.c_str());
             HBRUSH b = CreateSolidBrush(RGB(n, round, 0));
             char first[8];
-            m.Send(10, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
+            m.SendText(10, LB_GETTEXT, 0, first);
             if (std::string(first) != "0" || m.Text(11) != name || !DeleteObject(b)) ++failures;
             if (!UnregisterDialogTemplate(nullptr, name.c_str())) ++failures;
         }
