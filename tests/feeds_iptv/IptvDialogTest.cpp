@@ -37,7 +37,6 @@ protected:
     static void TearDownTestSuite() {
         delete ns_;
         delete bare_;
-        ns_ = bare_ = nullptr;
     }
     void SetUp() override {
         if (!ready_) GTEST_SKIP() << "a network namespace with test interfaces cannot be set up here (needs root)";
@@ -63,28 +62,29 @@ protected:
         return *c;
     }
 
-    static NetNamespace* ns_;
-    static NetNamespace* bare_;
-    static bool ready_;
+    static inline NetNamespace* ns_ = nullptr;
+    static inline NetNamespace* bare_ = nullptr;
+    static inline bool ready_ = false;
     ScopedRegistryHome home_;
     ScriptedPresenter presenter_;
     ScopedPresenter scope_{&presenter_};
     CIPTVFeed feed_{0};
 };
 
-NetNamespace* IptvDialogs::ns_ = nullptr;
-NetNamespace* IptvDialogs::bare_ = nullptr;
-bool IptvDialogs::ready_ = false;
-
-TEST_F(IptvDialogs, OpensWithTheSettingsAndTheAdapterOfTheInterface) {
+TEST_F(IptvDialogs, OpensWithTheSettingsAndOkTakesGroupPortAdapterAndSource) {
     IptvSettings s;
     s.group = MakeIPv4Address(0xEF010101, 5000);
     s.interfaceAddress = MakeIPv4Address(0x0AE90101, 0);  // kdB
     s.source = MakeIPv4Address(0x0A000009, 0);
     s.ssm = 1;
     feed_.SetSettings(s);
-    presenter_.Cancel();
-    EXPECT_FALSE(Show());
+    presenter_.Type(Dlg::kGroupIPv4, "239.2.2.2")
+        .Type(Dlg::kPort, "6000")
+        .Select(Dlg::kInterfaceList, 0)
+        .Type(Dlg::kSource, "239.9.9.9")
+        .Type(Dlg::kSource, "10.0.0.7")
+        .Ok();
+    EXPECT_TRUE(Show());
     ASSERT_EQ("IPTVFEEDCONFIGDLG", presenter_.Dialogs().at(0).name);
     const DialogState& st = Shown();
     EXPECT_EQ(BST_CHECKED, static_cast<UINT>(In(st, Dlg::kIPv4).check));
@@ -98,57 +98,42 @@ TEST_F(IptvDialogs, OpensWithTheSettingsAndTheAdapterOfTheInterface) {
     EXPECT_FALSE(In(st, Dlg::kInterfaceAddress).enabled);
     EXPECT_EQ("10.0.0.9", In(st, Dlg::kSource).text);
     EXPECT_EQ(static_cast<int>(BST_CHECKED), In(st, Dlg::kSourceSpecific).check);
+
+    // A multicast source clears the source-specific box, a unicast one sets it.
+    const auto& steps = presenter_.Dialogs().at(0).states;
+    EXPECT_EQ("10.233.0.1", In(steps.at(3), Dlg::kInterfaceAddress).text);  // after choosing kdA
+    EXPECT_EQ(static_cast<int>(BST_UNCHECKED), In(steps.at(4), Dlg::kSourceSpecific).check);
+    EXPECT_EQ(static_cast<int>(BST_CHECKED), In(steps.at(5), Dlg::kSourceSpecific).check);
+    s.group = MakeIPv4Address(0xEF020202, 6000);
+    s.interfaceAddress = MakeIPv4Address(0x0AE90001, 0);
+    s.source = MakeIPv4Address(0x0A000007, 0);
     EXPECT_EQ(s, feed_.Settings());
 }
 
-TEST_F(IptvDialogs, OkTakesGroupPortAdapterAndSource) {
-    presenter_.Type(Dlg::kGroupIPv4, "239.2.2.2")
-        .Type(Dlg::kPort, "6000")
-        .Select(Dlg::kInterfaceList, 0)
-        .Type(Dlg::kSource, "10.0.0.7")
-        .Ok();
-    EXPECT_TRUE(Show());
-    const auto& steps = presenter_.Dialogs().at(0).states;
-    EXPECT_EQ("10.233.0.1", In(steps.at(3), Dlg::kInterfaceAddress).text);  // after choosing kdA
-    EXPECT_EQ(static_cast<int>(BST_CHECKED), In(steps.at(4), Dlg::kSourceSpecific).check);
-    const IptvSettings s = feed_.Settings();
-    EXPECT_EQ(MakeIPv4Address(0xEF020202, 6000), s.group);
-    EXPECT_EQ(MakeIPv4Address(0x0AE90001, 0), s.interfaceAddress);
-    EXPECT_EQ(MakeIPv4Address(0x0A000007, 0), s.source);
-    EXPECT_EQ(1, s.ssm);
-}
-
-TEST_F(IptvDialogs, UnicastGroupDisablesTheMulticastControlsAndKeepsThem) {
+TEST_F(IptvDialogs, RefusalsKeepTheDialogOpenAndAUnicastGroupKeepsTheMulticastSettings) {
     IptvSettings before;
     before.group = MakeIPv4Address(0xEF010101, 5000);
     before.interfaceAddress = MakeIPv4Address(0x0AE90101, 0);
     feed_.SetSettings(before);
-    presenter_.Type(Dlg::kGroupIPv4, "127.0.0.1").Ok();
-    EXPECT_TRUE(Show());
-    const DialogState& typed = presenter_.Dialogs().at(0).states.at(1);
-    EXPECT_FALSE(In(typed, Dlg::kInterfaceList).enabled);
-    EXPECT_FALSE(In(typed, Dlg::kSource).enabled);
-    EXPECT_FALSE(In(typed, Dlg::kInterfaceAddress).enabled);
-    IptvSettings expected = before;
-    expected.group = MakeIPv4Address(0x7F000001, 5000);
-    EXPECT_EQ(expected, feed_.Settings());
-}
-
-TEST_F(IptvDialogs, MulticastSourceAndBadPortAreRefusedAndTheDialogStays) {
-    const IptvSettings before = feed_.Settings();
     presenter_.Type(Dlg::kGroupIPv4, "232.1.1.1")
         .Type(Dlg::kSource, "239.9.9.9")
         .Check(Dlg::kSourceSpecific)
         .Ok()
         .Type(Dlg::kPort, "70000")
         .Ok()
-        .Cancel();
-    EXPECT_FALSE(Show());
-    EXPECT_EQ(static_cast<int>(BST_UNCHECKED), In(presenter_.Dialogs().at(0).states.at(2), Dlg::kSourceSpecific).check);
+        .Type(Dlg::kPort, "6000")
+        .Type(Dlg::kGroupIPv4, "127.0.0.1")
+        .Ok();
+    EXPECT_TRUE(Show());
     ASSERT_EQ(2u, presenter_.MessageBoxes().size());
     EXPECT_EQ("Multicast Source: 239.9.9.9 is not valid for SSM", presenter_.MessageBoxes()[0].text);
     EXPECT_EQ("Error", presenter_.MessageBoxes()[0].caption);
     EXPECT_EQ("The entered port number is not valid.", presenter_.MessageBoxes()[1].text);
+    const DialogState& unicast = presenter_.Dialogs().at(0).states.at(8);
+    EXPECT_FALSE(In(unicast, Dlg::kInterfaceList).enabled);
+    EXPECT_FALSE(In(unicast, Dlg::kSource).enabled);
+    EXPECT_FALSE(In(unicast, Dlg::kInterfaceAddress).enabled);
+    before.group = MakeIPv4Address(0x7F000001, 6000);  // source, SSM and interface stay as they were
     EXPECT_EQ(before, feed_.Settings());
 }
 
@@ -196,22 +181,15 @@ TEST_F(IptvDialogs, WithoutTemplateOrPresenterNothingIsConfirmed) {
     EXPECT_TRUE(feed_.HasConfigDialog());
 }
 
-class IptvHistoryDialogs : public IptvDialogs {
-protected:
-    void SetUp() override {
-        IptvDialogs::SetUp();
-        history_[0].group = MakeIPv4Address(0xEF010101, 5000);
-        history_[1].group = V6(0xff, 0x15, 0x01, 1234);
-        history_[2].group = MakeIPv4Address(0, 1234);  // no address: not offered
-        history_[3].group = MakeIPv4Address(0xE8010101, 5001);
-        history_[3].source = MakeIPv4Address(0x0A000002, 0);
-        history_[3].ssm = 1;
-        feed_.SetHistory(history_);
-    }
-    IptvHistory history_;
-};
-
-TEST_F(IptvHistoryDialogs, ListsEntriesAndTakesTheChosenOne) {
+TEST_F(IptvDialogs, HistoryListsEntriesAndStoresTheChosenOneUnderTheApplicationName) {
+    IptvHistory history;
+    history[0].group = MakeIPv4Address(0xEF010101, 5000);
+    history[1].group = V6(0xff, 0x15, 0x01, 1234);
+    history[2].group = MakeIPv4Address(0, 1234);  // no address: not offered
+    history[3].group = MakeIPv4Address(0xE8010101, 5001);
+    history[3].source = MakeIPv4Address(0x0A000002, 0);
+    history[3].ssm = 1;
+    feed_.SetHistory(history);
     const IptvSettings before = feed_.Settings();
     presenter_.Ok();  // nothing chosen
     EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
@@ -224,20 +202,18 @@ TEST_F(IptvHistoryDialogs, ListsEntriesAndTakesTheChosenOne) {
     ASSERT_EQ("IPTVHISTORYDLG", presenter_.Dialogs().at(0).name);
     EXPECT_EQ((std::vector<std::string>{"239.1.1.1:5000", "[ff15::1]:1234", "232.1.1.1:5001 (SSM: 10.0.0.2)"}),
               In(Shown(), CIptvHistoryDialog::kHistoryList).items);
-    EXPECT_EQ(history_[3], feed_.Settings());
+    EXPECT_EQ(history[3], feed_.Settings());
     // Stored for the application that has not said its name yet.
-    const std::string key = FeedSettingsKey("Brix", "IPTVFeed");
+    std::string key = FeedSettingsKey("Brix", "IPTVFeed");
     EXPECT_EQ(0xE8010101u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "IP4"));
     EXPECT_EQ(1u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "SSM"));
-}
 
-TEST_F(IptvHistoryDialogs, DoubleClickTakesAnEntryUnderTheLoadedApplicationName) {
     ASSERT_TRUE(feed_.LoadSettings("KestrelTest"));
-    feed_.SetHistory(history_);
+    feed_.SetHistory(history);
     presenter_.DoubleClick(CIptvHistoryDialog::kHistoryList, 1);
     EXPECT_TRUE(Show(CIPTVFeed::kHistoryOption));
-    EXPECT_EQ(history_[1], feed_.Settings());
-    const std::string key = FeedSettingsKey("KestrelTest", "IPTVFeed");
+    EXPECT_EQ(history[1], feed_.Settings());
+    key = FeedSettingsKey("KestrelTest", "IPTVFeed");
     EXPECT_EQ(23u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "AdressFamily"));
 }
 

@@ -30,15 +30,6 @@ protected:
     CIPTVFeed feed_{0};
 };
 
-TEST_F(IptvSettingsStore, NothingStoredLoadsLoopbackPort1234) {
-    feed_.SetGroup(MakeIPv4Address(0xEF000001, 9));
-    EXPECT_TRUE(feed_.LoadSettings("IptvTest"));
-    const IptvSettings s = feed_.Settings();
-    EXPECT_EQ(MakeIPv4Address(0x7F000001, 1234), s.group);
-    EXPECT_EQ(MakeIPv4Address(0, 0), s.interfaceAddress);
-    EXPECT_EQ(0, s.ssm);
-}
-
 TEST_F(IptvSettingsStore, ValuesAndHistorySubkeysRoundTrip) {
     IptvSettings s;
     s.group = MakeIPv4Address(0xEF010203, 5000);
@@ -79,7 +70,13 @@ TEST_F(IptvSettingsStore, ValuesAndHistorySubkeysRoundTrip) {
     EXPECT_EQ(MakeIPv4Address(0, 0), back[1].group);  // never stored: read as zero
 }
 
-TEST_F(IptvSettingsStore, LoadMakesTheBestOfOddValues) {
+TEST_F(IptvSettingsStore, LoadGivesDefaultsAndMakesTheBestOfOddValues) {
+    feed_.SetGroup(MakeIPv4Address(0xEF000001, 9));
+    EXPECT_TRUE(feed_.LoadSettings("IptvTest"));  // nothing stored
+    EXPECT_EQ(MakeIPv4Address(0x7F000001, 1234), feed_.Settings().group);
+    EXPECT_EQ(MakeIPv4Address(0, 0), feed_.Settings().interfaceAddress);
+    EXPECT_EQ(0, feed_.Settings().ssm);
+
     // A too-short IPv6 text leaves the address as it was; family 0 reads as IPv4; an
     // IPv6 source cancels SSM; a group port of 0 becomes 1234.
     const char* key = kKey.c_str();

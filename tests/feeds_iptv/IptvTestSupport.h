@@ -1,16 +1,10 @@
 #pragma once
 // Senders, a recording data callback and private network namespaces for the IPTV
 // feed tests. Nothing here sends anywhere but loopback or a namespace of the test's own.
-#include "tests/support/NetNamespace.h"
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <sched.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -21,6 +15,7 @@
 
 #include "net/Sockets.h"
 #include "platform/graph/Interfaces.h"
+#include "tests/support/NetNamespace.h"
 
 namespace iptvtest {
 
@@ -35,11 +30,9 @@ inline Bytes Packets(size_t count, uint8_t seed) {
 }
 
 inline Bytes Rtp(int sequence, const Bytes& payload, uint8_t payloadType = 33) {
-    const uint8_t header[12] = {0x80, payloadType, static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
-                                0, 0, 0, 9, 0x11, 0x22, 0x33, 0x44};
-    Bytes d(sizeof header + payload.size());
-    std::memcpy(d.data(), header, sizeof header);
-    if (!payload.empty()) std::memcpy(d.data() + sizeof header, payload.data(), payload.size());
+    Bytes d = {0x80, payloadType, static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
+               0, 0, 0, 9, 0x11, 0x22, 0x33, 0x44};
+    for (uint8_t b : payload) d.push_back(b);
     return d;
 }
 
@@ -142,6 +135,5 @@ inline bool Eventually(const std::function<bool()>& condition, std::chrono::mill
     }
     return true;
 }
-
 
 }  // namespace iptvtest

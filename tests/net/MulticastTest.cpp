@@ -1,17 +1,9 @@
 // Multicast reception without anything leaving this machine: over the loopback
 // interface only, or between private network namespaces joined by a veth pair.
-#include "tests/support/NetNamespace.h"
-#include <fcntl.h>
-#include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sched.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <functional>
 #include <string>
 #include <thread>
 
@@ -21,264 +13,154 @@
 #include "net/NamedThread.h"
 #include "net/RtpReceiver.h"
 #include "net/SocketErrorText.h"
-#include "net/Sockets.h"
 #include "tests/net/ReceivedData.h"
+#include "tests/support/NetNamespace.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = ReceivedData::Bytes;
+using namespace nettest;
 
-Bytes Pattern(size_t size, uint8_t seed) {
-    Bytes b(size);
-    for (size_t i = 0; i < size; ++i) b[i] = static_cast<uint8_t>(seed * 31 + i);
-    return b;
+// Sends out of one chosen interface only, one hop at most: never where the system
+// would route multicast by default.
+bool SendToGroup(const NetAddress& group, const std::vector<Bytes>& datagrams, uint32_t ipv4Interface,
+                 unsigned ipv6Index = 0) {
+    Sender sender(group.family);
+    const int one = 1;
+    const in_addr local{htonl(ipv4Interface)};
+    const bool pinned =
+        group.family == kNetFamilyIPv4
+            ? SocketSetOption(sender.Get(), IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
+                  SocketSetOption(sender.Get(), IPPROTO_IP, IP_MULTICAST_TTL, &one, sizeof one) == 0
+            : ipv6Index != 0 &&
+                  SocketSetOption(sender.Get(), IPPROTO_IPV6, IPV6_MULTICAST_IF, &ipv6Index, sizeof ipv6Index) == 0 &&
+                  SocketSetOption(sender.Get(), IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &one, sizeof one) == 0;
+    if (!pinned) return false;
+    for (const Bytes& d : datagrams) {
+        if (sender.Send(group, d) != static_cast<int>(d.size())) return false;
+    }
+    return true;
 }
 
-uint16_t FreeUdpPort() {
-    const SocketHandle s = SocketCreate(kNetFamilyIPv4, SOCK_DGRAM);
-    NetAddress a;
-    EXPECT_EQ(0, SocketBind(s, MakeIPv4Address(INADDR_LOOPBACK, 0)));
-    EXPECT_EQ(0, SocketLocalAddress(s, a));
-    SocketClose(s);
-    return NetAddressPort(a);
-}
-
-// A sender whose multicast goes out of one chosen interface only, one hop at most.
-class GroupSender {
-public:
-    // IPv4: the interface by its address (host order).
-    static GroupSender IPv4(uint32_t interfaceAddress) {
-        GroupSender g(kNetFamilyIPv4);
-        in_addr local{htonl(interfaceAddress)};
-        const int ttl = 1;
-        g.ready_ = SocketSetOption(g.s_, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
-                   SocketSetOption(g.s_, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
-        return g;
+TEST(MulticastOverLoopback, EachReceiverGetsItsOwnGroupByteExact) {
+    uint16_t port;
+    {
+        Sender probe(kNetFamilyIPv4);  // a port free at the moment
+        ASSERT_EQ(0, SocketBind(probe.Get(), Loopback(kNetFamilyIPv4)));
+        port = NetAddressPort(BoundTo(probe.Get()));
     }
-    // IPv6: the interface by its index.
-    static GroupSender IPv6(unsigned interfaceIndex) {
-        GroupSender g(kNetFamilyIPv6);
-        const int hops = 1;
-        g.ready_ = interfaceIndex != 0 &&
-                   SocketSetOption(g.s_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &interfaceIndex, sizeof interfaceIndex) == 0 &&
-                   SocketSetOption(g.s_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops) == 0;
-        return g;
-    }
-    GroupSender(GroupSender&& o) noexcept : s_(o.s_), ready_(o.ready_) { o.s_ = kInvalidSocket; }
-    ~GroupSender() { if (s_ != kInvalidSocket) SocketClose(s_); }
-
-    int Send(const NetAddress& group, const Bytes& d) {
-        // Never without the interface pinned: the default would be this machine's network.
-        if (!ready_) return -2;
-        return SocketSendTo(s_, d.data(), static_cast<int>(d.size()), group);
-    }
-
-private:
-    explicit GroupSender(int family) : s_(SocketCreate(family, SOCK_DGRAM)) {}
-    SocketHandle s_;
-    bool ready_ = false;
-};
-
-const uint32_t kLoopback = INADDR_LOOPBACK;
-
-TEST(MulticastOverLoopback, JoinedGroupArrivesByteExact) {
-    const uint16_t port = FreeUdpPort();
-    const NetAddress group = MakeIPv4Address(0xEFFF4B01, port);  // 239.255.75.1
-    const NetAddress loopback = MakeIPv4Address(kLoopback, 0);
-    ReceivedData got;
-    RtpReceiver r(RtpMode::Auto);
-    ASSERT_TRUE(r.Open(group, &loopback)) << SocketErrorText(LastSocketError());
-    ASSERT_NE(kNoThread, r.Start(&got, ReceivedData::OnData));
-
-    GroupSender sender = GroupSender::IPv4(kLoopback);
-    const std::vector<Bytes> sent = {Pattern(1316, 1), Pattern(188, 2), Pattern(7 * 188, 3)};
-    for (const Bytes& d : sent) ASSERT_EQ(static_cast<int>(d.size()), sender.Send(group, d));
-    ASSERT_TRUE(got.WaitForDatagrams(sent.size()));
-    r.Stop();
-    EXPECT_EQ(sent, got.Datagrams());
-}
-
-TEST(MulticastOverLoopback, EachReceiverGetsOnlyItsOwnGroup) {
-    const uint16_t port = FreeUdpPort();
-    const NetAddress groupA = MakeIPv4Address(0xEFFF4B02, port);
-    const NetAddress groupB = MakeIPv4Address(0xEFFF4B03, port);
-    const NetAddress loopback = MakeIPv4Address(kLoopback, 0);
+    const NetAddress groupA = MakeIPv4Address(0xEFFF4B02, port), groupB = MakeIPv4Address(0xEFFF4B03, port);
+    const NetAddress loopback = Loopback(kNetFamilyIPv4);
     ReceivedData gotA, gotB;
-    RtpReceiver a(RtpMode::Raw), b(RtpMode::Raw);
-    ASSERT_TRUE(a.Open(groupA, &loopback));
-    ASSERT_TRUE(b.Open(groupB, &loopback));  // same port: both allow sharing it
+    RtpReceiver a(RtpMode::Auto), b(RtpMode::Raw);
+    ASSERT_TRUE(a.Open(groupA, &loopback)) << SocketErrorText(LastSocketError());
+    ASSERT_TRUE(b.Open(groupB, &loopback));  // the same port: both allow sharing it
     ASSERT_NE(kNoThread, a.Start(&gotA, ReceivedData::OnData));
     ASSERT_NE(kNoThread, b.Start(&gotB, ReceivedData::OnData));
 
-    GroupSender sender = GroupSender::IPv4(kLoopback);
-    ASSERT_EQ(2, sender.Send(groupA, {0xA, 1}));
-    ASSERT_EQ(2, sender.Send(groupB, {0xB, 1}));
-    ASSERT_EQ(2, sender.Send(groupA, {0xA, 2}));
-    ASSERT_TRUE(gotA.WaitForDatagrams(2));
+    const std::vector<Bytes> toA = {Pattern(1316, 1), Pattern(188, 2), Pattern(7 * 188, 3)};
+    ASSERT_TRUE(SendToGroup(groupA, {toA[0]}, INADDR_LOOPBACK));
+    ASSERT_TRUE(SendToGroup(groupB, {{0xB, 1}}, INADDR_LOOPBACK));
+    ASSERT_TRUE(SendToGroup(groupA, {toA[1], toA[2]}, INADDR_LOOPBACK));
+    ASSERT_TRUE(gotA.WaitForDatagrams(3));
     ASSERT_TRUE(gotB.WaitForDatagrams(1));
     a.Stop();
     b.Stop();
-    EXPECT_EQ((std::vector<Bytes>{{0xA, 1}, {0xA, 2}}), gotA.Datagrams());
+    EXPECT_EQ(toA, gotA.Datagrams());
     EXPECT_EQ((std::vector<Bytes>{{0xB, 1}}), gotB.Datagrams());
 }
 
-
-// Two namespaces joined by a veth pair: 10.231.0.1 on "kva" in A, 10.231.0.2 on
-// "kvb" in B. Neither has a route towards any multicast group.
+// Two namespaces joined by a veth pair: 10.231.0.1 and fd03::1 on "kva" in A,
+// 10.231.0.2 and fd03::2 on "kvb" in B. Neither has a route towards any group.
 class MulticastInNamespaces : public ::testing::Test {
 protected:
-    static constexpr uint32_t kAddressA = 0x0AE70001;
-    static constexpr uint32_t kAddressB = 0x0AE70002;
+    static constexpr uint32_t kAddressA = 0x0AE70001, kAddressB = 0x0AE70002;
 
     static void SetUpTestSuite() {
         a_ = new NetNamespace("a");
         b_ = new NetNamespace("b");
-        if (!a_->Created() || !b_->Created()) return;
-        const std::string& a = a_->Name();
-        const std::string& b = b_->Name();
-        // Without duplicate address detection the link-local addresses are usable at once.
-        for (const std::string& ns : {a, b}) {
-            NetNamespace::Ip("netns exec " + ns + " sysctl -qw net.ipv6.conf.all.accept_dad=0 " +
-                             "net.ipv6.conf.default.accept_dad=0");
-        }
-        linked_ = NetNamespace::Ip("-n " + a + " link add kva type veth peer name kvb netns " + b) &&
-                  NetNamespace::Ip("-n " + a + " addr add 10.231.0.1/24 dev kva") &&
-                  NetNamespace::Ip("-n " + b + " addr add 10.231.0.2/24 dev kvb") &&
-                  NetNamespace::Ip("-n " + a + " link set kva up") && NetNamespace::Ip("-n " + b + " link set kvb up");
-        if (!linked_) return;
-        // The link reports itself running, and gets its IPv6 link-local address, a
-        // moment after both ends are up.
+        linked_ = a_->Created() && b_->Created() && a_->In("link add kva type veth peer name kvb netns " + b_->Name()) &&
+                  a_->In("addr add 10.231.0.1/24 dev kva") && a_->In("addr add fd03::1/64 dev kva nodad") &&
+                  b_->In("addr add 10.231.0.2/24 dev kvb") && b_->In("addr add fd03::2/64 dev kvb nodad") &&
+                  a_->In("link set kva up") && b_->In("link set kvb up");
+        // The link reports itself running a moment after both ends are up.
         const auto deadline = std::chrono::steady_clock::now() + 3s;
         bool ready = false;
-        while (!ready && std::chrono::steady_clock::now() < deadline) {
-            bool readyA = false, readyB = false;
-            a_->Run([&] { readyA = FirstActiveIPv4Address() == kAddressA && HasIPv6Address("kva"); });
-            b_->Run([&] { readyB = FirstActiveIPv4Address() == kAddressB && HasIPv6Address("kvb"); });
-            ready = readyA && readyB;
+        while (linked_ && !ready && std::chrono::steady_clock::now() < deadline) {
+            uint32_t inA = 0, inB = 0;
+            a_->Run([&] { inA = FirstActiveIPv4Address(); });
+            b_->Run([&] { inB = FirstActiveIPv4Address(); });
+            ready = inA == kAddressA && inB == kAddressB;
             if (!ready) std::this_thread::sleep_for(5ms);
         }
         linked_ = ready;
     }
-
-    static bool HasIPv6Address(const char* interfaceName) {
-        ifaddrs* list = nullptr;
-        if (getifaddrs(&list) != 0) return false;
-        bool found = false;
-        for (const ifaddrs* e = list; e && !found; e = e->ifa_next) {
-            found = e->ifa_addr && e->ifa_addr->sa_family == AF_INET6 && std::string(e->ifa_name) == interfaceName;
-        }
-        freeifaddrs(list);
-        return found;
-    }
-
     static void TearDownTestSuite() {
         delete a_;
         delete b_;
-        a_ = b_ = nullptr;
     }
-
     void SetUp() override {
-        if (!a_->Created() || !b_->Created()) GTEST_SKIP() << "network namespaces cannot be created here (needs root and ip netns)";
-        if (!linked_) GTEST_SKIP() << "a veth pair between two network namespaces cannot be set up here";
+        if (!linked_) GTEST_SKIP() << "two network namespaces joined by a veth pair cannot be set up here (needs root)";
     }
 
-    static NetNamespace* a_;
-    static NetNamespace* b_;
-    static bool linked_;
+    static inline NetNamespace* a_ = nullptr;
+    static inline NetNamespace* b_ = nullptr;
+    static inline bool linked_ = false;
 };
 
-NetNamespace* MulticastInNamespaces::a_ = nullptr;
-NetNamespace* MulticastInNamespaces::b_ = nullptr;
-bool MulticastInNamespaces::linked_ = false;
-
-TEST_F(MulticastInNamespaces, FirstActiveAddressSkipsLoopbackAndLinksWithoutCarrier) {
-    uint32_t inA = 1;
-    ASSERT_TRUE(a_->Run([&] { inA = FirstActiveIPv4Address(); }));
-    EXPECT_EQ(kAddressA, inA);
-
+// A join that names no interface, where no route leads to the group: it is retried on
+// the first active interface, which is written back; loopback does not count.
+TEST_F(MulticastInNamespaces, JoinFallsBackToTheFirstActiveInterfaceOrFailsAsNoRouteToHost) {
     NetNamespace alone("c");
     ASSERT_TRUE(alone.Created());
-    uint32_t onlyLoopback = 1;
-    ASSERT_TRUE(alone.Run([&] { onlyLoopback = FirstActiveIPv4Address(); }));
-    EXPECT_EQ(0u, onlyLoopback);
-
-    // Up, addressed, but its peer is down: no carrier, not running.
-    ASSERT_TRUE(NetNamespace::Ip("-n " + alone.Name() + " link add kvc type veth peer name kvd"));
-    ASSERT_TRUE(NetNamespace::Ip("-n " + alone.Name() + " addr add 10.232.0.1/24 dev kvc"));
-    ASSERT_TRUE(NetNamespace::Ip("-n " + alone.Name() + " link set kvc up"));
-    uint32_t noCarrier = 1;
-    ASSERT_TRUE(alone.Run([&] { noCarrier = FirstActiveIPv4Address(); }));
-    EXPECT_EQ(0u, noCarrier);
-}
-
-TEST_F(MulticastInNamespaces, JoinWithoutRouteFailsAsNoRouteToHost) {
-    NetNamespace alone("d");
-    ASSERT_TRUE(alone.Created());
-    int result = 0, error = 0;
-    ip_mreq request{};
-    ASSERT_TRUE(alone.Run([&] {
-        const SocketHandle s = SocketCreate(kNetFamilyIPv4, SOCK_DGRAM);
-        request.imr_multiaddr.s_addr = htonl(0xEFFF4B10);
-        result = JoinGroupWithFallback(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
-        error = LastSocketError();
-        SocketClose(s);
-    }));
-    EXPECT_EQ(-1, result);
-    EXPECT_STREQ("WSAEHOSTUNREACH - No route to host.", SocketErrorText(error));
-    EXPECT_EQ(0u, request.imr_interface.s_addr);  // no interface to fall back on
-}
-
-TEST_F(MulticastInNamespaces, JoinFallsBackToTheFirstActiveInterface) {
-    int plain = 0, fallback = -1;
-    ip_mreq request{};
-    ASSERT_TRUE(a_->Run([&] {
+    for (const NetNamespace* where : {a_, &alone}) {
+        int plain = 0, fallback = 0, error = 0;
+        ip_mreq request{};
         request.imr_multiaddr.s_addr = htonl(0xEFFF4B11);
-        const SocketHandle s = SocketCreate(kNetFamilyIPv4, SOCK_DGRAM);
-        // The same request made directly fails: there is no route to the group.
-        ip_mreq direct = request;
-        plain = SocketSetOption(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &direct, sizeof direct);
-        fallback = JoinGroupWithFallback(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
-        SocketClose(s);
-    }));
-    EXPECT_EQ(-1, plain);
-    EXPECT_EQ(0, fallback);
-    EXPECT_EQ(htonl(kAddressA), request.imr_interface.s_addr);  // written back for the caller
+        ASSERT_TRUE(where->Run([&] {
+            Sender s(kNetFamilyIPv4);
+            ip_mreq direct = request;
+            plain = SocketSetOption(s.Get(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &direct, sizeof direct);
+            fallback = JoinGroupWithFallback(s.Get(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
+            error = LastSocketError();
+        }));
+        EXPECT_EQ(-1, plain);
+        if (where == a_) {
+            EXPECT_EQ(0, fallback);
+            EXPECT_EQ(htonl(kAddressA), request.imr_interface.s_addr);
+        } else {
+            EXPECT_EQ(-1, fallback);
+            EXPECT_STREQ("WSAEHOSTUNREACH - No route to host.", SocketErrorText(error));
+            EXPECT_EQ(0u, request.imr_interface.s_addr);
+        }
+    }
 }
 
-TEST_F(MulticastInNamespaces, ReceiverWithoutInterfaceJoinsThroughTheFallback) {
-    const NetAddress group = MakeIPv4Address(0xEFFF4B12, 5500);
-    ReceivedData got;
+TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
+    const NetAddress group = MakeIPv4Address(0xEFFF4B12, 5500), status = MakeIPv4Address(0xEFFF4B13, 5501);
+    ReceivedData got, gotStatus;
     RtpReceiver r(RtpMode::Auto);
+    DatagramReceiver statusChannel;  // opens, joins and starts at once
+    statusChannel.SetCallbacks(&gotStatus, ReceivedData::OnData, nullptr);
     bool opened = false;
     ASSERT_TRUE(a_->Run([&] {
-        opened = r.Open(group, nullptr) && r.Start(&got, ReceivedData::OnData) != kNoThread;
+        opened = r.Open(group, nullptr) && r.Start(&got, ReceivedData::OnData) != kNoThread &&
+                 statusChannel.OpenAndStart(status) != kNoThread;
     }));
     ASSERT_TRUE(opened) << SocketErrorText(LastSocketError());
 
     const std::vector<Bytes> sent = {Pattern(1316, 4), Pattern(188, 5)};
+    bool delivered = false;
     ASSERT_TRUE(b_->Run([&] {
-        GroupSender sender = GroupSender::IPv4(kAddressB);
-        for (const Bytes& d : sent) EXPECT_EQ(static_cast<int>(d.size()), sender.Send(group, d));
+        delivered = SendToGroup(group, sent, kAddressB) && SendToGroup(status, {Rtp(1, {0x47, 0})}, kAddressB);
     }));
+    ASSERT_TRUE(delivered);
     EXPECT_TRUE(got.WaitForDatagrams(sent.size(), 2s));
+    EXPECT_TRUE(gotStatus.WaitForDatagrams(1, 2s));
     r.Stop();
+    statusChannel.Stop();
     EXPECT_EQ(sent, got.Datagrams());
-}
-
-TEST_F(MulticastInNamespaces, StatusChannelOpenJoinsAndStartsAtOnce) {
-    const NetAddress group = MakeIPv4Address(0xEFFF4B13, 5501);
-    ReceivedData got;
-    DatagramReceiver r;
-    r.SetCallbacks(&got, ReceivedData::OnData, nullptr);
-    intptr_t thread = kNoThread;
-    ASSERT_TRUE(a_->Run([&] { thread = r.OpenAndStart(group); }));
-    ASSERT_NE(kNoThread, thread) << SocketErrorText(LastSocketError());
-    const Bytes rtcp = {0x80, 33, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x47, 0x00};
-    ASSERT_TRUE(b_->Run([&] { EXPECT_EQ(14, GroupSender::IPv4(kAddressB).Send(group, rtcp)); }));
-    EXPECT_TRUE(got.WaitForDatagrams(1, 2s));
-    r.Stop();
-    EXPECT_EQ((std::vector<Bytes>{{0x47, 0x00}}), got.Datagrams());
+    EXPECT_EQ((std::vector<Bytes>{{0x47, 0}}), gotStatus.Datagrams());
 }
 
 TEST_F(MulticastInNamespaces, IPv6GroupOverTheLink) {
@@ -287,15 +169,12 @@ TEST_F(MulticastInNamespaces, IPv6GroupOverTheLink) {
     ReceivedData got;
     RtpReceiver r(RtpMode::Raw);
     bool opened = false;
-    ASSERT_TRUE(a_->Run([&] {
-        opened = r.Open(group, nullptr) && r.Start(&got, ReceivedData::OnData) != kNoThread;
-    }));
+    ASSERT_TRUE(a_->Run([&] { opened = r.Open(group, nullptr) && r.Start(&got, ReceivedData::OnData) != kNoThread; }));
     ASSERT_TRUE(opened) << SocketErrorText(LastSocketError());
-
     const Bytes sent = Pattern(1316, 6);
-    ASSERT_TRUE(b_->Run([&] {
-        EXPECT_EQ(1316, GroupSender::IPv6(if_nametoindex("kvb")).Send(group, sent)) << SocketErrorText(LastSocketError());
-    }));
+    bool delivered = false;
+    ASSERT_TRUE(b_->Run([&] { delivered = SendToGroup(group, {sent}, 0, if_nametoindex("kvb")); }));
+    ASSERT_TRUE(delivered) << SocketErrorText(LastSocketError());
     EXPECT_TRUE(got.WaitForDatagrams(1, 2s));
     r.Stop();
     EXPECT_EQ((std::vector<Bytes>{sent}), got.Datagrams());

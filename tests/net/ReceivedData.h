@@ -1,11 +1,16 @@
 #pragma once
-// Collects what a receiver hands to its callbacks, from whichever thread.
+// Collects what a receiver hands to its callbacks, from whichever thread, and builds
+// the datagrams the receiver tests send.
+#include <netinet/in.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <utility>
 #include <vector>
+
+#include "net/Sockets.h"
 
 class ReceivedData {
 public:
@@ -34,11 +39,6 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return datagrams_.size() >= count; });
     }
 
-    bool WaitForEnd(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] { return endOfStream_ > 0; });
-    }
-
     std::vector<Bytes> Datagrams() {
         std::lock_guard lock(mutex_);
         return datagrams_;
@@ -64,3 +64,51 @@ private:
     int endOfStream_ = 0;
     bool afterEnd_ = false;
 };
+
+namespace nettest {
+
+using Bytes = ReceivedData::Bytes;
+
+// Bytes that differ from datagram to datagram and along each one.
+inline Bytes Pattern(size_t size, uint8_t seed) {
+    Bytes b(size);
+    for (size_t i = 0; i < size; ++i) b[i] = static_cast<uint8_t>(seed * 31 + i * 7 + (i >> 8));
+    return b;
+}
+
+// The fixed 12-byte header; first holds version and flags, second marker and payload type.
+inline Bytes Rtp(int sequence, const Bytes& payload, uint8_t first = 0x80, uint8_t second = 33) {
+    Bytes d = {first, second, static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
+               0, 0, 0, 1, 0xDE, 0xAD, 0xBE, 0xEF};
+    for (uint8_t b : payload) d.push_back(b);
+    return d;
+}
+
+inline NetAddress Loopback(int family, uint16_t port = 0) {
+    const uint8_t six[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
+}
+
+// The address a socket is bound to, and a plain datagram sender.
+inline NetAddress BoundTo(SocketHandle s) {
+    NetAddress a;
+    SocketLocalAddress(s, a);
+    return a;
+}
+
+class Sender {
+public:
+    explicit Sender(int family) : s_(SocketCreate(family, SOCK_DGRAM)) {}
+    ~Sender() { SocketClose(s_); }
+    Sender(const Sender&) = delete;
+    Sender& operator=(const Sender&) = delete;
+    SocketHandle Get() const { return s_; }
+    int Send(const NetAddress& to, const Bytes& d) {
+        return SocketSendTo(s_, d.data(), static_cast<int>(d.size()), to);
+    }
+
+private:
+    SocketHandle s_;
+};
+
+}  // namespace nettest
