@@ -186,7 +186,7 @@ TEST_F(HostTest, MeasureGivesTheGeneratorsBitrateForEachPacketSize) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
-TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByteAtItsRate) {
+TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByteAndLoopingGoesOnAtItsRate) {
     std::string file = Generate("play.ts", "--bitrate 120000000 --seconds 0.5");
     Result r = Shell(Kestrel() + " play '" + file + "' --once --json --out '" + File("out.ts") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -196,6 +196,16 @@ TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByteAtItsRate) {
     double seconds = std::stod(r.err.substr(r.err.find("\"seconds\":") + 10));
     EXPECT_GT(seconds, 0.3);
     EXPECT_LT(seconds, 3.0);
+
+    // Looping runs for the time asked, at the file's rate, and goes round without a gap.
+    r = Shell(Kestrel() + " play '" + file + ":LOOP:' --seconds 1.2 --out '" + File("loop.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string in = Read(file), out = Read(File("loop.ts"));
+    ASSERT_GT(out.size(), in.size() + 188 * 100);
+    EXPECT_EQ(out.compare(0, in.size(), in), 0);
+    EXPECT_EQ(out.compare(in.size(), 188 * 100, in, 0, 188 * 100), 0);
+    EXPECT_GT(out.size(), 120e6 / 8 * 0.9);
+    EXPECT_LT(out.size(), 120e6 / 8 * 2.0);
 }
 
 TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
