@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -147,15 +148,19 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     return previous;
 }
 
-COLORREF SetTextColor(HDC dc, COLORREF colour) {
+namespace {
+
+COLORREF ExchangeColour(HDC dc, COLORREF DeviceContextState::*field, COLORREF colour) {
     Objects& t = Table();
     std::lock_guard<std::mutex> guard(t.m);
     Context* c = FindContext(t, dc);
     if (!c) return CLR_INVALID;
-    COLORREF previous = c->state.text;
-    c->state.text = colour & 0x00FFFFFF;
-    return previous;
+    return std::exchange(c->state.*field, colour & 0x00FFFFFF);
 }
+
+}  // namespace
+
+COLORREF SetTextColor(HDC dc, COLORREF colour) { return ExchangeColour(dc, &DeviceContextState::text, colour); }
 
 COLORREF GetTextColor(HDC dc) {
     DeviceContextState s;
@@ -163,13 +168,7 @@ COLORREF GetTextColor(HDC dc) {
 }
 
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
-    Objects& t = Table();
-    std::lock_guard<std::mutex> guard(t.m);
-    Context* c = FindContext(t, dc);
-    if (!c) return CLR_INVALID;
-    COLORREF previous = c->state.background;
-    c->state.background = colour & 0x00FFFFFF;
-    return previous;
+    return ExchangeColour(dc, &DeviceContextState::background, colour);
 }
 
 COLORREF GetBkColor(HDC dc) {
