@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "feeds/file/FileFeed.h"
 #include "feeds/file/StreamAnalysis.h"
@@ -126,7 +127,7 @@ void CFeedFilter::SetUpFileFeeds(const char* fileName, bool start) {
     // The measurement gets the name widened byte by byte, without the loop marker.
     std::u16string wide;
     for (const char* p = fileName; *p; ++p) wide.push_back(static_cast<unsigned char>(*p));
-    size_t marker = wide.find(u":LOOP:");
+    size_t marker = std::string_view(fileName).find(kFileLoopMarker);
     if (marker != std::u16string::npos) wide.resize(marker);
 
     for (uint32_t i = 0; i < CFeedEnumerator::kMaxFeeds; ++i) {
@@ -136,7 +137,7 @@ void CFeedFilter::SetUpFileFeeds(const char* fileName, bool start) {
         if (!file) continue;
         file->SetFileName(fileName);
         uint32_t bitrate = MeasureFileBitrate(wide.c_str());
-        file->SetBitrate(bitrate ? bitrate : kUnmeasuredBitrate);
+        file->SetBitrate(bitrate ? bitrate : kUnmeasuredFileBitrate);
         file->SetLoop(true);
         selected_.store(i, std::memory_order_release);
         file->SetCallback(this, &CFeedFilter::OnFeedData);

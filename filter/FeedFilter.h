@@ -65,8 +65,6 @@ public:
     void CallHostDataCallback(const uint8_t* data, int32_t length);
     // The feeds' delivery path; the input pin uses it too. Releases the sample once.
     static void OnFeedData(void* context, IMediaSample* sample);
-    // Used for a file whose bitrate cannot be measured.
-    static constexpr uint32_t kUnmeasuredBitrate = 4014705;
 
     // Runs the enumeration on the calling thread unless the list exists.
     void BuildFeedList();

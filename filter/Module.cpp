@@ -23,10 +23,10 @@ const AMOVIESETUP_PIN kPins[] = {
     {u"TS Out", FALSE, TRUE, FALSE, FALSE, &GUID_NULL, nullptr, 2, kPinTypes},
 };
 
-const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_TSFeedFilter, u"Velmar TS Feed filter", MERIT_DO_NOT_USE, 2, kPins};
+const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_TSFeedFilter, kFeedFilterName, MERIT_DO_NOT_USE, 2, kPins};
 
 const CFactoryTemplate kTemplates[] = {
-    {u"Velmar TS Feed filter", &CLSID_TSFeedFilter, &CFeedFilter::CreateInstance, nullptr, &kFilterSetup},
+    {kFeedFilterName, &CLSID_TSFeedFilter, &CFeedFilter::CreateInstance, nullptr, &kFilterSetup},
     {u"filter properties", &CLSID_TSFeedPropertyPage, &CFeedPropertyPage::CreateInstance, nullptr, nullptr},
 };
 

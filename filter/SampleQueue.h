@@ -7,13 +7,14 @@
 
 #include "platform/com/ComTypes.h"
 #include "platform/graph/Interfaces.h"
+#include "filter/TSFeedInterfaces.h"
 #include "platform/system/Mutex.h"
 #include "platform/system/Semaphore.h"
 
 class CSampleQueue {
 public:
     static constexpr int kEntries = 100;
-    static constexpr uint32_t kEntrySize = 770048;  // 4096 packets of 188 bytes
+    static constexpr uint32_t kEntrySize = kSampleEntryBytes;
 
     // Null when the memory cannot be reserved.
     static std::unique_ptr<CSampleQueue> Create();

@@ -21,6 +21,15 @@ using HostDataCallback = void (*)(void* context, const uint8_t* data, int32_t le
 
 constexpr size_t kSourceTextSize = 260;
 
+// The filter's name in a graph and in the filter mapper.
+constexpr const char16_t* kFeedFilterName = u"Velmar TS Feed filter";
+// The largest sample the filter's queue takes in one entry (4,096 packets of 188 bytes).
+constexpr uint32_t kSampleEntryBytes = 770'048;
+// The rate a file plays at when its bitrate cannot be measured.
+constexpr uint32_t kUnmeasuredFileBitrate = 4'014'705;
+// Appended to a file name in file mode, it makes the file loop.
+constexpr const char* kFileLoopMarker = ":LOOP:";
+
 enum FilterMode : uint32_t {
     kModeLiveFeed = 0,
     kModeFile = 1,

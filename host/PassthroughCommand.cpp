@@ -31,7 +31,7 @@ int RunPassthroughCommand(const StreamOptions& options, const std::string& in) {
     CMediaType type;
     GetTsMediaType(0, &type);
     ComPtr<CPushSourceFilter> source(new CPushSourceFilter(
-        {type}, static_cast<LONG>(CSampleQueue::kEntrySize), 8, [&](IMediaSample* sample) -> HRESULT {
+        {type}, static_cast<LONG>(kSampleEntryBytes), 8, [&](IMediaSample* sample) -> HRESULT {
             if (!window.Acquire([&] { return rawSource->StopRequested(); })) return S_FALSE;
             BYTE* data = nullptr;
             sample->GetPointer(&data);

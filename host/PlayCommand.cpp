@@ -9,12 +9,11 @@
 #include "host/StreamSession.h"
 
 namespace {
-constexpr const char* kLoopMarker = ":LOOP:";
 }
 
 int RunPlayCommand(const StreamOptions& options, const std::string& source, bool once) {
     std::string path = source;
-    size_t marker = path.find(kLoopMarker);
+    size_t marker = path.find(kFileLoopMarker);
     if (marker != std::string::npos) path.resize(marker);
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return Fail("cannot open " + path + ": " + std::strerror(errno));
@@ -22,7 +21,7 @@ int RunPlayCommand(const StreamOptions& options, const std::string& source, bool
     if (source.size() >= kSourceTextSize) return Fail("the file name is longer than the filter takes (259 bytes)");
 
     uint32_t measured = MeasureFileBitrate(WidenFileName(path).c_str());
-    uint32_t bitrate = measured ? measured : CFeedFilter::kUnmeasuredBitrate;
+    uint32_t bitrate = measured ? measured : kUnmeasuredFileBitrate;
 
     StreamSession session;
     std::string error;

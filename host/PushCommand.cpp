@@ -47,7 +47,7 @@ int RunPushCommand(const StreamOptions& options, const std::string& in) {
     auto stop = [&] { return Interrupted() || session.OutputFailed() || timeUp(); };
 
     // One queue entry per buffer, so that each one comes back through the callback once.
-    std::vector<uint8_t> buffer(CSampleQueue::kEntrySize);
+    std::vector<uint8_t> buffer(kSampleEntryBytes);
     uint64_t pushed = 0;
     std::string readError;
     while (!stop()) {

@@ -73,7 +73,7 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
         output_.Write(data, static_cast<size_t>(length));
         if (udpOpen_ && !udpFailed_.load() && !udp_.Send(data, static_cast<size_t>(length))) udpFailed_.store(true);
     });
-    hr = graph_->AddFilter(filter_.Get(), u"Velmar TS Feed filter");
+    hr = graph_->AddFilter(filter_.Get(), kFeedFilterName);
     if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_.Get(), u"Output");
     if (FAILED(hr)) {
         *error = "cannot add the filters to the graph: " + HResultText(hr);
