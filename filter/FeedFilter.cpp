@@ -4,8 +4,9 @@
 #include <new>
 #include <string_view>
 
-#include "feeds/file/FileFeed.h"
+#include "feeds/FileFeedSetup.h"
 #include "feeds/file/StreamAnalysis.h"
+#include "filter/FeedKindTable.h"
 #include "filter/FeedInputPin.h"
 #include "filter/FeedOutputPin.h"
 #include "platform/com/TaskMemory.h"
@@ -30,7 +31,8 @@ CUnknown* CFeedFilter::CreateInstance(IUnknown* outer, HRESULT* phr) {
 CFeedFilter::CFeedFilter(IUnknown* outer, HRESULT* phr)
     : CSource("filter", outer, CLSID_TSFeedFilter, phr),
       CPersistStream(GetOwner(), phr),
-      moduleCount_(KestrelModuleCounts()) {
+      moduleCount_(KestrelModuleCounts()),
+      enumerator_(ModuleFeedKinds()) {
     // The output pin enters itself in the source filter's list under the state lock;
     // the pins are made before the pin lock is taken, so that the pin lock is only
     // ever taken inside the state lock, as the graph's state changes take them.
@@ -113,7 +115,11 @@ void CFeedFilter::BuildFeedList() {
     if (Mode() != kModeHostSupplied) {
         if (feeds_[0]) return;
         uint32_t count = CFeedEnumerator::kMaxFeeds;
-        enumerator_.Enumerate(feeds_, &count, true, false, false, 0);
+        FeedRequest request = FeedRequest::For({kFeedFile});
+        // Another filter's enumeration may have kept this one waiting; a host that set
+        // the host-supplied mode meanwhile still skips it.
+        request.abandon = [this] { return Mode() == kModeHostSupplied; };
+        enumerator_.Enumerate(feeds_, &count, request);
         for (uint32_t i = 0; i < count; ++i) {
             std::strncpy(feedNames_[i], feeds_[i]->GetName(), kSourceTextSize - 1);
             feedNames_[i][kSourceTextSize - 1] = '\0';
@@ -131,18 +137,19 @@ void CFeedFilter::SetUpFileFeeds(const char* fileName, bool start) {
     if (marker != std::u16string::npos) wide.resize(marker);
 
     for (uint32_t i = 0; i < CFeedEnumerator::kMaxFeeds; ++i) {
-        if (!feeds_[i] || feeds_[i]->GetType() != kFeedFile) continue;
+        CFeed* feed = feeds_[i];
+        if (!feed || feed->GetType() != kFeedFile) continue;
         // A plug-in object that reports the file type is not a file feed of ours.
-        auto* file = dynamic_cast<CFileFeed*>(feeds_[i]);
+        IFileFeedSetup* file = IFileFeedSetup::FromExtension(feed->GetExtension());
         if (!file) continue;
         file->SetFileName(fileName);
         uint32_t bitrate = MeasureFileBitrate(wide.c_str());
         file->SetBitrate(bitrate ? bitrate : kUnmeasuredFileBitrate);
         file->SetLoop(true);
         selected_.store(i, std::memory_order_release);
-        file->SetCallback(this, &CFeedFilter::OnFeedData);
+        feed->SetCallback(this, &CFeedFilter::OnFeedData);
         if (start) {
-            file->Start(0);
+            feed->Start(0);
             started_.store(true);
         }
     }
@@ -256,8 +263,16 @@ HRESULT CFeedFilter::SetDataCallback(void* context, HostDataCallback callback) {
 }
 
 void CFeedFilter::CallHostDataCallback(const uint8_t* data, int32_t length) {
-    std::lock_guard<std::mutex> guard(hostCallbackLock_);
-    if (hostCallback_) hostCallback_(hostContext_, data, length);
+    HostDataCallback callback;
+    void* context;
+    {
+        std::lock_guard<std::mutex> guard(hostCallbackLock_);
+        callback = hostCallback_;
+        context = hostContext_;
+    }
+    // Outside the lock: the callback may call SetDataCallback, or take a lock of the
+    // host's that the host also holds around SetDataCallback.
+    if (callback) callback(context, data, length);
 }
 
 int32_t CFeedFilter::IsLocked() {

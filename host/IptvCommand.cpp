@@ -2,6 +2,7 @@
 
 #include "feeds/FeedEnumerator.h"
 #include "feeds/iptv/IPTVFeed.h"
+#include "filter/FeedKindTable.h"
 #include "host/Commands.h"
 #include "host/RunReport.h"
 #include "host/StreamSession.h"
@@ -36,10 +37,10 @@ int RunIptvCommand(const StreamOptions& options, const IptvOptions& iptv) {
     }
 
     // The host asks the enumerator for the network feed that the filter itself never lists.
-    CFeedEnumerator enumerator;
+    CFeedEnumerator enumerator(ModuleFeedKinds());
     CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
     uint32_t count = CFeedEnumerator::kMaxFeeds;
-    enumerator.Enumerate(feeds, &count, false, true, false, 0);
+    enumerator.Enumerate(feeds, &count, FeedRequest::For({kFeedIptv}));
     CIPTVFeed* feed = nullptr;
     for (uint32_t i = 0; i < count && !feed; ++i) {
         if (feeds[i]->GetType() == kFeedIptv) feed = dynamic_cast<CIPTVFeed*>(feeds[i]);

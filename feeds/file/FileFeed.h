@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "feeds/FileFeedSetup.h"
 #include "feeds/sdk/Feed.h"
 #include "platform/system/CritSec.h"
 #include "platform/system/SharedFile.h"
@@ -13,7 +14,7 @@
 
 class CMemAllocator;
 
-class CFileFeed : public CFeed {
+class CFileFeed : public CFeed, public IFileFeedSetup {
 public:
     static constexpr uint32_t kDefaultBitrate = 38'014'704;
     static constexpr uint32_t kBufferCount = 15;
@@ -41,14 +42,16 @@ public:
     bool HasConfigDialog() override { return true; }
     // True when the user confirmed the dialog; the option and descriptor are not used.
     bool ShowConfigDialog(HWND parent, const char* option, const uint8_t* descriptor) override;
+    // The file setup the filter's file mode uses.
+    void* GetExtension() override { return static_cast<IFileFeedSetup*>(this); }
 
     // A name carrying ":LOOP:" turns looping on and is stored without the marker;
     // without it the loop flag stays as it was. The name matters at the next Start.
-    void SetFileName(const char* name);
+    void SetFileName(const char* name) override;
     // Stores the name as it stands; the loop flag is not touched.
     void SetPlainFileName(const char* name);
-    void SetBitrate(uint32_t bitsPerSecond) { bitrate_.store(bitsPerSecond, std::memory_order_relaxed); }
-    void SetLoop(bool loop) { loop_.store(loop, std::memory_order_relaxed); }
+    void SetBitrate(uint32_t bitsPerSecond) override { bitrate_.store(bitsPerSecond, std::memory_order_relaxed); }
+    void SetLoop(bool loop) override { loop_.store(loop, std::memory_order_relaxed); }
     // true: reads are paced to the bitrate; false: as fast as buffers are returned.
     void SetBitrateLock(bool locked) { bitrateLock_.store(locked, std::memory_order_relaxed); }
 

@@ -1,21 +1,37 @@
 #include "feeds/FeedEnumerator.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "feeds/FileFeedSetup.h"
+#include "feeds/PluginFeeds.h"
+#include "filter/FeedKindTable.h"
 #include "platform/graph/CMemAllocator.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
-// The plug-in is only on the library search path of the "WithPlugin" run.
+// The example plug-in is only on the library search path of the "with plugin" run.
 bool PluginExpected() { return std::getenv("KESTREL_EXPECT_PLUGIN") != nullptr; }
 
-class NoDeviceFeed : public CFeed {
+std::atomic<int> g_live{0};
+
+// A feed that counts the live objects of its kind and remembers what made it.
+class TestFeed : public CFeed {
 public:
+    TestFeed(int32_t type, uint32_t made) : made(made) {
+        type_ = type;
+        ++g_live;
+    }
+    ~TestFeed() override { --g_live; }
     bool Start(int32_t) override { return false; }
     void Stop() override {}
     bool SupportsDeliveryDescriptor(const uint8_t*) override { return false; }
@@ -24,7 +40,180 @@ public:
     uint16_t GetSignalLevel() override { return 0; }
     uint32_t GetReceptionValue() override { return 0; }
     using CFeed::Deliver;
+    const uint32_t made;
 };
+
+uint32_t Made(CFeed* feed) { return static_cast<TestFeed*>(feed)->made; }
+
+// Three devices, then an absent one (an object of type 0 that must not survive).
+CFeed* ThreeCards(uint32_t index) { return new TestFeed(index < 3 ? kFeedDvbS : kFeedNone, 100 + index); }
+// Two devices, then a failed allocation.
+CFeed* TwoTuners(uint32_t index) { return index < 2 ? new TestFeed(kFeedDvbT, 200 + index) : nullptr; }
+CFeed* Many(uint32_t index) { return new TestFeed(index < 300 ? kFeedDvbC : kFeedNone, index); }
+CFeed* FileLike(uint32_t value) { return new TestFeed(kFeedFile, 500 + value); }
+CFeed* AbsentSingle(uint32_t value) { return new TestFeed(kFeedNone, value); }
+CFeed* SatIpLike(uint32_t value) { return new TestFeed(kFeedSatIp, 1000 + value); }
+
+const FeedKind kTable[] = {
+    {FeedKind::Probe::ByIndex, &ThreeCards},
+    {FeedKind::Probe::ByIndex, &TwoTuners},
+    {FeedKind::Probe::Single, &FileLike, kFeedFile},
+    {FeedKind::Probe::Single, &AbsentSingle, kFeedIptv},
+    {FeedKind::Probe::Single, &SatIpLike, kFeedSatIp},
+};
+
+std::vector<uint32_t> Enumerate(CFeedEnumerator& e, const FeedRequest& request, uint32_t capacity = 256) {
+    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
+    uint32_t count = capacity;
+    EXPECT_EQ(e.Enumerate(feeds, &count, request), 1);
+    std::vector<uint32_t> made;
+    for (uint32_t i = 0; i < count; ++i) made.push_back(Made(feeds[i]));
+    return made;
+}
+
+}  // namespace
+
+TEST(FeedEnumerator, ListsKindsInTableOrderAndOnRequestKindsOnlyWhenAsked) {
+    struct Case {
+        FeedRequest request;
+        std::vector<uint32_t> made;
+    } cases[] = {
+        {FeedRequest{}, {100, 101, 102, 200, 201}},
+        {FeedRequest::For({kFeedFile}), {100, 101, 102, 200, 201, 500}},
+        {FeedRequest::For({kFeedSatIp, kFeedIptv, kFeedFile}, 7), {100, 101, 102, 200, 201, 507, 1007}},
+        {FeedRequest::For({kFeedSatIp}, 3), {100, 101, 102, 200, 201, 1003}},
+    };
+    CFeedEnumerator e(kTable);
+    for (const Case& c : cases) {
+        EXPECT_EQ(Enumerate(e, c.request), c.made) << c.request.types;
+        // The absent objects are gone, and so is every object of the set before.
+        EXPECT_EQ(g_live.load(), int(c.made.size())) << c.request.types;
+    }
+    e.DestroyAllFeeds();
+    EXPECT_EQ(g_live.load(), 0);
+}
+
+TEST(FeedEnumerator, CapacityLimitsWhatIsWrittenAndTheListHoldsAtMost256) {
+    const FeedKind many[] = {{FeedKind::Probe::ByIndex, &Many}};
+    {
+        CFeedEnumerator e(many);
+        CFeed* few[3] = {};
+        uint32_t count = 2;
+        e.Enumerate(few, &count, {});
+        EXPECT_EQ(count, 2u);
+        EXPECT_EQ(few[2], nullptr);
+        EXPECT_EQ(e.Count(), CFeedEnumerator::kMaxFeeds);
+        EXPECT_EQ(g_live.load(), int(CFeedEnumerator::kMaxFeeds)) << "the surplus is destroyed at once";
+    }
+    EXPECT_EQ(g_live.load(), 0) << "the owner's end destroys what it listed";
+}
+
+TEST(FeedEnumerator, AbandonedEnumerationKeepsThePreviousSet) {
+    CFeedEnumerator e(kTable);
+    ASSERT_EQ(Enumerate(e, {}).size(), 5u);
+    FeedRequest request;
+    request.abandon = [] { return true; };
+    EXPECT_TRUE(Enumerate(e, request).empty());
+    EXPECT_EQ(e.Count(), 5u);
+    EXPECT_EQ(g_live.load(), 5);
+}
+
+TEST(FeedEnumerator, DestroyingBeforeAnyEnumerationOrANullFeedDoesNothing) {
+    CFeedEnumerator e(kTable);
+    e.DestroyAllFeeds();
+    DestroyFeed(nullptr);
+    EXPECT_EQ(g_live.load(), 0);
+    EXPECT_EQ(e.Count(), 0u);
+}
+
+TEST(Feed, DeliveryWithoutCallbackReleasesTheSample) {
+    HRESULT hr = S_OK;
+    ComPtr<CMemAllocator> allocator(new CMemAllocator("test", nullptr, &hr));
+    ALLOCATOR_PROPERTIES request{1, 188, 1, 0}, actual{};
+    ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+    ASSERT_EQ(allocator->Commit(), S_OK);
+    TestFeed feed(kFeedDvbS, 0);
+    for (int i = 0; i < 3; ++i) {
+        IMediaSample* sample = nullptr;
+        // With one buffer this only succeeds when the previous delivery gave it back.
+        ASSERT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT), S_OK) << i;
+        feed.Deliver(sample);
+    }
+    EXPECT_NE(feed.GetLastDataTime(), 0u);
+    allocator->Decommit();
+}
+
+// The module's own kinds: the plug-in devices first, then the file feed, then IPTV.
+TEST(ModuleFeedKinds, ListPluginDevicesThenFreshFileAndIptvFeeds) {
+    CFeedEnumerator e(ModuleFeedKinds());
+    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
+    uint32_t count = CFeedEnumerator::kMaxFeeds;
+    e.Enumerate(feeds, &count, FeedRequest::For({kFeedFile, kFeedIptv}));
+    const uint32_t plugins = PluginExpected() ? 2 : 0;
+    ASSERT_EQ(count, plugins + 2);
+    if (PluginExpected()) {
+        EXPECT_STREQ(feeds[0]->GetName(), "Plinth Demo Satellite");
+    }
+    struct Expected {
+        int32_t type;
+        uint32_t capabilities;
+        bool fileSetup;
+    } expected[] = {{kFeedFile, kCapFile, true}, {kFeedIptv, kCapIpNetwork, false}};
+    const uint8_t satellite[] = {0x43, 11}, cable[] = {0x44, 11}, terrestrial[] = {0x5A, 11};
+    for (uint32_t i = 0; i < 2; ++i) {
+        CFeed* feed = feeds[plugins + i];
+        EXPECT_EQ(feed->GetType(), expected[i].type);
+        EXPECT_EQ(feed->GetCapabilities(), expected[i].capabilities);
+        EXPECT_EQ(feed->GetPacketSize(), 188);
+        for (const uint8_t* descriptor : {satellite, cable, terrestrial}) {
+            EXPECT_FALSE(feed->SupportsDeliveryDescriptor(descriptor)) << i << " " << int(descriptor[0]);
+        }
+        EXPECT_EQ(IFileFeedSetup::FromExtension(feed->GetExtension()) != nullptr, expected[i].fileSetup) << i;
+    }
+    // A plug-in object's extension pointer is never taken for a file setup.
+    int foreign = 0;
+    EXPECT_EQ(IFileFeedSetup::FromExtension(&foreign), nullptr);
+}
+
+// A miss is not remembered: the library dropped into the search path later is found.
+// The search path is fixed at process start, so the test runs itself again with an
+// empty directory on it.
+TEST(PluginFeeds, LibraryIsLookedForAgainAfterAMiss) {
+    const char* plugins = std::getenv("KESTREL_TEST_PLUGINS");
+    ASSERT_NE(plugins, nullptr);
+    if (const char* dir = std::getenv("KESTREL_PLUGIN_SEARCH_DIR")) {
+        const FeedKind kinds[] = {PluginFeedKind()};
+        CFeedEnumerator e(kinds);
+        CFeed* feeds[4] = {};
+        uint32_t count = 4;
+        e.Enumerate(feeds, &count, {});
+        ASSERT_EQ(count, 0u);
+        std::filesystem::copy_file(std::filesystem::path(plugins) / "Plinth5.dll",
+                                   std::filesystem::path(dir) / "Plinth5.dll");
+        count = 4;
+        e.Enumerate(feeds, &count, {});
+        ASSERT_EQ(count, 2u);
+        EXPECT_STREQ(feeds[1]->GetName(), "Plinth Demo Terrestrial");
+        return;
+    }
+    auto dir = std::filesystem::temp_directory_path() / ("kestrel-plugin-search-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("LD_LIBRARY_PATH", dir.c_str(), 1);
+        setenv("KESTREL_PLUGIN_SEARCH_DIR", dir.c_str(), 1);
+        execl("/proc/self/exe", "feeds_tests", "--gtest_filter=PluginFeeds.LibraryIsLookedForAgainAfterAMiss",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run with the empty search directory failed";
+}
+
+namespace {
 
 // Checks sync and per-PID continuity on the delivery thread.
 struct Collected {
@@ -53,81 +242,18 @@ struct Collected {
         c->bytes += static_cast<uint64_t>(n);
         sample->Release();
     }
-    bool WaitForBytes(uint64_t n) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (bytes < n && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return bytes >= n;
-    }
 };
 
 }  // namespace
 
-TEST(Feed, DeliveryWithoutCallbackReleasesTheSample) {
-    HRESULT hr = S_OK;
-    ComPtr<CMemAllocator> allocator(new CMemAllocator("test", nullptr, &hr));
-    ALLOCATOR_PROPERTIES request{1, 188, 1, 0}, actual{};
-    ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);
-    ASSERT_EQ(allocator->Commit(), S_OK);
-    NoDeviceFeed feed;
-    for (int i = 0; i < 3; ++i) {
-        IMediaSample* sample = nullptr;
-        // With one buffer this only succeeds when the previous delivery gave it back.
-        ASSERT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT), S_OK) << i;
-        feed.Deliver(sample);
-    }
-    EXPECT_NE(feed.GetLastDataTime(), 0u);
-    allocator->Decommit();
-}
-
-TEST(FeedEnumerator, ListsThePluginDevicesFirstAndTheFileFeedOnlyWhenWanted) {
-    CFeedEnumerator e;
-    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
-    uint32_t count = CFeedEnumerator::kMaxFeeds;
-    EXPECT_EQ(e.Enumerate(feeds, &count, false, false, false, 0), 1);
-    ASSERT_EQ(count, PluginExpected() ? 2u : 0u);
-    if (PluginExpected()) {
-        EXPECT_STREQ(feeds[0]->GetName(), "Plinth Demo Satellite");
-        EXPECT_EQ(feeds[0]->GetType(), kFeedDvbS);
-        EXPECT_STREQ(feeds[1]->GetName(), "Plinth Demo Terrestrial");
-        EXPECT_EQ(feeds[1]->GetType(), kFeedDvbT);
-        uint8_t address[6] = {};
-        EXPECT_TRUE(feeds[0]->GetHardwareAddress(address));
-        EXPECT_EQ(address[0], 0x02);
-        EXPECT_FALSE(feeds[1]->GetHardwareAddress(address));
-        const uint8_t satellite[] = {0x43, 11}, terrestrial[] = {0x5A, 11};
-        EXPECT_TRUE(feeds[0]->SupportsDeliveryDescriptor(satellite));
-        EXPECT_FALSE(feeds[0]->SupportsDeliveryDescriptor(terrestrial));
-        EXPECT_TRUE(feeds[1]->SupportsDeliveryDescriptor(terrestrial));
-        EXPECT_FALSE(feeds[1]->SupportsDeliveryDescriptor(nullptr));
-    }
-
-    // Enumerating again replaces the first set (the leak checker reports it otherwise);
-    // the file feed comes last.
-    count = CFeedEnumerator::kMaxFeeds;
-    e.Enumerate(feeds, &count, true, false, false, 0);
-    ASSERT_EQ(count, PluginExpected() ? 3u : 1u);
-    EXPECT_EQ(feeds[count - 1]->GetType(), kFeedFile);
-    EXPECT_EQ(feeds[count - 1]->GetCapabilities(), uint32_t(kCapFile));
-
-    // A small capacity is written no further, but everything stays listed.
-    CFeed* few[2] = {nullptr, nullptr};
-    count = 1;
-    e.Enumerate(few, &count, true, false, false, 0);
-    EXPECT_EQ(count, 1u);
-    EXPECT_NE(few[0], nullptr);
-    EXPECT_EQ(few[1], nullptr);
-    EXPECT_EQ(e.Count(), PluginExpected() ? 3u : 1u);
-}
-
 // One owner's device keeps delivering a valid stream while a second owner enumerates
 // and destroys its own set on another thread; a stopped device starts again.
-TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
+TEST(ModuleFeedKinds, TwoOwnersNeverDestroyEachOthersFeeds) {
     if (!PluginExpected()) GTEST_SKIP() << "needs the example plug-in on the library path";
-    CFeedEnumerator first;
+    CFeedEnumerator first(ModuleFeedKinds());
     CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
     uint32_t count = CFeedEnumerator::kMaxFeeds;
-    first.Enumerate(feeds, &count, true, false, false, 0);
+    first.Enumerate(feeds, &count, FeedRequest::For({kFeedFile}));
     ASSERT_EQ(count, 3u);
     Collected collected;
     feeds[0]->SetCallback(&collected, &Collected::Callback);
@@ -135,17 +261,17 @@ TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
     EXPECT_NE(feeds[0]->GetStatus() & kStatusLocked, 0);
     std::thread other([&] {
         for (int i = 0; i < 3; ++i) {
-            CFeedEnumerator second;
+            CFeedEnumerator second(ModuleFeedKinds());
             CFeed* others[CFeedEnumerator::kMaxFeeds] = {};
             uint32_t n = CFeedEnumerator::kMaxFeeds;
-            second.Enumerate(others, &n, true, false, false, 0);
+            second.Enumerate(others, &n, FeedRequest::For({kFeedFile}));
             EXPECT_EQ(n, 3u);
             EXPECT_NE(others[0], feeds[0]);
             second.DestroyAllFeeds();
         }
     });
     other.join();
-    EXPECT_TRUE(collected.WaitForBytes(200'000));
+    EXPECT_TRUE(WaitUntil([&] { return collected.bytes >= 200'000; }));
     feeds[0]->Stop();
     EXPECT_EQ(collected.bytes % 188, 0u);
     EXPECT_EQ(collected.badSync, 0);
@@ -155,7 +281,7 @@ TEST(FeedEnumerator, TwoOwnersNeverDestroyEachOthersFeeds) {
     Collected again;
     feeds[0]->SetCallback(&again, &Collected::Callback);
     ASSERT_TRUE(feeds[0]->Start(0));
-    EXPECT_TRUE(again.WaitForBytes(188 * 7));
+    EXPECT_TRUE(WaitUntil([&] { return again.bytes >= 188 * 7; }));
     feeds[0]->Stop();
     EXPECT_EQ(again.ccErrors, 0);
 }

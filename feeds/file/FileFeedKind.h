@@ -1,0 +1,5 @@
+#pragma once
+#include "feeds/FeedKind.h"
+
+// One file feed, on request.
+FeedKind FileFeedKind();

@@ -1,0 +1,5 @@
+#pragma once
+#include "feeds/FeedKind.h"
+
+// One IPTV feed, on request.
+FeedKind IptvFeedKind();
