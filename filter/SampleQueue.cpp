@@ -16,18 +16,23 @@ CSampleQueue::~CSampleQueue() = default;
 
 void CSampleQueue::Push(const uint8_t* data, uint32_t length, const REFERENCE_TIME* start,
                         const REFERENCE_TIME* stop) {
-    do {
-        uint32_t piece = length < kEntrySize ? length : kEntrySize;
-        PushEntry(data, piece, start, stop);
+    if (length <= kEntrySize) {
+        PushEntry(data, length, start, stop);
+        return;
+    }
+    while (length > 0) {
+        uint32_t piece = length < kPieceSize ? length : kPieceSize;
+        if (!PushEntry(data, piece, start, stop)) return;
         start = stop = nullptr;
         data += piece;
         length -= piece;
-    } while (length > 0);
+    }
 }
 
-void CSampleQueue::PushEntry(const uint8_t* data, uint32_t length, const REFERENCE_TIME* start,
+bool CSampleQueue::PushEntry(const uint8_t* data, uint32_t length, const REFERENCE_TIME* start,
                              const REFERENCE_TIME* stop) {
-    if (count_.load(std::memory_order_acquire) < kEntries) {
+    bool stored = count_.load(std::memory_order_acquire) < kEntries;
+    if (stored) {
         int w = writeIndex_;
         lengths_[w] = length;
         if (length) std::memcpy(buffers_.get() + size_t(w) * kEntrySize, data, length);
@@ -43,6 +48,7 @@ void CSampleQueue::PushEntry(const uint8_t* data, uint32_t length, const REFEREN
     }
     // When full the semaphore is at its maximum already and this release changes nothing.
     entries_.Release(1);
+    return stored;
 }
 
 void CSampleQueue::Push(IMediaSample* sample) {

@@ -15,14 +15,17 @@ class CSampleQueue {
 public:
     static constexpr int kEntries = 100;
     static constexpr uint32_t kEntrySize = kSampleEntryBytes;
+    // Longer data is cut into pieces of this size: 5 x 153,408 bytes, whole packets of
+    // 188, 192 and 204 bytes alike, so no piece ends inside a packet.
+    static constexpr uint32_t kPieceSize = 767'040;
 
     // Null when the memory cannot be reserved.
     static std::unique_ptr<CSampleQueue> Create();
     ~CSampleQueue();
 
     // One producer at a time, no lock. Data longer than an entry goes into consecutive
-    // entries, cut at entry-size boundaries, with the times on the first piece; a full
-    // queue drops what does not fit.
+    // entries of kPieceSize bytes, with the times on the first piece; once the queue is
+    // full the rest of the data is dropped, so what is lost is whole trailing packets.
     void Push(const uint8_t* data, uint32_t length, const REFERENCE_TIME* start, const REFERENCE_TIME* stop);
     // The caller keeps its reference.
     void Push(IMediaSample* sample);
@@ -35,13 +38,16 @@ public:
 
 private:
     CSampleQueue(std::unique_ptr<uint8_t[]> buffers);
-    void PushEntry(const uint8_t* data, uint32_t length, const REFERENCE_TIME* start, const REFERENCE_TIME* stop);
+    // False when the queue was full and the data dropped.
+    bool PushEntry(const uint8_t* data, uint32_t length, const REFERENCE_TIME* start, const REFERENCE_TIME* stop);
 
     Mutex consumerMutex_;
     int readIndex_ = 0;
     int writeIndex_ = 0;
     std::atomic<int> count_{0};
     std::unique_ptr<uint8_t[]> buffers_;
+    static_assert(kPieceSize % 188 == 0 && kPieceSize % 192 == 0 && kPieceSize % 204 == 0);
+    static_assert(kPieceSize <= kEntrySize);
     uint32_t lengths_[kEntries] = {};
     REFERENCE_TIME startTimes_[kEntries] = {};
     REFERENCE_TIME stopTimes_[kEntries] = {};

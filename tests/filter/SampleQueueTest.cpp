@@ -57,36 +57,62 @@ TEST(SampleQueue, FillsToHundredDropsTheRestAndPopsInOrder) {
     EXPECT_EQ(q->Count(), 0);
 }
 
-TEST(SampleQueue, LongDataIsSplitAtEntryBoundariesWithTimesOnTheFirstPiece) {
+TEST(SampleQueue, LongDataIsSplitIntoWholePacketsWithTimesOnTheFirstPiece) {
     auto q = CSampleQueue::Create();
     ASSERT_NE(q, nullptr);
     std::vector<uint8_t> dest(kEntry);
-    const size_t total = 3 * size_t(kEntry) + 5;
-    auto data = Pattern(total, 9);
-    REFERENCE_TIME s = 500, e = 900;
-    q->Push(data.data(), static_cast<uint32_t>(total), &s, &e);
-    ASSERT_EQ(q->Count(), 4);
-    std::vector<uint8_t> joined;
-    for (int i = 0; i < 4; ++i) {
-        Popped p = Pop(*q, dest);
-        ASSERT_EQ(p.length, i < 3 ? kEntry : 5u) << i;
-        EXPECT_EQ(p.start, i == 0 ? 500 : 0) << i;
-        EXPECT_EQ(p.stop, i == 0 ? 900 : 0) << i;
-        joined.insert(joined.end(), dest.begin(), dest.begin() + p.length);
+    constexpr uint32_t kPiece = 767'040;
+    struct Case {
+        uint32_t packet, length, pieces;
+    } cases[] = {
+        {188, kEntry, 1},  // a whole entry is not cut
+        {188, 3 * kEntry + 188 * 5, 4},
+        {192, 192 * 4011, 2},  // 770,112 bytes: cut at 767,040 rather than inside packet 4,011
+        {204, 204 * 11'300, 4},
+    };
+    for (const Case& c : cases) {
+        auto data = Pattern(c.length, uint8_t(c.packet));
+        REFERENCE_TIME s = 500, e = 900;
+        q->Push(data.data(), c.length, &s, &e);
+        ASSERT_EQ(q->Count(), int(c.pieces)) << c.packet;
+        std::vector<uint8_t> joined;
+        for (uint32_t i = 0; i < c.pieces; ++i) {
+            Popped p = Pop(*q, dest);
+            EXPECT_EQ(p.length % c.packet, 0u) << c.packet << " piece " << i;
+            if (i + 1 < c.pieces) {
+                EXPECT_EQ(p.length, kPiece) << c.packet << " piece " << i;
+            }
+            EXPECT_EQ(p.start, i == 0 ? 500 : 0) << c.packet << " piece " << i;
+            joined.insert(joined.end(), dest.begin(), dest.begin() + p.length);
+        }
+        EXPECT_EQ(joined, data) << c.packet;
     }
-    EXPECT_EQ(joined, data);
+}
 
-    // Into a nearly full queue: the pieces that fit are kept, the rest dropped.
-    uint8_t b = 0;
-    for (int i = 0; i < 98; ++i) q->Push(&b, 1, nullptr, nullptr);
-    q->Push(data.data(), 3 * kEntry, nullptr, nullptr);
-    EXPECT_EQ(q->Count(), 100);
-    for (int i = 0; i < 98; ++i) ASSERT_EQ(Pop(*q, dest).length, 1u);
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(Pop(*q, dest).length, kEntry);
-        EXPECT_TRUE(std::equal(dest.begin(), dest.end(), data.begin() + i * size_t(kEntry))) << i;
+TEST(SampleQueue, AQueueThatFillsPartWayDropsTheRestAsWholePackets) {
+    auto q = CSampleQueue::Create();
+    ASSERT_NE(q, nullptr);
+    std::vector<uint8_t> dest(kEntry);
+    for (uint32_t packet : {188u, 192u, 204u}) {
+        const uint32_t length = packet * 12'000;  // three pieces
+        auto data = Pattern(length, uint8_t(packet));
+        uint8_t b = 0;
+        for (int i = 0; i < 98; ++i) q->Push(&b, 1, nullptr, nullptr);
+        q->Push(data.data(), length, nullptr, nullptr);
+        ASSERT_EQ(q->Count(), 100) << packet;
+        for (int i = 0; i < 98; ++i) ASSERT_EQ(Pop(*q, dest).length, 1u);
+        // Once the queue has room again, nothing of the cut sample follows.
+        q->Push(&b, 1, nullptr, nullptr);
+        size_t kept = 0;
+        for (int i = 0; i < 2; ++i) {
+            uint32_t n = Pop(*q, dest).length;
+            ASSERT_EQ(n % packet, 0u) << packet;
+            EXPECT_TRUE(std::equal(dest.begin(), dest.begin() + n, data.begin() + long(kept))) << packet;
+            kept += n;
+        }
+        EXPECT_EQ(Pop(*q, dest).length, 1u) << packet;
+        EXPECT_EQ(q->Count(), 0) << packet;
     }
-    EXPECT_EQ(Pop(*q, dest).length, 0u);
 }
 
 TEST(SampleQueue, ConcurrentProducerAndConsumerKeepOrderAndContent) {
