@@ -17,6 +17,48 @@ class CFeedOutputPin;
 
 // The graph node "Velmar TS Feed filter": picks where the stream comes from and
 // funnels every sample into one queue that the output pin drains.
+//
+// Threads and what they call:
+//   list builder (once, from the constructor; GetPages may run the same step on a host
+//     thread): BuildFeedList. Writes the feed list, the names and the selection, then
+//     sets listReady_; everything that reads the list waits for that event first, with
+//     no lock held.
+//   graph control thread: Pause, Stop, Run, GetState. Pause and Stop call the selected
+//     feed's SetCallback, Start and Stop; Run from the stopped state calls Pause with the
+//     state lock held, so a feed's Start may run under it.
+//   host threads: ITSFeedControl, ITSFeedSampleInput, the property page. SetMode starts
+//     and stops feeds as Pause and Stop do.
+//   queue producers, one at a time by mode: a feed's delivery thread (OnFeedData, modes
+//     0 and 1), the upstream streaming thread (Antenna's Receive, mode 2), the host's
+//     thread (DeliverSample/DeliverBuffer, mode 3). SetMode stops the running feed before
+//     another source takes over. No filter lock is taken on this path.
+//   output worker ("TS Out"): FillBuffer pops the queue, takes the discontinuity flag and
+//     calls the host data callback. It never takes the state lock: Stop holds that lock
+//     while it waits for the worker to end.
+//
+// Locks, and what they guard:
+//   state lock (the base filter's, pStateLock()): state changes; the output pin's type
+//     check.
+//   pinLock_: the pin pointers (construction, GetPinCount, GetPin).
+//   buildLock_: one list build at a time; held across the enumeration, whose own
+//     process-wide lock it takes inside, and with it the feed constructors' locks.
+//   sourceTextLock_: the source text.
+//   hostCallbackLock_: the host callback and its context, read as one pair. Never held
+//     while the callback runs, so the callback may call SetDataCallback, and a host may
+//     hold its own lock around SetDataCallback and inside the callback.
+//   Antenna's own lock: its connection and type operations; the queue's consumer mutex:
+//     inside Pop only.
+//
+// Nesting order (outer first): state lock -> pinLock_; buildLock_ -> enumeration lock
+// -> a feed's locks. sourceTextLock_, hostCallbackLock_ and the queue's mutex are
+// leaves. No filter lock is held while a feed's Stop or the data callback runs, nor
+// while the host callback runs.
+//
+// SetDataCallback orders calls but does not wait for one: a call that had read the old
+// pair may still be running when it returns (waiting would deadlock the host that holds
+// its own lock around it). A host that frees the context waits for the graph's Stop,
+// which ends the worker, or for its own sign from the callback. The host callback must
+// not stop or pause the graph: that waits for the worker it runs on.
 class CFeedFilter : public CSource,
                     public CPersistStream,
                     public ISpecifyPropertyPages,

@@ -1,12 +1,14 @@
 // The filter object on its own: modes, feed control, persistence, interfaces.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "platform/graph/CBaseInputPin.h"
 #include "platform/graph/CMemoryStream.h"
 #include "tests/filter/FilterTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -112,15 +114,37 @@ TEST_F(FeedFilterTest, SetModeStartsAndStopsFeedsAndKeepsTheSelectionForUnknownN
     EXPECT_EQ(text, std::string(259, 'n')) << "the source text is cut to its field";
 }
 
-TEST_F(FeedFilterTest, HostModeSetAtOnceNeverBlocksTheControlInterface) {
+// Another enumeration in the process holds the list builder back until the host has
+// chosen the host-supplied mode; the builder then skips the enumeration, and a feed
+// mode later finds no feed to pause.
+TEST_F(FeedFilterTest, HostModeSetBeforeTheEnumerationBeginsSkipsIt) {
+    static std::atomic<bool> entered{false}, open{false};
+    const FeedKind gate[] = {{FeedKind::Probe::Single, [](uint32_t) -> CFeed* {
+                                  entered = true;
+                                  while (!open) std::this_thread::yield();
+                                  return nullptr;
+                              }}};
+    CFeedEnumerator holder(gate);
+    std::thread holding([&] { holder.Enumerate(nullptr, nullptr, {}); });
+    ASSERT_TRUE(WaitUntil([] { return entered.load(); }));
+    const int generations = CountingControl()->generations();
+
     TestFilter f;
-    ASSERT_EQ(f.control->SetMode(kModeHostSupplied, nullptr), S_OK);
-    auto t0 = std::chrono::steady_clock::now();
+    std::thread host([&] { EXPECT_EQ(f.control->SetMode(kModeHostSupplied, nullptr), S_OK); });
+    ASSERT_TRUE(WaitUntil([&] { return f.object->Mode() == kModeHostSupplied; }));
+    open = true;
+    holding.join();
+    host.join();
+
+    int32_t type;
+    const char *name, *details;
+    EXPECT_FALSE(f.control->GetFeedInfo(0, &type, &name, &details));
+    EXPECT_EQ(CountingControl()->generations(), generations) << "the plug-in was probed";
     EXPECT_EQ(f.control->GetFeedType(), kFeedHostStream);
-    EXPECT_EQ(f.control->IsLocked(), 1);
-    TuningParameters params{};
-    EXPECT_EQ(f.control->Tune(&params), S_OK);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+
+    ASSERT_EQ(f.control->SetMode(kModeLiveFeed, "Counting Feed A"), S_OK);
+    EXPECT_EQ(f.filter->Pause(), S_FALSE) << "no feed at the selected index";
+    EXPECT_EQ(f.filter->Stop(), S_OK);
 }
 
 TEST_F(FeedFilterTest, MutedDropsFeedDataButNotHostSamplesAndAntennaTakesOnlyPassThrough) {

@@ -2,6 +2,7 @@
 // discontinuity, stop behaviour, refused types and the file mode end to end.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "feeds/file/StreamAnalysis.h"
 #include "filter/TsMediaTypes.h"
 #include "platform/com/ComRuntime.h"
+#include "platform/graph/CBaseOutputPin.h"
 #include "platform/graph/CBasePin.h"
 #include "platform/graph/CMemoryStream.h"
 #include "platform/graph/CSampleSinkFilter.h"
@@ -153,6 +155,96 @@ TEST_F(FilterGraphTest, HostDataKeepsItsTimesOneSampleIsDiscontinuousAndModeFour
     rig.f.input->DeliverBuffer(a.data(), 188);
     EXPECT_TRUE(rig.sink->WaitForEndOfStream(3000));
     EXPECT_LE(rig.WithData().size(), 6u);
+}
+
+// A callback that unregisters itself: later samples still flow, none reaches it.
+TEST_F(FilterGraphTest, HostCallbackMayUnregisterItself) {
+    Rig rig;
+    static std::atomic<int> calls{0};
+    calls = 0;
+    rig.f.control->SetDataCallback(rig.f.control.Get(), [](void* ctx, const uint8_t*, int32_t) {
+        ++calls;
+        static_cast<ITSFeedControl*>(ctx)->SetDataCallback(nullptr, nullptr);
+    });
+    rig.f.control->SetMode(kModeHostSupplied, nullptr);
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    std::vector<uint8_t> packet(188, 0x47);
+    for (int i = 0; i < 3; ++i) rig.f.input->DeliverBuffer(packet.data(), 188);
+    ASSERT_TRUE(rig.WaitForData(3));
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(rig.control->Stop(), S_OK);
+}
+
+// The host holds its own lock around SetDataCallback and inside its callback.
+TEST_F(FilterGraphTest, HostLockAroundSetDataCallbackAndInsideItNeverStallsTheWorker) {
+    Rig rig;
+    struct Host {
+        std::mutex lock;
+        std::atomic<int> calls{0};
+        static void Callback(void* ctx, const uint8_t*, int32_t) {
+            auto* host = static_cast<Host*>(ctx);
+            std::lock_guard<std::mutex> g(host->lock);
+            ++host->calls;
+        }
+    } host;
+    rig.f.control->SetDataCallback(&host, &Host::Callback);
+    rig.f.control->SetMode(kModeHostSupplied, nullptr);
+    ASSERT_EQ(rig.control->Run(), S_OK);
+    std::atomic<bool> done{false};
+    std::thread registering([&] {
+        while (!done) {
+            std::lock_guard<std::mutex> g(host.lock);
+            // Long enough for the worker to come to the callback meanwhile.
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            rig.f.control->SetDataCallback(&host, &Host::Callback);
+        }
+    });
+    std::vector<uint8_t> packet(188, 0x47);
+    for (int i = 0; i < 200; ++i) {
+        rig.f.input->DeliverBuffer(packet.data(), 188);
+        if (i % 20 == 19) {
+            ASSERT_TRUE(rig.WaitForData(size_t(i + 1))) << i;
+        }
+    }
+    done = true;
+    registering.join();
+    EXPECT_EQ(host.calls.load(), 200);
+    EXPECT_EQ(rig.control->Stop(), S_OK);
+}
+
+// The allocator "TS Out" asks for, and a connection refused when less is granted.
+TEST_F(FilterGraphTest, OutputPinAsksFor200BuffersAndRefusesSmallerOnes) {
+    struct Granting : CMemAllocator {
+        long shortBy = 0;
+        HRESULT failure = S_OK;
+        ALLOCATOR_PROPERTIES asked{};
+        using CMemAllocator::CMemAllocator;
+        HRESULT SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
+            asked = *request;
+            if (failure != S_OK) return failure;
+            HRESULT hr = CMemAllocator::SetProperties(request, actual);
+            if (shortBy) actual->cbBuffer = request->cbBuffer - shortBy;
+            return hr;
+        }
+    };
+    Rig rig(false);
+    auto* pin = static_cast<CBaseOutputPin*>(rig.f.object->GetPin(0));
+    struct Case {
+        long shortBy;
+        HRESULT failure, expected;
+    } cases[] = {{0, S_OK, S_OK}, {1, S_OK, E_FAIL}, {0, E_OUTOFMEMORY, E_OUTOFMEMORY}};
+    for (const Case& c : cases) {
+        HRESULT hr = S_OK;
+        ComPtr<Granting> allocator(new Granting("test", nullptr, &hr));
+        allocator->shortBy = c.shortBy;
+        allocator->failure = c.failure;
+        ALLOCATOR_PROPERTIES request{1, 188, 16, 4};
+        EXPECT_EQ(pin->DecideBufferSize(allocator.Get(), &request), c.expected) << c.shortBy;
+        EXPECT_EQ(allocator->asked.cBuffers, 200);
+        EXPECT_EQ(allocator->asked.cbBuffer, 1'540'096);
+        EXPECT_EQ(allocator->asked.cbAlign, 16) << "alignment and prefix as the caller passed them";
+        EXPECT_EQ(allocator->asked.cbPrefix, 4);
+    }
 }
 
 TEST_F(FilterGraphTest, StoppingWhileIdleIsPromptAndSendsTheHeldSampleEmpty) {
