@@ -10,6 +10,7 @@
 #include "filter/TSFeedInterfaces.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/com/TaskMemory.h"
+#include "platform/graph/FilterData.h"
 #include "platform/graph/WideString.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/Library.h"
@@ -107,9 +108,19 @@ TEST_F(ModuleTest, ClassObjectsForBothClassesWithTheModulesOwnPageResources) {
     EXPECT_NE(ResourceRegistry::Instance().FindDialog(m.library, ResourceName(105)), nullptr)
         << "the dialog is the module's resource, not the host's";
     factory.Reset();
-    EXPECT_EQ(m.canUnloadNow(), S_FALSE) << "a page is alive";
     page.Reset();
-    EXPECT_EQ(m.canUnloadNow(), S_OK);
+
+    // Every live object of either class keeps the module loaded.
+    for (const CLSID* clsid : {&CLSID_TSFeedFilter, &CLSID_TSFeedPropertyPage}) {
+        ASSERT_EQ(ClassObject(*clsid, factory), S_OK);
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.ReleaseAndGetAddressOf())),
+                  S_OK);
+        factory.Reset();
+        EXPECT_EQ(m.canUnloadNow(), S_FALSE) << GuidToString(*clsid);
+        object.Reset();
+        EXPECT_EQ(m.canUnloadNow(), S_OK) << GuidToString(*clsid);
+    }
 
     // A lock outlives the factory that took it.
     ASSERT_EQ(ClassObject(CLSID_TSFeedFilter, factory), S_OK);
@@ -136,6 +147,22 @@ TEST_F(ModuleTest, RegistrationRoundTrip) {
     EXPECT_EQ(ReadString(pageKey, nullptr), "filter properties");
     EXPECT_EQ(ReadString(pageKey + "\\InprocServer32", nullptr), absolute);
     EXPECT_EQ(ReadString(instanceKey, "FriendlyName"), "Velmar TS Feed filter");
+    {
+        HKEY k = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, instanceKey.c_str(), &k), ERROR_SUCCESS);
+        BYTE data[1024];
+        DWORD size = sizeof data, type = 0;
+        ASSERT_EQ(RegQueryValueExA(k, "FilterData", &type, data, &size), ERROR_SUCCESS);
+        RegCloseKey(k);
+        std::optional<FilterData> registered = FilterData::Decode(data, size);
+        ASSERT_TRUE(registered.has_value());
+        EXPECT_EQ(registered->merit, 0x200000u) << "never chosen by automatic graph building";
+        ASSERT_EQ(registered->pins.size(), 2u);
+        EXPECT_EQ(registered->pins[0].name, u"Antenna");
+        EXPECT_FALSE(registered->pins[0].Output());
+        EXPECT_TRUE(registered->pins[1].Output());
+        EXPECT_EQ(registered->pins[1].types.size(), 2u);
+    }
     ComPtr<IBaseFilter> filter;
     auto create = [&] {
         return CoCreateInstance(CLSID_TSFeedFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
