@@ -8,14 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "feeds/FileFeedSetup.h"
 #include "feeds/PluginFeeds.h"
 #include "filter/FeedKindTable.h"
 #include "platform/graph/CMemAllocator.h"
-#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -211,77 +209,4 @@ TEST(PluginFeeds, LibraryIsLookedForAgainAfterAMiss) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     std::filesystem::remove_all(dir);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run with the empty search directory failed";
-}
-
-namespace {
-
-// Checks sync and per-PID continuity on the delivery thread.
-struct Collected {
-    std::atomic<uint64_t> bytes{0};
-    std::atomic<int> badSync{0}, ccErrors{0};
-    int lastCounter[0x2000];
-    Collected() { std::fill(std::begin(lastCounter), std::end(lastCounter), -1); }
-
-    static void Callback(void* context, IMediaSample* sample) {
-        auto* c = static_cast<Collected*>(context);
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        const long n = sample->GetActualDataLength();
-        for (long off = 0; off + 188 <= n; off += 188) {
-            const uint8_t* p = data + off;
-            if (p[0] != 0x47) {
-                c->badSync++;
-                continue;
-            }
-            const int pid = (p[1] & 0x1F) << 8 | p[2], cc = p[3] & 0x0F;
-            if (pid != 0x1FFF && (p[3] & 0x10)) {
-                if (c->lastCounter[pid] >= 0 && cc != ((c->lastCounter[pid] + 1) & 0x0F)) c->ccErrors++;
-                c->lastCounter[pid] = cc;
-            }
-        }
-        c->bytes += static_cast<uint64_t>(n);
-        sample->Release();
-    }
-};
-
-}  // namespace
-
-// One owner's device keeps delivering a valid stream while a second owner enumerates
-// and destroys its own set on another thread; a stopped device starts again.
-TEST(ModuleFeedKinds, TwoOwnersNeverDestroyEachOthersFeeds) {
-    if (!PluginExpected()) GTEST_SKIP() << "needs the example plug-in on the library path";
-    CFeedEnumerator first(ModuleFeedKinds());
-    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
-    uint32_t count = CFeedEnumerator::kMaxFeeds;
-    first.Enumerate(feeds, &count, FeedRequest::For({kFeedFile}));
-    ASSERT_EQ(count, 3u);
-    Collected collected;
-    feeds[0]->SetCallback(&collected, &Collected::Callback);
-    ASSERT_TRUE(feeds[0]->Start(0));
-    EXPECT_NE(feeds[0]->GetStatus() & kStatusLocked, 0);
-    std::thread other([&] {
-        for (int i = 0; i < 3; ++i) {
-            CFeedEnumerator second(ModuleFeedKinds());
-            CFeed* others[CFeedEnumerator::kMaxFeeds] = {};
-            uint32_t n = CFeedEnumerator::kMaxFeeds;
-            second.Enumerate(others, &n, FeedRequest::For({kFeedFile}));
-            EXPECT_EQ(n, 3u);
-            EXPECT_NE(others[0], feeds[0]);
-            second.DestroyAllFeeds();
-        }
-    });
-    other.join();
-    EXPECT_TRUE(WaitUntil([&] { return collected.bytes >= 200'000; }));
-    feeds[0]->Stop();
-    EXPECT_EQ(collected.bytes % 188, 0u);
-    EXPECT_EQ(collected.badSync, 0);
-    EXPECT_EQ(collected.ccErrors, 0);
-    EXPECT_EQ(feeds[0]->GetStatus() & kStatusLocked, 0);
-
-    Collected again;
-    feeds[0]->SetCallback(&again, &Collected::Callback);
-    ASSERT_TRUE(feeds[0]->Start(0));
-    EXPECT_TRUE(WaitUntil([&] { return again.bytes >= 188 * 7; }));
-    feeds[0]->Stop();
-    EXPECT_EQ(again.ccErrors, 0);
 }

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "platform/graph/CSampleSinkFilter.h"
 #include "platform/graph/PlatformClasses.h"
 #include "tests/filter/FilterTestSupport.h"
+#include "tests/support/WaitUntil.h"
 #include "tools/tsgen/TsGenerator.h"
 
 namespace {
@@ -95,13 +95,8 @@ struct Rig {
         for (auto& r : WithData()) n += r.bytes.size();
         return n;
     }
-    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
-        return done();
-    }
     bool WaitForData(size_t samples) {
-        return WaitFor([&] { return WithData().size() >= samples; });
+        return WaitUntil([&] { return WithData().size() >= samples; });
     }
 };
 
@@ -309,7 +304,7 @@ TEST_F(FilterGraphTest, FileModePlaysTheFileAtItsMeasuredRateOrTheFallback) {
     ASSERT_TRUE(rig.WaitForData(1));
     ASSERT_EQ(rig.WithData()[0].bytes.size(), measured / 80) << "one block per 100 ms tick at the measured rate";
     const size_t want = file.size() + 188 * 1000;
-    ASSERT_TRUE(rig.WaitFor([&] { return rig.BytesReceived() >= want; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return rig.BytesReceived() >= want; }, 10s));
     std::vector<uint8_t> joined;
     for (auto& r : rig.WithData()) joined.insert(joined.end(), r.bytes.begin(), r.bytes.end());
     // One pass byte for byte, then the loop starts again at the beginning.
