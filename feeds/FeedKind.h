@@ -27,13 +27,14 @@ struct FeedKind {
 struct FeedRequest {
     uint32_t types = 0;  // bit n: the on-request kind of feed type code n
     uint32_t value = 0;  // handed to the on-request kinds' creation
-    // Asked once no other enumeration runs in the process; true ends the enumeration
-    // with nothing listed and the previous set untouched.
+    // Asked once no other enumeration runs in the process; true ends the enumeration at
+    // once: nothing is written and the previous set stays listed.
     std::function<bool()> abandon;
 
     static FeedRequest For(std::initializer_list<int32_t> wanted, uint32_t value = 0) {
         FeedRequest request;
-        for (int32_t type : wanted) request.types |= 1u << type;
+        for (int32_t type : wanted)
+            if (type > kFeedNone && type < 32) request.types |= 1u << type;
         request.value = value;
         return request;
     }

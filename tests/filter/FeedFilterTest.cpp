@@ -39,8 +39,10 @@ TEST_F(FeedFilterTest, ListsThePluginFoundThroughTheLibrarySearchThenTheFileFeed
     ASSERT_TRUE(f.control->GetFeedInfo(1, &type, &name, &details));
     EXPECT_STREQ(name, "Counting Feed B");
     ASSERT_TRUE(f.control->GetFeedInfo(2, &type, &name, &details));
+    EXPECT_STREQ(name, "Counting File");
+    ASSERT_TRUE(f.control->GetFeedInfo(3, &type, &name, &details));
     EXPECT_EQ(type, kFeedFile);
-    EXPECT_FALSE(f.control->GetFeedInfo(3, &type, &name, &details));
+    EXPECT_FALSE(f.control->GetFeedInfo(4, &type, &name, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0, &type, nullptr, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0xFFFFFFFF, &type, &name, &details));
 }
@@ -67,9 +69,13 @@ TEST_F(FeedFilterTest, ModeTableOfTypeLockSignalTuneAndDiseqc) {
     EXPECT_EQ(f.control->Tune(&params), S_FALSE);
     EXPECT_TRUE(f.control->SendDiseqcMessage(message, 4));
 
-    // The file mode selects the file feed, which takes any tuning but no DiSEqC.
+    // The file mode selects this module's file feed, which takes any tuning but no
+    // DiSEqC, and leaves alone the plug-in's device that reports the file type.
     ASSERT_EQ(f.control->SetMode(kModeFile, "nothing.ts"), S_OK);
     EXPECT_EQ(f.control->GetFeedType(), kFeedFile);
+    EXPECT_EQ(f.Feed(2)->starts.load(), 0);
+    EXPECT_EQ(f.control->IsLocked(), 1);
+    EXPECT_EQ(f.control->GetSignalLevel(), 65535);
     EXPECT_EQ(f.control->Tune(&params), S_OK);
     EXPECT_FALSE(f.control->SendDiseqcMessage(message, 4));
     for (uint32_t mode : {uint32_t(kModePassThrough), uint32_t(kModeHostSupplied), 7u}) {

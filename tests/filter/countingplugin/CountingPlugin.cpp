@@ -21,10 +21,13 @@ CountingFeed* g_newest[kCountingDevices] = {};
 class CountingFeed : public CFeed {
 public:
     CountingFeed(int device, CountingFeedState* state) : device_(device), state_(state) {
-        type_ = kFeedDvbS;
-        capabilities_ = kCapSatellite;
-        SetText(name_, device == 0 ? "Counting Feed A" : "Counting Feed B");
-        SetText(details_, device == 0 ? "first counting device" : "second counting device");
+        static constexpr const char* kNames[] = {"Counting Feed A", "Counting Feed B", "Counting File"};
+        static constexpr const char* kDetails[] = {"first counting device", "second counting device",
+                                                   "a plug-in's file device"};
+        type_ = device == 2 ? kFeedFile : kFeedDvbS;
+        capabilities_ = device == 2 ? kCapFile : kCapSatellite;
+        SetText(name_, kNames[device]);
+        SetText(details_, kDetails[device]);
         state_->alive = true;
         g_live++;
         HRESULT hr = S_OK;
@@ -56,6 +59,7 @@ public:
     uint8_t GetStatus() override { return state_->status.load(); }
     uint16_t GetSignalLevel() override { return state_->signal.load(); }
     uint32_t GetReceptionValue() override { return 0; }
+    void* GetExtension() override { return state_; }
     bool SendDiseqcMessage(const uint8_t*, uint32_t) override {
         state_->diseqc++;
         return true;

@@ -16,7 +16,9 @@ struct CountingFeedState {
     std::atomic<bool> tuneResult{true};
 };
 
-constexpr int kCountingDevices = 2;
+// A and B are satellite devices; the third reports the file type, as a plug-in may,
+// with an extension pointer of its own.
+constexpr int kCountingDevices = 3;
 
 struct CountingPluginControl {
     // One slot per device index; each enumeration creates fresh objects and resets them.
