@@ -16,11 +16,14 @@
 // stays loaded for the life of the process, and every object it hands out is ended only
 // through Destroy, so the library frees what it allocated.
 //
+// The filter calls slots 0, 2, 4, 5, 9, 10, 11, 13, 14 and 16, the enumerator 0 and 18;
+// the others serve hosts that work with feed objects directly (dialogs, settings).
 // Which thread calls what:
 //   - GetType, GetName, GetDetails, Destroy: the filter's list-building thread, and
 //     Destroy again on the thread that releases the filter.
 //   - SetCallback, Start, Stop: the thread on which the graph changes state or the host
-//     selects a feed. Start may come while the feed already runs (keep running, return
+//     selects a feed. A new callback takes effect at the next delivery; with none set,
+//     Deliver releases the sample itself. Start may come while the feed already runs (keep running, return
 //     true); Stop may come while it is stopped, and may come from inside the data
 //     callback, that is on the plug-in's own delivering thread: Stop must end delivery
 //     without waiting for the plug-in's threads. Start may follow Stop again.

@@ -1,8 +1,9 @@
 // The example plug-in, loaded as the filter loads it, against the lifecycle its header
 // promises: Stop from inside the data callback, Start again, Destroy while running.
 #include "feeds/sdk/Feed.h"
-#include "platform/system/Library.h"
 #include "tests/support/WaitUntil.h"
+
+#include <dlfcn.h>
 
 #include <gtest/gtest.h>
 
@@ -40,12 +41,12 @@ protected:
     void SetUp() override {
         const char* dir = std::getenv("KESTREL_TEST_PLUGINS");
         ASSERT_NE(dir, nullptr);
-        library_ = LoadLibraryA((std::string(dir) + "/" + kPlinthLibraryName).c_str());
-        ASSERT_NE(library_, nullptr);
-        entry_ = reinterpret_cast<PlinthFeedObjectFunction>(GetProcAddress(library_, kPlinthEntryPoint));
+        library_ = dlopen((std::string(dir) + "/" + kPlinthLibraryName).c_str(), RTLD_NOW);
+        ASSERT_NE(library_, nullptr) << dlerror();
+        entry_ = reinterpret_cast<PlinthFeedObjectFunction>(dlsym(library_, kPlinthEntryPoint));
         ASSERT_NE(entry_, nullptr);
     }
-    HMODULE library_ = nullptr;
+    void* library_ = nullptr;
     PlinthFeedObjectFunction entry_ = nullptr;
 };
 
