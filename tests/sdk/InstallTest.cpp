@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -40,7 +41,6 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = pattern;
         prefix_ = root_ / "prefix";
-        // A sanitizer's options are for the programs under test, not for the compilers.
         Outcome install = Shell(std::string(KESTREL_CMAKE) + " --install " + Quote(KESTREL_BUILD_DIR) + " --prefix " +
                             Quote(prefix_));
         ASSERT_EQ(install.status, 0) << install.output;
@@ -82,6 +82,7 @@ TEST_F(Installed, LaysOutProgramModuleSdkManualAndCompletion) {
 
 TEST_F(Installed, ExamplePluginBuiltAgainstTheSdkStreamsThroughTheInstalledProgram) {
     const fs::path build = root_ / "plinth-build";
+    // Built as a third party would, without this build's flags or a sanitizer's options.
     const std::string env = "env -u CXXFLAGS -u LDFLAGS -u ASAN_OPTIONS PKG_CONFIG_PATH=" +
                             Quote(LibDir() / "pkgconfig") + " ";
     Outcome cflags = Shell(env + "pkg-config --cflags kestrel-plugin");
