@@ -20,7 +20,13 @@ std::string KestrelModule::DefaultPath() {
     if (n <= 0) return kModuleFileName;
     std::string path(exe, static_cast<size_t>(n));
     size_t slash = path.rfind('/');
-    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + kModuleFileName;
+    std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string beside = dir + kModuleFileName;
+#ifdef KESTREL_MODULE_INSTALL_DIR
+    // Installed, the module sits in the library directory, relative to the program's.
+    if (access(beside.c_str(), F_OK) != 0) return dir + KESTREL_MODULE_INSTALL_DIR "/" + kModuleFileName;
+#endif
+    return beside;
 }
 
 bool KestrelModule::Load(const std::string& path) {

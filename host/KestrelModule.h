@@ -9,7 +9,7 @@
 // The module as a host sees it: a library with four exports.
 class KestrelModule {
 public:
-    // Beside the running executable unless a path is given.
+    // Beside the running executable, else in the installed library directory.
     static std::string DefaultPath();
 
     // False with Error() set when the library or an export is missing.

@@ -28,20 +28,27 @@ using LPVOID = void*;
 #define FALSE 0
 #endif
 
+// The groups guarded by a *_DEFINED macro are declared alike by the feed plug-in SDK;
+// whichever header a translation unit includes first declares them.
+#ifndef COM_RESULT_CODES_DEFINED
+#define COM_RESULT_CODES_DEFINED
 constexpr HRESULT MakeHResult(uint32_t v) { return static_cast<HRESULT>(v); }
-
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT E_NOTIMPL = MakeHResult(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = MakeHResult(0x80004002u);
 constexpr HRESULT E_POINTER = MakeHResult(0x80004003u);
-constexpr HRESULT E_ABORT = MakeHResult(0x80004004u);
 constexpr HRESULT E_FAIL = MakeHResult(0x80004005u);
+constexpr HRESULT E_OUTOFMEMORY = MakeHResult(0x8007000Eu);
+constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057u);
+constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+#endif
+
+constexpr HRESULT E_ABORT = MakeHResult(0x80004004u);
 constexpr HRESULT E_UNEXPECTED = MakeHResult(0x8000FFFFu);
 constexpr HRESULT E_ACCESSDENIED = MakeHResult(0x80070005u);
 constexpr HRESULT E_HANDLE = MakeHResult(0x80070006u);
-constexpr HRESULT E_OUTOFMEMORY = MakeHResult(0x8007000Eu);
-constexpr HRESULT E_INVALIDARG = MakeHResult(0x80070057u);
 constexpr HRESULT CLASS_E_NOAGGREGATION = MakeHResult(0x80040110u);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = MakeHResult(0x80040111u);
 constexpr HRESULT REGDB_E_CLASSNOTREG = MakeHResult(0x80040154u);
@@ -55,9 +62,8 @@ constexpr HRESULT HRESULT_FROM_WIN32(uint32_t err) {
     return err == 0 ? S_OK : MakeHResult((err & 0xFFFFu) | 0x80070000u);
 }
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
 struct GUID {
     uint32_t Data1;
     uint16_t Data2;
@@ -67,6 +73,7 @@ struct GUID {
     friend bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
     friend bool operator<(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) < 0; }
 };
+#endif
 static_assert(sizeof(GUID) == 16);
 
 using IID = GUID;

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <utility>
 
-// {00000000-0000-0000-C000-000000000046}
-constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 // {00000001-0000-0000-C000-000000000046}
 constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+#ifndef __IUnknown_INTERFACE_DEFINED__
+#define __IUnknown_INTERFACE_DEFINED__
+// {00000000-0000-0000-C000-000000000046}
+constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 struct IUnknown {
     virtual HRESULT QueryInterface(REFIID riid, void** ppv) = 0;
@@ -16,6 +19,7 @@ struct IUnknown {
 protected:
     ~IUnknown() = default;
 };
+#endif
 
 struct IClassFactory : IUnknown {
     virtual HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) = 0;

@@ -55,6 +55,8 @@ struct FILETIME {
 // ---------------------------------------------------------------------------------------
 // Media types, states and filter data
 
+#ifndef AM_MEDIA_TYPE_DEFINED
+#define AM_MEDIA_TYPE_DEFINED
 struct AM_MEDIA_TYPE {
     GUID majortype;
     GUID subtype;
@@ -66,6 +68,7 @@ struct AM_MEDIA_TYPE {
     ULONG cbFormat;
     BYTE* pbFormat;
 };
+#endif
 
 enum FILTER_STATE { State_Stopped = 0, State_Paused = 1, State_Running = 2 };
 enum PIN_DIRECTION { PINDIR_INPUT = 0, PINDIR_OUTPUT = 1 };
@@ -246,7 +249,9 @@ KESTREL_GUID(IID_IEnumFilters, 0x56A86893, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x2
 KESTREL_GUID(IID_IBaseFilter, 0x56A86895, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 KESTREL_GUID(IID_IReferenceClock, 0x56A86897, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 KESTREL_GUID(IID_IMediaFilter, 0x56A86899, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
+#ifndef __IMediaSample_INTERFACE_DEFINED__
 KESTREL_GUID(IID_IMediaSample, 0x56A8689A, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
+#endif
 KESTREL_GUID(IID_IMemAllocator, 0x56A8689C, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 KESTREL_GUID(IID_IMemInputPin, 0x56A8689D, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 KESTREL_GUID(IID_IFilterGraph, 0x56A8689F, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
@@ -355,6 +360,8 @@ protected:
     ~IPin() = default;
 };
 
+#ifndef __IMediaSample_INTERFACE_DEFINED__
+#define __IMediaSample_INTERFACE_DEFINED__
 struct IMediaSample : IUnknown {
     virtual HRESULT GetPointer(BYTE** ppBuffer) = 0;
     virtual LONG GetSize() = 0;
@@ -376,6 +383,7 @@ struct IMediaSample : IUnknown {
 protected:
     ~IMediaSample() = default;
 };
+#endif
 
 struct IMemAllocator : IUnknown {
     virtual HRESULT SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) = 0;

@@ -1,6 +1,7 @@
 #include "platform/system/Library.h"
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 
@@ -25,7 +26,16 @@ HMODULE LoadLibraryA(const char* name) {
         return nullptr;
     }
     HMODULE m = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (!m) Remember("cannot load library");
+    if (m) return m;
+    Remember("cannot load library");
+    // A bare name is also looked for beside this library, as the desktop platform looks
+    // beside the application: an installed tree keeps its libraries together, and the
+    // runpath that says so is not consulted when a sanitizer's dlopen stands in between.
+    if (!std::strchr(name, '/')) {
+        std::string self = ModulePathOfAddress(reinterpret_cast<const void*>(&Remember));
+        size_t slash = self.rfind('/');
+        if (slash != std::string::npos) m = dlopen((self.substr(0, slash + 1) + name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     return m;
 }
 

@@ -3,7 +3,8 @@
 
 using HMODULE = void*;
 
-// A name without a slash goes through the normal library search; symbols stay local.
+// A name without a slash goes through the normal library search, then this library's
+// own directory; symbols stay local.
 HMODULE LoadLibraryA(const char* name);
 // null name: the main program; otherwise an already loaded library (no load happens).
 HMODULE GetModuleHandleA(const char* name);

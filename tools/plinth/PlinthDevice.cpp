@@ -1,14 +1,12 @@
-#include "tools/plinth/PlinthDevice.h"
+#include "PlinthDevice.h"
 
 #include <chrono>
 #include <cstdio>
 #include <new>
 
-#include "platform/graph/CMemAllocator.h"
-
 namespace {
 constexpr uint32_t kPacketsPerSample = 348;  // about 64 KiB per delivery
-constexpr long kSampleBuffers = 16;
+constexpr uint32_t kSampleBuffers = 16;
 constexpr auto kTick = std::chrono::milliseconds(20);
 constexpr const char* kAllocatorFailed = "The device could not reserve its sample buffers";
 
@@ -48,29 +46,14 @@ CPlinthDevice::CPlinthDevice(uint32_t index, int32_t type, uint32_t bitrate) : b
 
 CPlinthDevice::~CPlinthDevice() {
     Stop();
-    if (allocator_) allocator_->Release();
+    if (thread_.joinable()) thread_.join();
 }
 
 bool CPlinthDevice::Start(int32_t /*param*/) {
     if (running_.load()) return true;
+    // A thread that a Stop from inside the callback told to end, not waited for there.
     if (thread_.joinable()) thread_.join();
-    if (!allocator_) {
-        HRESULT hr = S_OK;
-        auto* allocator = new (std::nothrow) CMemAllocator("CPlinthDevice::Thread", nullptr, &hr);
-        if (!allocator) {
-            SetErrorText(kAllocatorFailed);
-            return false;
-        }
-        allocator->AddRef();
-        ALLOCATOR_PROPERTIES request{kSampleBuffers, long(kPacketsPerSample * 188), 1, 0}, actual{};
-        if (FAILED(hr) || FAILED(allocator->SetProperties(&request, &actual))) {
-            allocator->Release();
-            SetErrorText(kAllocatorFailed);
-            return false;
-        }
-        allocator_ = allocator;
-    }
-    if (FAILED(allocator_->Commit())) {
+    if (!pool_.BufferSize() && !pool_.Reserve(kSampleBuffers, kPacketsPerSample * 188)) {
         SetErrorText(kAllocatorFailed);
         return false;
     }
@@ -79,12 +62,8 @@ bool CPlinthDevice::Start(int32_t /*param*/) {
     return true;
 }
 
-void CPlinthDevice::Stop() {
-    running_.store(false);
-    // Wakes a GetBuffer that waits for a free sample.
-    if (allocator_) allocator_->Decommit();
-    if (thread_.joinable()) thread_.join();
-}
+// Only tells the thread to end: Stop may run on that thread, inside the data callback.
+void CPlinthDevice::Stop() { running_.store(false); }
 
 void CPlinthDevice::Run() {
     TsGeneratorOptions options;
@@ -96,14 +75,15 @@ void CPlinthDevice::Run() {
         auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - begin);
         uint64_t due = uint64_t(elapsed.count()) * bitrate_ / 8 / 188 / 1'000'000;
         while (sent < due && running_.load()) {
-            IMediaSample* sample = nullptr;
-            if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0))) break;
+            // Every sample out with a holder: the stream goes on, as a tuner's would.
+            IMediaSample* sample = pool_.Acquire();
+            uint64_t packets = due - sent < kPacketsPerSample ? due - sent : kPacketsPerSample;
+            sent += packets;
+            if (!sample) continue;
             BYTE* data = nullptr;
             sample->GetPointer(&data);
-            uint64_t packets = due - sent < kPacketsPerSample ? due - sent : kPacketsPerSample;
             generator.Generate(data, packets);
-            sample->SetActualDataLength(static_cast<long>(packets * 188));
-            sent += packets;
+            sample->SetActualDataLength(static_cast<LONG>(packets * 188));
             Deliver(sample);
         }
         std::this_thread::sleep_for(kTick);

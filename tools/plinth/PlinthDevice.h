@@ -1,11 +1,13 @@
 #pragma once
 // An example plug-in device: produces a generated transport stream at a fixed rate,
-// built only against the public feed contract and the platform library.
+// built only against the plug-in SDK.
+#include <kestrel/Feed.h>
+#include <kestrel/FeedSamplePool.h>
+
 #include <atomic>
 #include <thread>
 
-#include "feeds/sdk/Feed.h"
-#include "tools/tsgen/TsGenerator.h"
+#include "TsGenerator.h"
 
 class CPlinthDevice : public CFeed {
 public:
@@ -28,6 +30,7 @@ private:
     const uint32_t bitrate_;
     TuningParameters tuning_{};
     std::atomic<bool> running_{false};
+    // Written by Start and the destructor only, which the control thread calls.
     std::thread thread_;
-    IMemAllocator* allocator_ = nullptr;
+    CFeedSamplePool pool_;
 };

@@ -1,6 +1,4 @@
 // The plug-in library's single entry point.
-#include "tools/plinth/PlinthDevice.h"
+#include "PlinthDevice.h"
 
-extern "C" __attribute__((visibility("default"))) CFeed* GetPlinthFeedObject(uint32_t deviceIndex) {
-    return CPlinthDevice::Create(deviceIndex);
-}
+PLINTH_EXPORT CFeed* GetPlinthFeedObject(uint32_t deviceIndex) { return CPlinthDevice::Create(deviceIndex); }
