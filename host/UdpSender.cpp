@@ -24,7 +24,7 @@ constexpr size_t kMostQueued = 16u << 20;
 UdpSender::~UdpSender() { Close(); }
 
 void UdpSender::WriteRtpHeader(uint8_t* h, uint16_t sequence, uint32_t timestamp, uint32_t ssrc) {
-    h[0] = 0x80;  // version 2, no padding, extension or contributing sources
+    h[0] = kRtpVersion << 6;  // no padding, extension or contributing sources
     h[1] = kRtpPayloadType;
     h[2] = static_cast<uint8_t>(sequence >> 8);
     h[3] = static_cast<uint8_t>(sequence);

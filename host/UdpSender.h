@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/RtpUnwrap.h"
 #include "net/SendSocket.h"
 
 // Re-streams "TS Out" to the network: datagrams of seven 188-byte packets, plain or
@@ -22,7 +23,7 @@ class UdpSender {
 public:
     static constexpr size_t kPacketsPerDatagram = 7;
     static constexpr size_t kPayloadSize = kPacketsPerDatagram * 188;
-    static constexpr uint8_t kRtpPayloadType = 33;
+    static constexpr uint8_t kRtpPayloadType = kRtpPayloadTypeMp2t;
 
     struct Options {
         std::string destination;  // "239.1.2.3:5000", "[ff15::1]:5000"
