@@ -1,8 +1,5 @@
 #include "host/UdpSender.h"
 
-#include <arpa/inet.h>
-#include <net/if.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -49,12 +46,10 @@ bool UdpSender::Open(const Options& options, std::string* error) {
     };
     if (!options.interface.empty() && IsMulticast(request.destination)) {
         if (request.destination.family == kNetFamilyIPv6) {
-            request.interfaceIndex = if_nametoindex(options.interface.c_str());
-            if (request.interfaceIndex == 0) return interfaceFailure(ENODEV);
-        } else {
-            in_addr local{};
-            if (inet_pton(AF_INET, options.interface.c_str(), &local) != 1) return interfaceFailure(EINVAL);
-            request.interfaceAddress = MakeIPv4Address(ntohl(local.s_addr), 0);
+            request.interfaceName = options.interface;
+        } else if (!ParseNetAddress(nullptr, options.interface, request.interfaceAddress) ||
+                   request.interfaceAddress.family != kNetFamilyIPv4 || request.interfaceAddress.port != 0) {
+            return interfaceFailure(EINVAL);
         }
     }
     SendSocketError failure;

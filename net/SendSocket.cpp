@@ -1,5 +1,6 @@
 #include "net/SendSocket.h"
 
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -33,23 +34,26 @@ bool UdpSendSocket::Open(const SendSocketRequest& request, SendSocketError& erro
     if (socket_ == kInvalidSocket) return fail("socket()");
     destination_ = request.destination;
     if (!IsMulticast(destination_)) return true;
+    unsigned index = request.interfaceIndex;
+    if (!request.interfaceName.empty()) {
+        index = ::if_nametoindex(request.interfaceName.c_str());
+        if (index == 0) return fail("if_nametoindex()");
+    }
 
     if (destination_.family == kNetFamilyIPv6) {
         if (SetInt(socket_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, request.ttl) != 0) {
             return fail("setsockopt(IPV6_MULTICAST_HOPS)");
         }
-        if (request.interfaceIndex != 0 &&
-            SocketSetOption(socket_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &request.interfaceIndex,
-                            sizeof request.interfaceIndex) != 0) {
+        if (index != 0 && SocketSetOption(socket_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) != 0) {
             return fail("setsockopt(IPV6_MULTICAST_IF)");
         }
         return true;
     }
     if (SetInt(socket_, IPPROTO_IP, IP_MULTICAST_TTL, request.ttl) != 0) return fail("setsockopt(IP_MULTICAST_TTL)");
-    if (request.interfaceIndex != 0 || request.interfaceAddress.family == kNetFamilyIPv4) {
+    if (index != 0 || request.interfaceAddress.family == kNetFamilyIPv4) {
         ip_mreqn choice{};
-        choice.imr_ifindex = static_cast<int>(request.interfaceIndex);
-        if (request.interfaceIndex == 0) std::memcpy(&choice.imr_address, request.interfaceAddress.address, 4);
+        choice.imr_ifindex = static_cast<int>(index);
+        if (index == 0) std::memcpy(&choice.imr_address, request.interfaceAddress.address, 4);
         if (SocketSetOption(socket_, IPPROTO_IP, IP_MULTICAST_IF, &choice, sizeof choice) != 0) {
             return fail("setsockopt(IP_MULTICAST_IF)");
         }

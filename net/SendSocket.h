@@ -2,6 +2,7 @@
 // A socket that sends UDP datagrams to one destination, unicast or multicast.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "net/NetAddress.h"
 #include "net/Sockets.h"
@@ -9,15 +10,17 @@
 struct SendSocketRequest {
     NetAddress destination;  // with its port
     // Multicast only: hops a datagram may travel (1 keeps it on the local link), and
-    // the interface it leaves by, as an index (either family) or an IPv4 address;
-    // neither: the system's choice.
+    // the interface it leaves by, as a name or an index (either family) or an IPv4
+    // address; none of them: the system's choice.
     int ttl = 1;
+    std::string interfaceName;
     unsigned interfaceIndex = 0;
     NetAddress interfaceAddress;
 };
 
 struct SendSocketError {
-    const char* operation = nullptr;  // "socket()", "setsockopt(IP_MULTICAST_TTL)" ...
+    // "socket()", "if_nametoindex()", "setsockopt(IP_MULTICAST_TTL)" ...
+    const char* operation = nullptr;
     int systemError = 0;              // errno of that call, for strerror
 };
 
