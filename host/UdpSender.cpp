@@ -97,12 +97,15 @@ bool UdpSender::Queue(std::vector<std::vector<uint8_t>>& batch, bool arrival) {
     std::unique_lock lock(lock_);
     changed_.wait(lock, [&] { return stop_ || failed_ || queue_.size() * kPayloadSize < kMostQueued; });
     if (stop_ || failed_) return false;
-    const Clock::time_point now = Clock::now();
-    if (arrival) NoteArrival(now);
     for (auto& payload : batch) queue_.push_back(std::move(payload));
-    // Everything queued, what lagged behind included, is spread until the next arrival.
-    const size_t queued = queue_.size() + (sending_ ? 1 : 0);
-    if (queued > 0 && deadline_ > now) slot_ = (deadline_ - now) / static_cast<long>(queued);
+    if (arrival) {
+        // Everything queued, what lagged behind included, is spread until the next
+        // arrival is due. The rest of a flush keeps the pace it finds.
+        const Clock::time_point now = Clock::now();
+        NoteArrival(now);
+        const size_t queued = queue_.size() + (sending_ ? 1 : 0);
+        if (queued > 0) slot_ = (deadline_ - now) / static_cast<long>(queued);
+    }
     changed_.notify_all();
     return true;
 }
@@ -131,6 +134,7 @@ bool UdpSender::Flush() {
     return !failed_;
 }
 void UdpSender::Close() {
+    if (pacer_.joinable()) Flush();
     {
         std::lock_guard lock(lock_);
         stop_ = true;

@@ -44,7 +44,7 @@ public:
     // Queues what is left, even when short of a full datagram, and waits until all of
     // it has gone out; false when a send failed.
     bool Flush();
-    // Ends the pacing thread; what is still queued is dropped.
+    // Sends what is still queued, at its pace, and ends the pacing thread.
     void Close();
 
     uint64_t DatagramsSent() const;

@@ -4,8 +4,10 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -18,12 +20,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// A receiving socket on loopback with room for a burst; it notes when each datagram came.
+// A receiving socket on loopback with room for a burst. Arrival times are the
+// kernel's, so that a reader that is scheduled late does not see a burst.
 struct Receiver {
     SocketHandle s = SocketCreate(kNetFamilyIPv4, SOCK_DGRAM);
     Receiver() {
-        const int size = 8 << 20;
+        const int size = 8 << 20, on = 1;
         SocketSetOption(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        SocketSetOption(s, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
         const timeval timeout{2, 0};
         SocketSetOption(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         SocketBind(s, MakeIPv4Address(INADDR_LOOPBACK, 0));
@@ -36,11 +40,23 @@ struct Receiver {
         FormatNetAddress(bound, text, true);
         return text;
     }
-    std::vector<uint8_t> Next(Clock::time_point* when = nullptr) {
+    std::vector<uint8_t> Next(std::chrono::nanoseconds* when = nullptr) {
         std::vector<uint8_t> d(2048);
-        const int n = SocketRecv(s, d.data(), static_cast<int>(d.size()));
-        if (when) *when = Clock::now();
+        iovec io{d.data(), d.size()};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+        msghdr message{};
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(s, &message, 0);
         d.resize(n > 0 ? size_t(n) : 0);
+        const cmsghdr* c = CMSG_FIRSTHDR(&message);
+        if (when && n > 0 && c && c->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec t;
+            std::memcpy(&t, CMSG_DATA(c), sizeof t);
+            *when = std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+        }
         return d;
     }
 };
@@ -145,19 +161,21 @@ TEST(UdpSender, PacesBlocksEvenlyAtTheArrivalRate) {
     UdpSender sender;
     std::string error;
     ASSERT_TRUE(sender.Open({receiver.Address(), false, 1, ""}, &error)) << error;
-    std::vector<Clock::time_point> arrivals;
+    std::vector<std::chrono::nanoseconds> arrivals;
     std::thread reading([&] {
         for (size_t i = 0; i < kBlocks * kDatagramsPerBlock; ++i) {
-            Clock::time_point when;
+            std::chrono::nanoseconds when{};
             if (receiver.Next(&when).empty()) return;
             arrivals.push_back(when);
         }
     });
     const auto block = Packets(7 * kDatagramsPerBlock);
-    const Clock::time_point start = Clock::now();
+    // Blocks at least 100 ms apart: a feeder that was scheduled late does not catch
+    // up with a burst of its own.
     for (int i = 0; i < kBlocks; ++i) {
-        std::this_thread::sleep_until(start + i * 100ms);  // the feed's own pace
+        const Clock::time_point sent = Clock::now();
         ASSERT_TRUE(sender.Send(block.data(), block.size()));
+        std::this_thread::sleep_until(sent + 100ms);
     }
     ASSERT_TRUE(sender.Flush());
     reading.join();
@@ -171,8 +189,10 @@ TEST(UdpSender, PacesBlocksEvenlyAtTheArrivalRate) {
         while (j < arrivals.size() && arrivals[j] - arrivals[i] < 10ms) ++j;
         busiest = std::max(busiest, j - i);
     }
-    // Sent back to back, one window would carry a whole block (38 against a mean of 4).
-    EXPECT_LE(static_cast<double>(busiest), 2 * meanPer10ms + 2) << "mean " << meanPer10ms;
+    // Sent back to back, one window would carry a whole block (38 against a mean of
+    // 4). An idle machine sees 5 or 6; the slack covers a pacing thread that a loaded
+    // machine runs only every few milliseconds and that then catches up.
+    EXPECT_LE(busiest, kDatagramsPerBlock / 2) << "mean " << meanPer10ms;
     RecordProperty("busiest_10ms", static_cast<int>(busiest));
     RecordProperty("mean_10ms_x100", static_cast<int>(meanPer10ms * 100));
 }
