@@ -135,7 +135,7 @@ TEST_F(MulticastInNamespaces, JoinFallsBackToTheFirstActiveInterfaceOrFailsAsNoR
 }
 
 TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
-    const NetAddress group = MakeIPv4Address(0xEFFF4B12, 5500), status = MakeIPv4Address(0xEFFF4B13, 5501);
+    NetAddress group = MakeIPv4Address(0xEFFF4B12, 0), status = MakeIPv4Address(0xEFFF4B13, 0);
     ReceivedData got, gotStatus;
     RtpReceiver r(RtpMode::Auto);
     DatagramReceiver statusChannel;  // opens, joins and starts at once
@@ -146,6 +146,8 @@ TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
                  statusChannel.OpenAndStart(status) != kNoThread;
     }));
     ASSERT_TRUE(opened) << SocketErrorText(LastSocketError());
+    SetNetAddressPort(group, NetAddressPort(BoundTo(r.Socket())));
+    SetNetAddressPort(status, NetAddressPort(BoundTo(statusChannel.Socket())));
 
     const std::vector<Bytes> sent = {Pattern(1316, 4), Pattern(188, 5)};
     bool delivered = false;
@@ -163,12 +165,13 @@ TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
 
 TEST_F(MulticastInNamespaces, IPv6GroupOverTheLink) {
     const uint8_t groupBytes[16] = {0xff, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x4b, 0x01};
-    const NetAddress group = MakeIPv6Address(groupBytes, 5502);
+    NetAddress group = MakeIPv6Address(groupBytes, 0);
     ReceivedData got;
     RtpReceiver r(RtpMode::Raw);
     bool opened = false;
     ASSERT_TRUE(a_->Run([&] { opened = r.Open(group, nullptr) && r.Start(&got, ReceivedData::OnData) != kNoThread; }));
     ASSERT_TRUE(opened) << SocketErrorText(LastSocketError());
+    SetNetAddressPort(group, NetAddressPort(BoundTo(r.Socket())));
     const Bytes sent = Pattern(1316, 6);
     bool delivered = false;
     ASSERT_TRUE(b_->Run([&] { delivered = SendToGroup(group, {sent}, 0, if_nametoindex("kvb")); }));
