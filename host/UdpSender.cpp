@@ -13,6 +13,8 @@ using namespace std::chrono_literals;
 constexpr auto kFirstGap = 100ms;
 // A stall must not stretch what follows over seconds.
 constexpr auto kLongestGap = 1s;
+// How far behind its schedule the pacing thread still catches up.
+constexpr auto kMostLag = 5ms;
 // About three seconds of a 40 Mbit/s stream; beyond it Send waits for the network.
 constexpr size_t kMostQueued = 16u << 20;
 
@@ -185,9 +187,10 @@ void UdpSender::PaceLoop() {
             changed_.wait_until(lock, nextSend_, [&] { return stop_; });
             continue;
         }
-        // Far behind (the thread was not run for a while): no catching up in a burst;
-        // the next arrival spreads the backlog anew.
-        if (now - nextSend_ > slot_) nextSend_ = now;
+        // A little behind (a late wake-up) is caught up; far behind (the thread was
+        // not run for a while) is not made up in a burst: the next arrival spreads
+        // the backlog anew.
+        if (now - nextSend_ > kMostLag) nextSend_ = now;
         std::vector<uint8_t> payload = std::move(queue_.front());
         queue_.pop_front();
         sending_ = true;
