@@ -28,8 +28,8 @@ public:
     struct Options {
         std::string destination;  // "239.1.2.3:5000", "[ff15::1]:5000"
         bool rtp = false;
-        int ttl = 1;              // multicast hops; 1 keeps the stream on the local link
-        std::string interface;    // IPv4: local address, IPv6: interface name; empty: the system's choice
+        int ttl = 1;            // multicast hops; 1 keeps the stream on the local link
+        std::string interface;  // IPv4: local address, IPv6: interface name; empty: the system's choice
     };
 
     UdpSender() = default;
@@ -82,7 +82,7 @@ private:
     Clock::time_point lastArrival_{};
     Clock::duration gap_{};
     Clock::time_point deadline_{};  // when the next arrival is due
-    Clock::duration slot_{};         // between two datagrams
+    Clock::duration slot_{};        // between two datagrams
     Clock::time_point nextSend_{};
     std::thread pacer_;
 };

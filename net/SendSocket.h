@@ -21,7 +21,7 @@ struct SendSocketRequest {
 struct SendSocketError {
     // "socket()", "if_nametoindex()", "setsockopt(IP_MULTICAST_TTL)" ...
     const char* operation = nullptr;
-    int systemError = 0;              // errno of that call, for strerror
+    int systemError = 0;  // errno of that call, for strerror
 };
 
 class UdpSendSocket {
