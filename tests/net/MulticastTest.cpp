@@ -12,6 +12,7 @@
 #include "net/DatagramReceiver.h"
 #include "net/NamedThread.h"
 #include "net/RtpReceiver.h"
+#include "net/SendSocket.h"
 #include "net/SocketErrorText.h"
 #include "tests/net/ReceivedData.h"
 #include "tests/support/NetNamespace.h"
@@ -25,19 +26,15 @@ using namespace nettest;
 // would route multicast by default.
 bool SendToGroup(const NetAddress& group, const std::vector<Bytes>& datagrams, uint32_t ipv4Interface,
                  unsigned ipv6Index = 0) {
-    Sender sender(group.family);
-    const int one = 1;
-    const in_addr local{htonl(ipv4Interface)};
-    const bool pinned =
-        group.family == kNetFamilyIPv4
-            ? SocketSetOption(sender.Get(), IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
-                  SocketSetOption(sender.Get(), IPPROTO_IP, IP_MULTICAST_TTL, &one, sizeof one) == 0
-            : ipv6Index != 0 &&
-                  SocketSetOption(sender.Get(), IPPROTO_IPV6, IPV6_MULTICAST_IF, &ipv6Index, sizeof ipv6Index) == 0 &&
-                  SocketSetOption(sender.Get(), IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &one, sizeof one) == 0;
-    if (!pinned) return false;
+    SendSocketRequest request;
+    request.destination = group;
+    request.interfaceAddress = MakeIPv4Address(ipv4Interface, 0);
+    request.interfaceIndex = ipv6Index;
+    UdpSendSocket sender;
+    SendSocketError error;
+    if ((group.family == kNetFamilyIPv6 && ipv6Index == 0) || !sender.Open(request, error)) return false;
     for (const Bytes& d : datagrams) {
-        if (sender.Send(group, d) != static_cast<int>(d.size())) return false;
+        if (sender.Send(d.data(), d.size()) != 0) return false;
     }
     return true;
 }
