@@ -135,6 +135,7 @@ bool UdpSender::Flush() {
     changed_.wait(lock, [&] { return failed_ || stop_ || (queue_.empty() && !sending_); });
     return !failed_;
 }
+
 void UdpSender::Close() {
     if (pacer_.joinable()) Flush();
     {

@@ -13,8 +13,10 @@ int SetInt(SocketHandle s, int level, int option, int value) {
     return SocketSetOption(s, level, option, &value, sizeof value);
 }
 
-// How long one wait for room in the send buffer may take before trying again anyway.
+// How long one wait for room in the send buffer may take before trying again anyway,
+// and how many such waits pass before the interface counts as stuck (a second).
 constexpr int kRoomWaitMs = 10;
+constexpr int kRoomWaits = 100;
 
 }  // namespace
 
@@ -63,9 +65,9 @@ bool UdpSendSocket::Open(const SendSocketRequest& request, SendSocketError& erro
 
 int UdpSendSocket::Send(const uint8_t* data, size_t length) {
     if (socket_ == kInvalidSocket) return EBADF;
-    for (;;) {
+    for (int waits = 0;; ++waits) {
         if (SocketSendTo(socket_, data, static_cast<int>(length), destination_) >= 0) return 0;
-        if (errno != ENOBUFS && errno != EAGAIN) return errno;
+        if ((errno != ENOBUFS && errno != EAGAIN) || waits == kRoomWaits) return errno;
         pollfd room{socket_, POLLOUT, 0};
         ::poll(&room, 1, kRoomWaitMs);
     }

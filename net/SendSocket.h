@@ -32,8 +32,9 @@ public:
     UdpSendSocket& operator=(const UdpSendSocket&) = delete;
 
     bool Open(const SendSocketRequest& request, SendSocketError& error);
-    // One datagram. A full send buffer is waited out rather than the datagram lost; a
-    // peer that has gone gives an error, never a signal. Returns 0 or the errno.
+    // One datagram. A full send buffer is waited out (up to a second) rather than the
+    // datagram lost; a peer that has gone gives an error, never a signal. Returns 0 or
+    // the errno.
     int Send(const uint8_t* data, size_t length);
     void Close();
     bool IsOpen() const { return socket_ != kInvalidSocket; }
