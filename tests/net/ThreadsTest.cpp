@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
-#include <vector>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
