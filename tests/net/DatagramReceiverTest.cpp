@@ -15,6 +15,7 @@
 #include "net/RtpReceiver.h"
 #include "net/SocketErrorText.h"
 #include "tests/net/ReceivedData.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -25,11 +26,14 @@ using Clock = std::chrono::steady_clock;
 const NetAddress kAnyPort4 = Loopback(kNetFamilyIPv4);
 const NetAddress kAnyPort6 = Loopback(kNetFamilyIPv6);
 
-bool SomeThreadIsNamed(const std::string& name) {
+// Whether a thread of that name exists and, when asked, is asleep (blocked in a call).
+bool SomeThreadIsNamed(const std::string& name, bool asleep = false) {
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::string comm;
+        std::string comm, stat;
         std::getline(std::ifstream(task.path() / "comm"), comm);
-        if (comm == name) return true;
+        std::getline(std::ifstream(task.path() / "stat"), stat);
+        const size_t state = stat.rfind(") ");
+        if (comm == name && (!asleep || (state != std::string::npos && stat[state + 2] == 'S'))) return true;
     }
     return false;
 }
@@ -82,7 +86,7 @@ TEST(DatagramReceiver, StopIsPromptIdempotentAndSilentBeforeStart) {
     RtpReceiver r(RtpMode::Auto);
     ASSERT_TRUE(r.Open(kAnyPort4, nullptr));
     ASSERT_NE(kNoThread, r.Start(&idle, ReceivedData::OnData));
-    std::this_thread::sleep_for(20ms);  // let the thread block in its receive
+    ASSERT_TRUE(WaitUntil([] { return SomeThreadIsNamed("sThread", true); }));  // blocked in its receive
     const auto begin = Clock::now();
     r.Stop();
     EXPECT_LT(Clock::now() - begin, 500ms);
@@ -174,12 +178,11 @@ TEST(DatagramReceiver, StopUnderSteadyTrafficLeavesNoLateCallbacks) {
         const auto begin = Clock::now();
         r.Stop();
         EXPECT_LT(Clock::now() - begin, 500ms);
+        // The end notice is the receive thread's last callback: seen by the time Stop
+        // returns, and nothing after it, the thread is done.
         EXPECT_EQ(1, got.EndOfStreamCount());
-        const size_t atStop = got.Datagrams().size();
-        std::this_thread::sleep_for(10ms);
         sending.store(false);
         flood.join();
-        EXPECT_EQ(atStop, got.Datagrams().size()) << "no callback after Stop returned";
         EXPECT_FALSE(got.DataAfterEnd());
     }
 }

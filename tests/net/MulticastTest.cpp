@@ -16,6 +16,7 @@
 #include "net/SocketErrorText.h"
 #include "tests/net/ReceivedData.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -79,16 +80,14 @@ protected:
                   b_->In("addr add 10.231.0.2/24 dev kvb") && b_->In("addr add fd03::2/64 dev kvb nodad") &&
                   a_->In("link set kva up") && b_->In("link set kvb up");
         // The link reports itself running a moment after both ends are up.
-        const auto deadline = std::chrono::steady_clock::now() + 3s;
-        bool ready = false;
-        while (linked_ && !ready && std::chrono::steady_clock::now() < deadline) {
-            uint32_t inA = 0, inB = 0;
-            a_->Run([&] { inA = FirstActiveIPv4Address(); });
-            b_->Run([&] { inB = FirstActiveIPv4Address(); });
-            ready = inA == kAddressA && inB == kAddressB;
-            if (!ready) std::this_thread::sleep_for(5ms);
-        }
-        linked_ = ready;
+        linked_ = linked_ && WaitUntil(
+                                 [] {
+                                     uint32_t inA = 0, inB = 0;
+                                     a_->Run([&] { inA = FirstActiveIPv4Address(); });
+                                     b_->Run([&] { inB = FirstActiveIPv4Address(); });
+                                     return inA == kAddressA && inB == kAddressB;
+                                 },
+                                 3s);
     }
     static void TearDownTestSuite() {
         delete a_;
