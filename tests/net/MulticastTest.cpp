@@ -12,9 +12,11 @@
 #include "net/DatagramReceiver.h"
 #include "net/NamedThread.h"
 #include "net/RtpReceiver.h"
+#include "net/SendSocket.h"
 #include "net/SocketErrorText.h"
 #include "tests/net/ReceivedData.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -25,36 +27,30 @@ using namespace nettest;
 // would route multicast by default.
 bool SendToGroup(const NetAddress& group, const std::vector<Bytes>& datagrams, uint32_t ipv4Interface,
                  unsigned ipv6Index = 0) {
-    Sender sender(group.family);
-    const int one = 1;
-    const in_addr local{htonl(ipv4Interface)};
-    const bool pinned =
-        group.family == kNetFamilyIPv4
-            ? SocketSetOption(sender.Get(), IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local) == 0 &&
-                  SocketSetOption(sender.Get(), IPPROTO_IP, IP_MULTICAST_TTL, &one, sizeof one) == 0
-            : ipv6Index != 0 &&
-                  SocketSetOption(sender.Get(), IPPROTO_IPV6, IPV6_MULTICAST_IF, &ipv6Index, sizeof ipv6Index) == 0 &&
-                  SocketSetOption(sender.Get(), IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &one, sizeof one) == 0;
-    if (!pinned) return false;
+    SendSocketRequest request;
+    request.destination = group;
+    request.interfaceAddress = MakeIPv4Address(ipv4Interface, 0);
+    request.interfaceIndex = ipv6Index;
+    UdpSendSocket sender;
+    SendSocketError error;
+    if ((group.family == kNetFamilyIPv6 && ipv6Index == 0) || !sender.Open(request, error)) return false;
     for (const Bytes& d : datagrams) {
-        if (sender.Send(group, d) != static_cast<int>(d.size())) return false;
+        if (sender.Send(d.data(), d.size()) != 0) return false;
     }
     return true;
 }
 
 TEST(MulticastOverLoopback, EachReceiverGetsItsOwnGroupByteExact) {
-    uint16_t port;
-    {
-        Sender probe(kNetFamilyIPv4);  // a port free at the moment
-        ASSERT_EQ(0, SocketBind(probe.Get(), Loopback(kNetFamilyIPv4)));
-        port = NetAddressPort(BoundTo(probe.Get()));
-    }
-    const NetAddress groupA = MakeIPv4Address(0xEFFF4B02, port), groupB = MakeIPv4Address(0xEFFF4B03, port);
     const NetAddress loopback = Loopback(kNetFamilyIPv4);
     ReceivedData gotA, gotB;
     RtpReceiver a(RtpMode::Auto), b(RtpMode::Raw);
+    // The first receiver takes a free port; the second shares it for another group.
+    NetAddress groupA = MakeIPv4Address(0xEFFF4B02, 0);
     ASSERT_TRUE(a.Open(groupA, &loopback)) << SocketErrorText(LastSocketError());
-    ASSERT_TRUE(b.Open(groupB, &loopback));  // the same port: both allow sharing it
+    const uint16_t port = NetAddressPort(BoundTo(a.Socket()));
+    SetNetAddressPort(groupA, port);
+    const NetAddress groupB = MakeIPv4Address(0xEFFF4B03, port);
+    ASSERT_TRUE(b.Open(groupB, &loopback));
     ASSERT_NE(kNoThread, a.Start(&gotA, ReceivedData::OnData));
     ASSERT_NE(kNoThread, b.Start(&gotB, ReceivedData::OnData));
 
@@ -84,16 +80,14 @@ protected:
                   b_->In("addr add 10.231.0.2/24 dev kvb") && b_->In("addr add fd03::2/64 dev kvb nodad") &&
                   a_->In("link set kva up") && b_->In("link set kvb up");
         // The link reports itself running a moment after both ends are up.
-        const auto deadline = std::chrono::steady_clock::now() + 3s;
-        bool ready = false;
-        while (linked_ && !ready && std::chrono::steady_clock::now() < deadline) {
-            uint32_t inA = 0, inB = 0;
-            a_->Run([&] { inA = FirstActiveIPv4Address(); });
-            b_->Run([&] { inB = FirstActiveIPv4Address(); });
-            ready = inA == kAddressA && inB == kAddressB;
-            if (!ready) std::this_thread::sleep_for(5ms);
-        }
-        linked_ = ready;
+        linked_ = linked_ && WaitUntil(
+                                 [] {
+                                     uint32_t inA = 0, inB = 0;
+                                     a_->Run([&] { inA = FirstActiveIPv4Address(); });
+                                     b_->Run([&] { inB = FirstActiveIPv4Address(); });
+                                     return inA == kAddressA && inB == kAddressB;
+                                 },
+                                 3s);
     }
     static void TearDownTestSuite() {
         delete a_;
@@ -137,7 +131,7 @@ TEST_F(MulticastInNamespaces, JoinFallsBackToTheFirstActiveInterfaceOrFailsAsNoR
 }
 
 TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
-    const NetAddress group = MakeIPv4Address(0xEFFF4B12, 5500), status = MakeIPv4Address(0xEFFF4B13, 5501);
+    NetAddress group = MakeIPv4Address(0xEFFF4B12, 0), status = MakeIPv4Address(0xEFFF4B13, 0);
     ReceivedData got, gotStatus;
     RtpReceiver r(RtpMode::Auto);
     DatagramReceiver statusChannel;  // opens, joins and starts at once
@@ -148,6 +142,8 @@ TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
                  statusChannel.OpenAndStart(status) != kNoThread;
     }));
     ASSERT_TRUE(opened) << SocketErrorText(LastSocketError());
+    SetNetAddressPort(group, NetAddressPort(BoundTo(r.Socket())));
+    SetNetAddressPort(status, NetAddressPort(BoundTo(statusChannel.Socket())));
 
     const std::vector<Bytes> sent = {Pattern(1316, 4), Pattern(188, 5)};
     bool delivered = false;
@@ -165,12 +161,13 @@ TEST_F(MulticastInNamespaces, ReceiversWithoutInterfaceJoinThroughTheFallback) {
 
 TEST_F(MulticastInNamespaces, IPv6GroupOverTheLink) {
     const uint8_t groupBytes[16] = {0xff, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x4b, 0x01};
-    const NetAddress group = MakeIPv6Address(groupBytes, 5502);
+    NetAddress group = MakeIPv6Address(groupBytes, 0);
     ReceivedData got;
     RtpReceiver r(RtpMode::Raw);
     bool opened = false;
     ASSERT_TRUE(a_->Run([&] { opened = r.Open(group, nullptr) && r.Start(&got, ReceivedData::OnData) != kNoThread; }));
     ASSERT_TRUE(opened) << SocketErrorText(LastSocketError());
+    SetNetAddressPort(group, NetAddressPort(BoundTo(r.Socket())));
     const Bytes sent = Pattern(1316, 6);
     bool delivered = false;
     ASSERT_TRUE(b_->Run([&] { delivered = SendToGroup(group, {sent}, 0, if_nametoindex("kvb")); }));
