@@ -171,6 +171,15 @@ TEST_F(HostTest, RegisterWritesTheClassKeysAndUnregisterRemovesThem) {
     ASSERT_EQ(r.status, 0) << r.err;
     store = Read(File("home/HKEY_CLASSES_ROOT.reg"));
     EXPECT_EQ(store.find("5A486531"), std::string::npos) << store;
+
+    // A store it cannot write: the reason in words, then the code.
+    fs::remove_all(File("home"));
+    fs::create_directories(File("home/HKEY_CLASSES_ROOT.reg"));
+    r = Shell(home + Kestrel() + " register");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("kestrel: registration failed: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("failed: 0x"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" (0x800"), std::string::npos) << r.err;
 }
 
 TEST_F(HostTest, SettingsShowsSetsAndUnsetsEveryValueOfAnApplication) {
