@@ -233,6 +233,7 @@ TEST_F(HostTest, BadCommandLinesAndInputsGiveOneLineAndTheirStatus) {
         // Usage errors: status 2.
         {"", 2, "kestrel: no command given (see 'kestrel --help')\n"},
         {" frobnicate", 2, "kestrel: unknown command \"frobnicate\" (see 'kestrel --help')\n"},
+        {" --frob", 2, "kestrel: unknown option \"--frob\"\n"},
         {" --module x.ax frob --json", 2, "kestrel: unknown command \"frob\" (see 'kestrel --help')\n"},
         {" push --seconds nan", 2, "kestrel: --seconds: \"nan\" is not a number from 0 to 31536000\n"},
         {" push --seconds inf", 2, "kestrel: --seconds: \"inf\" is not a number from 0 to 31536000\n"},
