@@ -114,8 +114,9 @@ TEST_F(HostTest, PushEndsAsSoonAsItsLastSampleIsOut) {
     const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Read(File("out.bin")) == Read(in));
-    // The graph's own stop takes up to a second when nothing wakes its output worker.
-    EXPECT_LT(took, milliseconds(500));
+    // Without the host's help the graph's stop alone takes a second (two 500 ms waits
+    // of the filter's output worker); start-up takes the rest.
+    EXPECT_LT(took, milliseconds(900));
 }
 
 TEST_F(HostTest, AfterAWriteFailureTheSummaryCountsWhatReachedTheOutput) {
@@ -303,6 +304,7 @@ TEST_F(HostTest, StreamingCommandsRefuseToWriteToATerminal) {
 }
 
 TEST_F(HostTest, EveryStreamingCommandEndsOnSigintWithItsSummaryAndStatus130) {
+    // SIGTERM is handled alike: one row shows it.
     const std::string file = Generate("loop.ts", "--bitrate 4000000 --seconds 1");
     ReservedUdpPort port;
     ASSERT_NE(port.Port(), 0);
@@ -310,9 +312,11 @@ TEST_F(HostTest, EveryStreamingCommandEndsOnSigintWithItsSummaryAndStatus130) {
     struct Case {
         std::string name, args;
         bool feedsInput;
+        int signal = SIGINT;
     };
     const Case cases[] = {
         {"push", "push", true},
+        {"push", "push", true, SIGTERM},
         {"passthrough", "passthrough --in /dev/stdin", true},
         {"live", "live 'Plinth Demo Satellite'", false},
         {"play", "play '" + file + ":LOOP:'", false},
@@ -328,12 +332,12 @@ TEST_F(HostTest, EveryStreamingCommandEndsOnSigintWithItsSummaryAndStatus130) {
                 return ioctl(child.Input(), FIONREAD, &unread) == 0 && unread == 0;
             }));
         }
-        ASSERT_TRUE(WaitUntil([&] { return child.Catches(SIGINT); })) << c.name;
+        ASSERT_TRUE(WaitUntil([&] { return child.Catches(c.signal, "kestrel"); })) << c.name;
         if (!c.feedsInput && c.name != "iptv") {
             EXPECT_TRUE(WaitUntil([&] { return fs::exists(File("out")) && fs::file_size(File("out")) > 0; }));
         }
         const auto signalled = std::chrono::steady_clock::now();
-        child.Signal(SIGINT);
+        child.Signal(c.signal);
         EXPECT_EQ(child.Wait(milliseconds(3000)), 130) << c.name << ": " << Read(File("err"));
         EXPECT_LT(std::chrono::steady_clock::now() - signalled, milliseconds(1000)) << c.name;
         const std::string err = Read(File("err"));
@@ -454,7 +458,7 @@ TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
             File("iptv" + n + ".err")));
     }
     // A receiver that handles signals has parsed its command line and is about to bind.
-    for (auto& receiver : receivers) ASSERT_TRUE(WaitUntil([&] { return receiver->Catches(SIGINT); }));
+    for (auto& receiver : receivers) ASSERT_TRUE(WaitUntil([&] { return receiver->Catches(SIGINT, "kestrel"); }));
     std::this_thread::sleep_for(milliseconds(300));
     std::string senders;
     for (size_t i = 0; i < cases.size(); ++i) {
