@@ -8,12 +8,6 @@ namespace {
 constexpr const char* kModuleFileName = "Kestrel.ax";
 }
 
-std::string HResultText(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
 std::string KestrelModule::DefaultPath() {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -29,7 +23,8 @@ std::string KestrelModule::DefaultPath() {
     return beside;
 }
 
-bool KestrelModule::Load(const std::string& path) {
+bool KestrelModule::Load(const std::string& given) {
+    const std::string path = given.empty() ? DefaultPath() : given;
     path_ = path;
     // A bare name would go through the library search; the host means this file.
     std::string target = path.find('/') == std::string::npos ? "./" + path : path;

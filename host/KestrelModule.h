@@ -2,6 +2,7 @@
 #include <string>
 
 #include "filter/TSFeedInterfaces.h"
+#include "host/ErrorText.h"
 #include "platform/com/Unknown.h"
 #include "platform/graph/Interfaces.h"
 #include "platform/system/Library.h"
@@ -12,7 +13,8 @@ public:
     // Beside the running executable, else in the installed library directory.
     static std::string DefaultPath();
 
-    // False with Error() set when the library or an export is missing.
+    // An empty path: DefaultPath(). False with Error() set when the library or an
+    // export is missing.
     bool Load(const std::string& path);
     const std::string& Error() const { return error_; }
     const std::string& Path() const { return path_; }
@@ -32,6 +34,3 @@ private:
     PlainFn registerServer_ = nullptr;
     PlainFn unregisterServer_ = nullptr;
 };
-
-// "0x80004005" style text for messages.
-std::string HResultText(HRESULT hr);

@@ -1,75 +1,82 @@
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include "filter/SampleQueue.h"
 #include "filter/TsMediaTypes.h"
-#include "host/Commands.h"
 #include "host/InFlightWindow.h"
-#include "host/RunReport.h"
+#include "host/InputFile.h"
+#include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 #include "platform/graph/CPushSourceFilter.h"
 
-int RunPassthroughCommand(const StreamOptions& options, const std::string& in) {
-    int fd = ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail("cannot open " + in + ": " + std::strerror(errno));
+namespace {
 
-    StreamSession session;
-    std::string error;
-    if (!session.Create(options, &error)) {
-        ::close(fd);
-        return Fail(error);
+// Pass-through mode: a source filter in the graph reads the file into "Antenna".
+class PassthroughCommand final : public StreamCommand {
+public:
+    PassthroughCommand() : StreamCommand("passthrough") {}
+
+private:
+    void DeclareOwn(CLI::App& cmd) override {
+        cmd.add_option("--in", in_, "Input file")->type_name("PATH")->required();
     }
-    InFlightWindow window;
-    std::atomic<uint64_t> delivered{0};
-    std::atomic<bool> inputEnded{false};
-    std::string readError;
-    CPushSourceFilter* rawSource = nullptr;
 
-    CMediaType type;
-    GetTsMediaType(0, &type);
-    ComPtr<CPushSourceFilter> source(new CPushSourceFilter(
-        {type}, static_cast<LONG>(kSampleEntryBytes), 8, [&](IMediaSample* sample) -> HRESULT {
-            if (!window.Acquire([&] { return rawSource->StopRequested(); })) return S_FALSE;
+    bool Open(std::string* error) override { return input_.Open(in_, error); }
+
+    bool Prepare(StreamSession& session, std::string* error) override {
+        CMediaType type;
+        GetTsMediaType(0, &type);
+        source_ = new CPushSourceFilter({type}, static_cast<LONG>(kSampleEntryBytes), 8,
+                                        [this, &session](IMediaSample* sample) { return Fill(session, sample); });
+        session.Control()->SetMode(kModePassThrough, nullptr);
+        session.Control()->SetDataCallback(&window_, &InFlightWindow::OnSampleOut);
+        return session.ConnectUpstream(source_.Get(), error);
+    }
+
+    // On the source filter's streaming thread.
+    HRESULT Fill(StreamSession& session, IMediaSample* sample) {
+        filling_.store(true);
+        const HRESULT hr = FillFromInput(sample);
+        filling_.store(false);
+        session.Wake();
+        return hr;
+    }
+
+    HRESULT FillFromInput(IMediaSample* sample) {
+        if (!ended_ && window_.Acquire([&] { return source_->StopRequested(); })) {
             BYTE* data = nullptr;
             sample->GetPointer(&data);
-            size_t size = static_cast<size_t>(sample->GetSize()), done = 0;
-            while (done < size) {
-                ssize_t n = ::read(fd, data + done, size - done);
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) readError = "cannot read " + in + ": " + std::strerror(errno);
-                if (n <= 0) break;
-                done += static_cast<size_t>(n);
+            size_t done = 0;
+            ended_ = input_.Fill(data, static_cast<size_t>(sample->GetSize()), &done) != InputFile::Status::kData;
+            if (done > 0) {
+                sample->SetActualDataLength(static_cast<long>(done));
+                delivered_ += done;
+                return S_OK;
             }
-            if (done == 0) {
-                InFlightWindow::OnSampleOut(&window, nullptr, 0);  // the slot was not used
-                inputEnded.store(true);
-                return S_FALSE;
-            }
-            sample->SetActualDataLength(static_cast<long>(done));
-            delivered += done;
-            return S_OK;
-        }));
-    rawSource = source.Get();
-    session.Control()->SetMode(kModePassThrough, nullptr);
-    session.Control()->SetDataCallback(&window, &InFlightWindow::OnSampleOut);
-    if (!session.ConnectUpstream(source.Get(), &error) || !session.Run(&error)) {
-        ::close(fd);
-        return Fail(error);
+            InFlightWindow::OnSampleOut(&window_, nullptr, 0);  // the slot was not used
+        }
+        inputEnded_.store(true);
+        return S_FALSE;
     }
 
-    RunReport report("passthrough", [&] { return session.BytesOut(); });
-    report.Start();
-    WaitWhile(session, options.seconds,
-              [&] { return inputEnded.load() && session.BytesOut() >= delivered.load(); });
-    report.Finish();
-    session.Control()->SetDataCallback(nullptr, nullptr);
-    session.Stop();
-    ::close(fd);
-    report.PrintSummary(options.json, {});
-    if (!readError.empty()) return Fail(readError);
-    if (session.OutputFailed()) return Fail(session.OutputError());
-    return Interrupted() ? 130 : 0;
-}
+    bool Finished(const StreamSession& session) const override { return inputEnded_.load() && Drained(session); }
+    void Stop(StreamSession&) override { input_.RequestStop(); }
+    // A read that a stop cut short still hands on what it got.
+    bool Drained(const StreamSession& session) const override {
+        return !filling_.load() && session.BytesTaken() >= delivered_.load();
+    }
+    std::string InputError() const override { return input_.Error(); }
+
+    std::string in_;
+    InputFile input_;
+    ComPtr<CPushSourceFilter> source_;
+    InFlightWindow window_;
+    std::atomic<uint64_t> delivered_{0};
+    std::atomic<bool> inputEnded_{false};
+    std::atomic<bool> filling_{false};
+    bool ended_ = false;  // on the streaming thread only: the last read ended the input
+};
+
+const bool registered =
+    RegisterCommand({20, "passthrough", "Pass-through mode: a source graph feeds \"Antenna\"",
+                     [] { return std::make_unique<PassthroughCommand>(); }});
+
+}  // namespace

@@ -1,74 +1,77 @@
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <atomic>
+#include <thread>
 #include <vector>
 
-#include "filter/SampleQueue.h"
-#include "host/Commands.h"
 #include "host/InFlightWindow.h"
-#include "host/RunReport.h"
+#include "host/InputFile.h"
+#include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 
 namespace {
-// Reads until the buffer is full or the input ends; -1 on a read error.
-ssize_t ReadFull(int fd, uint8_t* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
+
+// Host-supplied mode: the host reads the input on its own thread and hands each
+// buffer to the filter.
+class PushCommand final : public StreamCommand {
+public:
+    PushCommand() : StreamCommand("push") {}
+
+private:
+    void DeclareOwn(CLI::App& cmd) override {
+        cmd.add_option("--in", in_, "Input file, or - for standard input")->type_name("PATH")->capture_default_str();
     }
-    return static_cast<ssize_t>(done);
-}
-}  // namespace
 
-int RunPushCommand(const StreamOptions& options, const std::string& in) {
-    int fd = in == "-" ? STDIN_FILENO : ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail("cannot open " + in + ": " + std::strerror(errno));
+    bool Open(std::string* error) override { return input_.Open(in_, error); }
 
-    StreamSession session;
-    std::string error;
-    if (!session.Create(options, &error)) return Fail(error);
-    InFlightWindow window;
-    session.Control()->SetMode(kModeHostSupplied, nullptr);
-    session.Control()->SetDataCallback(&window, &InFlightWindow::OnSampleOut);
-    if (!session.Run(&error)) return Fail(error);
+    bool Prepare(StreamSession& session, std::string*) override {
+        session.Control()->SetMode(kModeHostSupplied, nullptr);
+        session.Control()->SetDataCallback(&window_, &InFlightWindow::OnSampleOut);
+        return true;
+    }
 
-    RunReport report("push", [&] { return session.BytesOut(); });
-    report.Start();
-    const auto start = RunReport::Clock::now();
-    auto timeUp = [&] {
-        return options.seconds > 0 &&
-               std::chrono::duration<double>(RunReport::Clock::now() - start).count() >= options.seconds;
-    };
-    auto stop = [&] { return Interrupted() || session.OutputFailed() || timeUp(); };
+    bool Start(StreamSession& session, std::string*) override {
+        reader_ = std::thread([this, &session] { ReadLoop(session); });
+        return true;
+    }
 
-    // One queue entry per buffer, so that each one comes back through the callback once.
-    std::vector<uint8_t> buffer(kSampleEntryBytes);
-    uint64_t pushed = 0;
-    std::string readError;
-    while (!stop()) {
-        ssize_t n = ReadFull(fd, buffer.data(), buffer.size());
-        if (n < 0) {
-            readError = "cannot read " + (in == "-" ? std::string("standard input") : in) + ": " + std::strerror(errno);
-            break;
+    bool Finished(const StreamSession& session) const override { return inputEnded_.load() && Drained(session); }
+
+    void Stop(StreamSession&) override {
+        input_.RequestStop();
+        if (reader_.joinable()) reader_.join();
+    }
+
+    bool Drained(const StreamSession& session) const override { return session.BytesTaken() >= pushed_.load(); }
+
+    std::string InputError() const override { return input_.Error(); }
+
+    // Hands each full buffer on, and what the buffer holds at the end of the input or
+    // when asked to stop.
+    void ReadLoop(StreamSession& session) {
+        // One queue entry per buffer, so that each one comes back through the callback once.
+        std::vector<uint8_t> buffer(kSampleEntryBytes);
+        for (;;) {
+            size_t got = 0;
+            InputFile::Status status = input_.Fill(buffer.data(), buffer.size(), &got);
+            if (got > 0) {
+                if (!window_.Acquire([&] { return session.OutputFailed(); })) break;
+                session.Input()->DeliverBuffer(buffer.data(), static_cast<uint32_t>(got));
+                pushed_ += got;
+            }
+            if (status != InputFile::Status::kData) break;
         }
-        if (n == 0) break;
-        if (!window.Acquire(stop)) break;
-        session.Input()->DeliverBuffer(buffer.data(), static_cast<uint32_t>(n));
-        pushed += static_cast<uint64_t>(n);
+        inputEnded_.store(true);
+        session.Wake();
     }
-    if (fd != STDIN_FILENO) ::close(fd);
-    // Everything pushed leaves the filter before the graph stops.
-    WaitWhile(session, 0, [&] { return session.BytesOut() >= pushed; });
-    report.Finish();
-    session.Control()->SetDataCallback(nullptr, nullptr);
-    session.Stop();
-    report.PrintSummary(options.json, {});
-    if (!readError.empty()) return Fail(readError);
-    if (session.OutputFailed()) return Fail(session.OutputError());
-    return Interrupted() ? 130 : 0;
-}
+
+    std::string in_ = "-";
+    InputFile input_;
+    InFlightWindow window_;
+    std::thread reader_;
+    std::atomic<bool> inputEnded_{false};
+    std::atomic<uint64_t> pushed_{0};
+};
+
+const bool registered = RegisterCommand(
+    {10, "push", "Host-supplied mode: data from a file or standard input", [] { return std::make_unique<PushCommand>(); }});
+
+}  // namespace
