@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "net/InterfaceList.h"
+
 namespace {
 
 constexpr const char* kForms = "239.1.2.3:5000, udp://@239.1.2.3:5000, rtp://@239.1.2.3:5000 or udp://[ff15::1]:5000";
@@ -66,4 +68,56 @@ std::optional<StreamAddress> ParseStreamAddress(std::string_view text, std::stri
             return fail("the source and the group must both be IPv4 or both IPv6: " + quoted);
     }
     return result;
+}
+
+std::optional<SendTarget> ResolveSendTarget(std::string_view udp, std::string_view interface, std::string* error) {
+    auto parsed = ParseStreamAddress(udp, error);
+    if (!parsed) return std::nullopt;
+    if (parsed->hasSource) {
+        if (error) *error = "a source before \"@\" is for receiving (iptv), not for --udp: \"" + std::string(udp) + "\"";
+        return std::nullopt;
+    }
+    SendTarget target;
+    FormatNetAddress(parsed->address, target.destination, true);
+    target.rtp = parsed->scheme == StreamAddress::Scheme::Rtp;
+    if (!interface.empty()) {
+        const auto choice = ResolveInterface(interface, parsed->address.family, error);
+        if (!choice) return std::nullopt;
+        if (parsed->address.family == kNetFamilyIPv4)
+            FormatNetAddress(choice->address, target.interface, false);
+        else
+            target.interface = choice->name;
+    }
+    return target;
+}
+
+std::optional<ReceiveTarget> ResolveReceiveTarget(std::string_view address, std::string_view interface,
+                                                  std::string_view source, std::string* error) {
+    auto fail = [&](const std::string& why) -> std::optional<ReceiveTarget> {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    ReceiveTarget target;
+    auto parsed = ParseStreamAddress(address, error);
+    if (!parsed) return std::nullopt;
+    target.stream = *parsed;
+    StreamAddress& stream = target.stream;
+    if (!source.empty()) {
+        if (stream.hasSource) return fail("the source is given twice: before \"@\" and with --source");
+        const auto sender = ParseSource(source);
+        if (!sender) return fail("not a source address: \"" + std::string(source) + "\"");
+        if (!IsMulticast(stream.address)) return fail("--source needs a multicast group address");
+        if (sender->family != stream.address.family)
+            return fail("the source and the group must both be IPv4 or both IPv6");
+        stream.hasSource = true;
+        stream.source = *sender;
+    }
+    if (!interface.empty()) {
+        const auto choice = ResolveInterface(interface, stream.address.family, error);
+        if (!choice) return std::nullopt;
+        if (choice->address.family == 0)
+            return fail("interface \"" + choice->name + "\" has no IPv6 address to receive on");
+        target.interface = choice->address;
+    }
+    return target;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/NetNamespace.h"
+
 namespace {
 
 std::string Text(const NetAddress& a) {
@@ -72,4 +74,71 @@ TEST(StreamAddress, RefusesBadFormsWithOneLine) {
         EXPECT_FALSE(ParseStreamAddress(text, &error)) << text;
         EXPECT_EQ(error, expected);
     }
+}
+
+// In a namespace of the test's own, where lo holds 127.0.0.1 and ::1 and nothing else exists.
+TEST(StreamAddress, SendAndReceiveTargetsTakeInterfacesByNameOrAddress) {
+    NetNamespace ns("addr");
+    ASSERT_TRUE(ns.Created());
+    struct SendCase {
+        const char *udp, *interface, *destination;
+        bool rtp;
+        const char* sendInterface;  // or the error
+        bool ok = true;
+    };
+    const SendCase sends[] = {
+        {"udp://@239.1.1.1:1234", "lo", "239.1.1.1:1234", false, "127.0.0.1"},
+        {"rtp://239.1.1.1:1234", "127.0.0.1", "239.1.1.1:1234", true, "127.0.0.1"},
+        {"udp://[ff15::1]:5000", "::1", "[ff15::1]:5000", false, "lo"},
+        {"[ff15::1]:5000", "", "[ff15::1]:5000", false, ""},
+        {"[ff15::1]:5000", "127.0.0.1", "", false,
+         "\"127.0.0.1\" is an IPv4 address, but the stream is IPv6: give an IPv6 address or an interface name", false},
+        {"udp://10.0.0.1@232.1.1.1:5000", "", "", false,
+         "a source before \"@\" is for receiving (iptv), not for --udp: \"udp://10.0.0.1@232.1.1.1:5000\"", false},
+        {"239.1.1.1:1234", "eth9", "", false, "no interface is named \"eth9\" (see kestrel interfaces)", false},
+    };
+    struct ReceiveCase {
+        const char *address, *interface, *source;
+        const char* expectedInterface;  // or the error
+        const char* expectedSource;     // "" for none
+        bool ok = true;
+    };
+    const ReceiveCase receives[] = {
+        {"udp://10.0.0.1@232.1.1.1:5000", "lo", "", "127.0.0.1", "10.0.0.1"},
+        {"rtp://@[ff15::1]:5000", "lo", "", "[::1]", ""},
+        {"232.1.1.1:5000", "", "10.0.0.1", "", "10.0.0.1"},
+        {"udp://[ff35::1]:5000", "", "2001:db8::1", "", "[2001:db8::1]"},
+        {"udp://10.0.0.1@232.1.1.1:5000", "", "10.0.0.2", "the source is given twice: before \"@\" and with --source",
+         "", false},
+        {"127.0.0.1:5000", "", "10.0.0.1", "--source needs a multicast group address", "", false},
+        {"232.1.1.1:5000", "", "::1", "the source and the group must both be IPv4 or both IPv6", "", false},
+        {"239.1.1.1:5000", "::1", "",
+         "\"::1\" is an IPv6 address, but the stream is IPv4: give an IPv4 address or an interface name", "", false},
+    };
+    ASSERT_TRUE(ns.Run([&] {
+        for (const SendCase& c : sends) {
+            std::string error;
+            const auto target = ResolveSendTarget(c.udp, c.interface, &error);
+            ASSERT_EQ(target.has_value(), c.ok) << c.udp << " " << c.interface << ": " << error;
+            if (!c.ok) {
+                EXPECT_EQ(error, c.sendInterface);
+                continue;
+            }
+            EXPECT_EQ(target->destination, c.destination);
+            EXPECT_EQ(target->rtp, c.rtp) << c.udp;
+            EXPECT_EQ(target->interface, c.sendInterface) << c.udp;
+        }
+        for (const ReceiveCase& c : receives) {
+            std::string error;
+            const auto target = ResolveReceiveTarget(c.address, c.interface, c.source, &error);
+            ASSERT_EQ(target.has_value(), c.ok) << c.address << ": " << error;
+            if (!c.ok) {
+                EXPECT_EQ(error, c.expectedInterface);
+                continue;
+            }
+            EXPECT_EQ(Text(target->interface), c.expectedInterface) << c.address;
+            EXPECT_EQ(target->stream.hasSource, *c.expectedSource != 0) << c.address;
+            EXPECT_EQ(Text(target->stream.source), c.expectedSource) << c.address;
+        }
+    }));
 }
