@@ -60,7 +60,7 @@ std::optional<StreamAddress> ParseStreamAddress(std::string_view text, std::stri
     if (!ParseNetAddress(nullptr, rest, result.address))
         return fail("not a stream address: " + quoted + " (use " + kForms + ")");
     if (NetAddressPort(result.address) == 0)
-        return fail(quoted + " needs a port from 1 to 65535 (use " + std::string(kForms) + ")");
+        return fail("not an address with a port: " + quoted + " (use 239.1.2.3:5000 or [ff15::1]:5000)");
     if (result.hasSource) {
         if (!IsMulticast(result.address))
             return fail("a source before \"@\" needs a multicast group after it: " + quoted);
