@@ -351,32 +351,3 @@ TEST_F(StreamAnalysis, SummaryFindsThePacketsAgainAfterDamage) {
     EXPECT_EQ(s.discontinuities, 0u);
     EXPECT_NEAR(s.AverageBitrate(), o.bitrate, o.bitrate * 0.002);
 }
-
-TEST_F(StreamAnalysis, SummaryOfWhatIsNoStreamOrNoFile) {
-    const std::string text = "root:x:0:0:root:/root:/bin/bash\n";
-    const std::string textFile = dir.Write("passwd", Bytes(text.begin(), text.end()));
-    const std::string empty = dir.Write("empty.ts", {});
-    const std::string noPcr = dir.Write("nopcr.ts", NullPackets(20));
-    ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
-    struct Case {
-        std::string path;
-        int error;
-        uint32_t packetSize;
-    };
-    const Case cases[] = {
-        {textFile, 0, 0},         {empty, 0, 0},           {noPcr, 0, 188},
-        {dir.Path("none"), ENOENT, 0}, {dir.Path(""), EISDIR, 0}, {dir.Path("fifo"), ENODEV, 0},
-    };
-    for (const auto& c : cases) {
-        const StreamFileSummary s = SummariseStreamFile(c.path.c_str());
-        EXPECT_EQ(s.error, c.error) << c.path;
-        EXPECT_EQ(s.packetSize, c.packetSize) << c.path;
-        EXPECT_EQ(s.pcrCount, 0u) << c.path;
-        EXPECT_EQ(s.AverageBitrate(), 0u) << c.path;
-    }
-    EXPECT_EQ(SummariseStreamFile(nullptr).error, ENOENT);
-    chmod(noPcr.c_str(), 0);
-    if (geteuid() != 0) {
-        EXPECT_EQ(SummariseStreamFile(noPcr.c_str()).error, EACCES);
-    }
-}

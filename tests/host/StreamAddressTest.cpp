@@ -91,11 +91,8 @@ TEST(StreamAddress, SendAndReceiveTargetsTakeInterfacesByNameOrAddress) {
         {"rtp://239.1.1.1:1234", "127.0.0.1", "239.1.1.1:1234", true, "127.0.0.1"},
         {"udp://[ff15::1]:5000", "::1", "[ff15::1]:5000", false, "lo"},
         {"[ff15::1]:5000", "", "[ff15::1]:5000", false, ""},
-        {"[ff15::1]:5000", "127.0.0.1", "", false,
-         "\"127.0.0.1\" is an IPv4 address, but the stream is IPv6: give an IPv6 address or an interface name", false},
         {"udp://10.0.0.1@232.1.1.1:5000", "", "", false,
          "a source before \"@\" is for receiving (iptv), not for --udp: \"udp://10.0.0.1@232.1.1.1:5000\"", false},
-        {"239.1.1.1:1234", "eth9", "", false, "no interface is named \"eth9\" (see kestrel interfaces)", false},
     };
     struct ReceiveCase {
         const char *address, *interface, *source;
@@ -110,10 +107,7 @@ TEST(StreamAddress, SendAndReceiveTargetsTakeInterfacesByNameOrAddress) {
         {"udp://[ff35::1]:5000", "", "2001:db8::1", "", "[2001:db8::1]"},
         {"udp://10.0.0.1@232.1.1.1:5000", "", "10.0.0.2", "the source is given twice: before \"@\" and with --source",
          "", false},
-        {"127.0.0.1:5000", "", "10.0.0.1", "--source needs a multicast group address", "", false},
         {"232.1.1.1:5000", "", "::1", "the source and the group must both be IPv4 or both IPv6", "", false},
-        {"239.1.1.1:5000", "::1", "",
-         "\"::1\" is an IPv6 address, but the stream is IPv4: give an IPv4 address or an interface name", "", false},
     };
     ASSERT_TRUE(ns.Run([&] {
         for (const SendCase& c : sends) {
