@@ -81,6 +81,7 @@ private:
 
     bool Prepare(StreamSession& session, std::string*) override {
         if (once_) session.SetByteLimit(facts_.summary.size);
+        session.SetPacketSize(facts_.summary.packetSize);
         if (feed_) {
             session.Control()->SetMode(kModeHostSupplied, nullptr);
             return true;
@@ -109,7 +110,7 @@ private:
     }
 
     bool Finished(const StreamSession& session) const override {
-        return once_ && session.BytesOut() >= facts_.summary.size;
+        return once_ && session.BytesTaken() >= facts_.summary.size;
     }
 
     std::vector<RunReport::Field> Summary() const override {
