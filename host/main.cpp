@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     for (Entry& e : commands) {
         if (!e.app->parsed()) continue;
         if (std::string problem = e.command->Check(*e.app); !problem.empty()) return UsageError(problem);
-        InstallInterruptHandler();
+        if (e.command->HandlesInterrupt()) InstallInterruptHandler();
         RegisterHostResources();
         return e.command->Run(global);
     }

@@ -171,6 +171,55 @@ TEST_F(HostTest, RegisterWritesTheClassKeysAndUnregisterRemovesThem) {
     ASSERT_EQ(r.status, 0) << r.err;
     store = Read(File("home/HKEY_CLASSES_ROOT.reg"));
     EXPECT_EQ(store.find("5A486531"), std::string::npos) << store;
+
+    // A store it cannot write: the reason in words, then the code.
+    fs::remove_all(File("home"));
+    fs::create_directories(File("home/HKEY_CLASSES_ROOT.reg"));
+    r = Shell(home + Kestrel() + " register");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("kestrel: registration failed: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("failed: 0x"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" (0x800"), std::string::npos) << r.err;
+}
+
+TEST_F(HostTest, SettingsShowsSetsAndUnsetsEveryValueOfAnApplication) {
+    const std::string home = "KESTREL_HOME='" + File("home") + "' ";
+    const std::string settings = home + Kestrel() + " settings";
+    Result r = Shell(settings + " > '" + File("out") + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(File("out")), "no settings stored for \"kestrel\" (store: " + File("home") + ")\n");
+
+    const std::string longName(300, 'n');
+    for (const std::string& args : {std::string("set 'IPTVFeed\\Port' 5000"), std::string("set 'IPTVFeed\\Group' 239.1.1.1"),
+                                    "set 'IPTVFeed\\" + longName + "' 7", std::string("set 'IPTVFeed\\Z' 0x10"),
+                                    std::string("set 'Deep\\A\\Q' 16 --type qword"),
+                                    std::string("set 'Deep\\Raw' '01 ff' --type binary"), std::string("set Top x")}) {
+        r = Shell(settings + " " + args);
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+    }
+    // An existing value keeps its type.
+    r = Shell(settings + " set 'IPTVFeed\\Port' abc");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kestrel: \"abc\" does not fit IPTVFeed\\Port, a dword (a whole number from 0 to 4294967295)\n");
+    EXPECT_EQ(Shell(settings + " unset 'IPTVFeed\\Group'").status, 0);
+    r = Shell(settings + " unset 'IPTVFeed\\Group'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kestrel: IPTVFeed\\Group is not set for \"kestrel\"\n");
+
+    r = Shell(settings + " > '" + File("out") + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\Velmar\\kestrel";
+    EXPECT_EQ(Read(File("out")), "store: " + File("home") + "\n" + key + "]\n  Top = text \"x\"\n" + key +
+                                     "\\Deep]\n  Raw = binary: 01 ff\n" + key + "\\Deep\\A]\n  Q = qword 16\n" + key +
+                                     "\\IPTVFeed]\n  Port = dword 5000 (0x00001388)\n  " + longName +
+                                     " = dword 7 (0x00000007)\n  Z = dword 16 (0x00000010)\n");
+
+    // A store that cannot be read is an error, not an empty store.
+    fs::remove_all(File("home"));
+    fs::create_directories(File("home/HKEY_CURRENT_USER.reg"));
+    r = Shell(settings + " > /dev/null");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("kestrel: cannot read the settings in " + File("home") + ": ", 0), 0u) << r.err;
 }
 
 TEST_F(HostTest, BadCommandLinesAndInputsGiveOneLineAndTheirStatus) {
