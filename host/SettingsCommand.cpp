@@ -258,11 +258,16 @@ class SettingsCommand final : public Command {
         set->add_option("VALUE", value_, "Number or text; an existing value keeps its type")->type_name("")->required();
         std::vector<std::string> names;
         for (const auto& [word, code] : kTypeNames) names.push_back(word);
-        set->add_option("--type", type_, "Type of a new value (default: dword for a number, else text)")
+        set->add_option("--type", type_,
+                        "Type of a new value: dword, qword, text, expandable or binary (default: dword for a "
+                        "32-bit number, else text)")
             ->type_name("TYPE")
             ->check(CLI::IsMember(names).description(""));
         CLI::App* unset = cmd.add_subcommand("unset", "Remove a value");
         unset->add_option("KEY", key_, "Value name, after the subkeys it is under")->type_name("")->required();
+        // --app may also come after set/unset.
+        set->fallthrough();
+        unset->fallthrough();
         set_ = set;
         unset_ = unset;
     }

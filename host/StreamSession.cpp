@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cstring>
+#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/com/ComRuntime.h"

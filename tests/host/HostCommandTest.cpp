@@ -193,7 +193,7 @@ TEST_F(HostTest, SettingsShowsSetsAndUnsetsEveryValueOfAnApplication) {
     for (const std::string& args : {std::string("set 'IPTVFeed\\Port' 5000"), std::string("set 'IPTVFeed\\Group' 239.1.1.1"),
                                     "set 'IPTVFeed\\" + longName + "' 7", std::string("set 'IPTVFeed\\Z' 0x10"),
                                     std::string("set 'Deep\\A\\Q' 16 --type qword"),
-                                    std::string("set 'Deep\\Raw' '01 ff' --type binary"), std::string("set Top x")}) {
+                                    std::string("set 'Deep\\Raw' '01 ff' --type binary"), std::string("set Top x"), std::string("set Other 1 --app other")}) {
         r = Shell(settings + " " + args);
         EXPECT_EQ(r.status, 0) << args << ": " << r.err;
     }
