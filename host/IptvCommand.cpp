@@ -6,21 +6,10 @@
 #include "filter/FeedKindTable.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
-#include "net/NetAddress.h"
+#include "host/FeedPush.h"
+#include "host/StreamAddress.h"
 
 namespace {
-
-// "192.0.2.1", "2001:db8::1" or "[2001:db8::1]", with or without a port.
-bool ParseHostAddress(const std::string& text, NetAddress* address) {
-    return ParseNetAddress(nullptr, text, *address) || ParseNetAddress(nullptr, text + ":0", *address) ||
-           (text.find(':') != std::string::npos && text.front() != '[' &&
-            ParseNetAddress(nullptr, "[" + text + "]:0", *address));
-}
-
-void PushIntoFilter(void* context, IMediaSample* sample) {
-    static_cast<ITSFeedSampleInput*>(context)->DeliverSample(sample);
-    sample->Release();
-}
 
 // The host runs the IPTV feed itself (the filter never lists it) and hands its samples
 // to the filter in host-supplied mode.
@@ -30,7 +19,10 @@ public:
 
 private:
     void DeclareOwn(CLI::App& cmd) override {
-        cmd.add_option("ADDR:PORT", address_, "Group or local unicast address: 239.1.2.3:5000, [ff15::1]:5000")
+        cmd.add_option("ADDR", address_,
+                       "Group or local unicast address with its port: 239.1.2.3:5000, [ff15::1]:5000, "
+                       "udp://@239.1.2.3:5000, rtp://@239.1.2.3:5000 (RTP only), udp://10.0.0.1@232.1.1.1:5000 "
+                       "(from that source only)")
             ->type_name("")->required();
         cmd.add_option("--source", source_, "Sender for source-specific multicast")->type_name("ADDRESS");
         cmd.add_option("--app", application_, "Application name for the stored feed settings")
@@ -38,31 +30,16 @@ private:
             ->capture_default_str();
     }
 
-    bool Open(std::string* error) override {
-        NetAddress group{}, interfaceAddress{}, source{};
-        if (!ParseNetAddress(nullptr, address_, group) || NetAddressPort(group) == 0) {
-            *error = "not an address with a port: \"" + address_ + "\" (use 239.1.2.3:5000 or [ff15::1]:5000)";
-            return false;
-        }
-        if (!interface_.empty() && !ParseHostAddress(interface_, &interfaceAddress)) {
-            *error = "not an interface address: \"" + interface_ + "\"";
-            return false;
-        }
-        if (!source_.empty()) {
-            if (!ParseHostAddress(source_, &source)) {
-                *error = "not a source address: \"" + source_ + "\"";
-                return false;
-            }
-            if (!IsMulticast(group)) {
-                *error = "--source needs a multicast group address";
-                return false;
-            }
-            if (source.family != group.family) {
-                *error = "the source and the group must both be IPv4 or both IPv6";
-                return false;
-            }
-        }
+    std::string Check(const CLI::App& cmd) override {
+        if (std::string error = StreamCommand::Check(cmd); !error.empty()) return error;
+        std::string error;
+        auto target = ResolveReceiveTarget(address_, interface_, source_, &error);
+        if (!target) return error;
+        target_ = *target;
+        return {};
+    }
 
+    bool Open(std::string* error) override {
         uint32_t count = CFeedEnumerator::kMaxFeeds;
         enumerator_.Enumerate(feeds_, &count, FeedRequest::For({kFeedIptv}));
         for (uint32_t i = 0; i < count && !feed_; ++i) {
@@ -73,12 +50,15 @@ private:
             return false;
         }
         feed_->LoadSettings(application_.c_str());
-        feed_->SetGroup(group);
-        if (!interface_.empty()) feed_->SetInterface(interfaceAddress);
-        if (!source_.empty())
-            feed_->SetSource(source);
+        const StreamAddress& stream = target_.stream;
+        feed_->SetGroup(stream.address);
+        if (target_.interface.family) feed_->SetInterface(target_.interface);
+        if (stream.hasSource)
+            feed_->SetSource(stream.source);
         else
             feed_->ClearSource();
+        // rtp:// takes RTP only; otherwise the feed tells RTP from plain UDP itself.
+        if (stream.scheme == StreamAddress::Scheme::Rtp) feed_->SetRtpMode(RtpMode::Rtp);
         return true;
     }
 
@@ -89,7 +69,7 @@ private:
     }
 
     bool Start(StreamSession& session, std::string* error) override {
-        feed_->SetCallback(session.Input(), &PushIntoFilter);
+        feed_->SetCallback(session.Input(), &PushSampleIntoFilter);
         if (feed_->Start(0)) return true;
         const char* text = feed_->GetErrorText();
         *error = "cannot receive " + address_ + ": " + (text ? text : "the feed did not start");
@@ -122,6 +102,7 @@ private:
 
     std::string address_;
     std::string source_;
+    ReceiveTarget target_;
     std::string application_ = kDefaultApplicationName;
     CFeedEnumerator enumerator_{ModuleFeedKinds()};
     CFeed* feeds_[CFeedEnumerator::kMaxFeeds] = {};

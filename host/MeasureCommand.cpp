@@ -1,40 +1,66 @@
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <vector>
 
-#include "feeds/file/StreamAnalysis.h"
 #include "host/Command.h"
-#include "host/FileProbe.h"
 #include "host/RunReport.h"
+#include "host/StreamFileFacts.h"
 
 namespace {
 
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
+std::string Hex(uint16_t pid) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", pid);
+    return text;
+}
+
+// The filter's measurement as it stands, and beside it what the whole file says: the
+// two differ for a file whose rate varies, and only the second exists for a short one.
 int Measure(const std::string& path, bool json) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return Fail("cannot open " + path + ": " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) return Fail(path + " is not a regular file");
-    const uint32_t packetSize = FilePacketSize(path);
-    if (packetSize == 0) return Fail("cannot read " + path + ": " + std::strerror(errno));
-    uint32_t bitrate = MeasureFileBitrate(WidenFileName(path).c_str());
+    const StreamFileFacts facts = ExamineStreamFile(path);
+    const StreamFileSummary& s = facts.summary;
+    if (s.error) return Fail(facts.Refusal());
+    const uint32_t average = s.AverageBitrate();
+    const std::string unmeasured = facts.UnmeasuredReason();
+
     if (json) {
-        std::printf("{\"file\":\"%s\",\"size\":%lld,\"packet_size\":%u,\"bitrate\":%u}\n", JsonEscape(path).c_str(),
-                    static_cast<long long>(info.st_size), packetSize, bitrate);
+        std::string out = "{\"file\":\"" + JsonEscape(path) + "\",\"size\":" + std::to_string(s.size) +
+                          ",\"packet_size\":" + std::to_string(s.packetSize) +
+                          ",\"bitrate\":" + std::to_string(facts.measured);
+        if (facts.measured == 0) out += ",\"bitrate_unmeasured\":\"" + JsonEscape(unmeasured) + "\"";
+        out += ",\"average_bitrate\":" + std::to_string(average) + ",\"pcr_seconds\":" + Seconds(s.PcrSeconds()) +
+               ",\"pcr_pid\":" + std::to_string(s.pcrPid) + ",\"pcr_count\":" + std::to_string(s.pcrCount) +
+               ",\"pcr_discontinuities\":" + std::to_string(s.discontinuities) + "}\n";
+        std::fputs(out.c_str(), stdout);
     } else {
-        std::printf("%s: %lld bytes, packets of %u bytes, ", path.c_str(), static_cast<long long>(info.st_size),
-                    packetSize);
-        if (bitrate)
-            std::printf("%u bit/s (%.3f Mbit/s)\n", bitrate, bitrate / 1e6);
-        else
-            std::printf("bitrate unknown\n");
+        std::string out = path + ": " + std::to_string(s.size) + " bytes";
+        if (s.packetSize) out += ", packets of " + std::to_string(s.packetSize) + " bytes";
+        out += "\n";
+        if (facts.measured)
+            out += "  bitrate: " + RateText(facts.measured) +
+                   ", measured as the filter does, over one PCR interval after the first 5 MiB\n";
+        else if (s.packetSize)
+            out += "  bitrate: not measured: " + unmeasured + "\n";
+        if (average) {
+            out += "  average: " + RateText(average) + " over the whole file, from its first to its last PCR\n";
+            out += "  duration: " + Seconds(s.PcrSeconds()) + " s from the first to the last PCR (" +
+                   std::to_string(s.pcrCount) + " PCRs on PID " + Hex(s.pcrPid);
+            if (s.discontinuities)
+                out += ", " + std::to_string(s.discontinuities) + " discontinuities left out";
+            out += ")\n";
+        } else if (s.packetSize) {
+            out += s.pcrCount ? "  average: unknown: the file has only one PCR\n"
+                              : "  average: unknown: the file has no PCR\n";
+        }
+        std::fputs(out.c_str(), stdout);
     }
-    if (!bitrate) {
-        return Fail("the bitrate of " + path +
-                    " cannot be measured: it needs two PCRs on one PID in the 5 MiB that follow the file's first 5 MiB");
-    }
-    return 0;
+    // The packet size is something to tell; a file without one is no stream at all.
+    return s.packetSize ? kExitDone : Fail(facts.Refusal());
 }
 
 class MeasureCommand final : public Command {
@@ -47,7 +73,8 @@ class MeasureCommand final : public Command {
     bool json_ = false;
 };
 
-const bool registered = RegisterCommand(
-    {60, "measure", "Packet size and PCR bitrate of a file", [] { return std::make_unique<MeasureCommand>(); }});
+const bool registered = RegisterCommand({60, "measure",
+                                         "Packet size, PCR bitrate and the whole file's average rate of a file",
+                                         [] { return std::make_unique<MeasureCommand>(); }});
 
 }  // namespace

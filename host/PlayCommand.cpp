@@ -1,15 +1,22 @@
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
+#include <cstdio>
+#include <memory>
 
-#include "feeds/file/StreamAnalysis.h"
-#include "host/FileProbe.h"
+#include "feeds/file/FileFeed.h"
+#include "host/FeedPush.h"
 #include "host/StreamCommand.h"
+#include "host/StreamFileFacts.h"
 #include "host/StreamSession.h"
+#include "tools/tsgen/BitrateText.h"
 
 namespace {
 
-// File mode: the filter's own file feed plays the file at its measured bitrate.
+struct FeedDestroyer {
+    void operator()(CFeed* feed) const { DestroyFeed(feed); }
+};
+
+// File mode: the filter's own file feed plays the file at its measured bitrate. With
+// --bitrate the host runs a file feed itself at that rate, since the filter always
+// plays at the rate it measures, and hands its samples over in host-supplied mode.
 class PlayCommand final : public StreamCommand {
 public:
     PlayCommand() : StreamCommand("play") {}
@@ -20,52 +27,110 @@ private:
             ->type_name("")
             ->required();
         cmd.add_flag("--once", once_, "Stop after exactly one pass of the file");
+        cmd.add_option("--bitrate", bitrateText_,
+                       "Play at this rate instead of the measured one: 8000000, 8M, 38.5M, 500k (bit/s)")
+            ->type_name("RATE");
+    }
+
+    std::string Check(const CLI::App& cmd) override {
+        if (std::string error = StreamCommand::Check(cmd); !error.empty()) return error;
+        if (cmd.count("--bitrate")) {
+            std::string error;
+            const auto rate = ParseBitrate(bitrateText_, &error);
+            if (!rate) return "--bitrate: " + error;
+            // Beyond this a 100 ms block no longer fits the file feed's buffers.
+            if (*rate > kHighestRate)
+                return "--bitrate: '" + bitrateText_ + "' is above " + std::to_string(kHighestRate) +
+                       " bit/s, the most the file feed paces";
+            requested_ = *rate;
+        }
+        return {};
     }
 
     bool Open(std::string* error) override {
-        std::string path = source_;
-        size_t marker = path.find(kFileLoopMarker);
-        if (marker != std::string::npos) path.resize(marker);
-        struct stat info {};
-        if (stat(path.c_str(), &info) != 0) {
-            *error = "cannot open " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            *error = path + " is not a regular file";
-            return false;
-        }
         if (source_.size() >= kSourceTextSize) {
             *error = "the file name is longer than the filter takes (259 bytes)";
             return false;
         }
-        fileBytes_ = static_cast<uint64_t>(info.st_size);
-        if (uint32_t size = FilePacketSize(path)) packetSize_ = size;
-        uint32_t measured = MeasureFileBitrate(WidenFileName(path).c_str());
-        bitrate_ = measured ? measured : kUnmeasuredFileBitrate;
+        std::string path = source_;
+        if (const size_t marker = path.find(kFileLoopMarker); marker != std::string::npos) path.resize(marker);
+        facts_ = ExamineStreamFile(path);
+        if (std::string refusal = facts_.Refusal(); !refusal.empty()) {
+            *error = refusal;
+            return false;
+        }
+        rate_ = requested_ ? requested_ : facts_.measured ? facts_.measured : kUnmeasuredFileBitrate;
+        const uint32_t average = facts_.summary.AverageBitrate();
+        if (!facts_.measured) {
+            std::string hint = ", the default (--bitrate sets another)";
+            if (requested_)
+                hint = " as --bitrate asks";
+            else if (average)
+                hint = ", the default (--bitrate " + std::to_string(average) + " plays it at the file's average)";
+            Note("the bitrate of " + path + " cannot be measured: " + facts_.UnmeasuredReason() + "; playing at " +
+                 RateText(rate_) + hint);
+        } else if (!requested_ && facts_.RatesDisagree()) {
+            Note(path + ": the measured rate, " + RateText(facts_.measured) +
+                 ", differs by more than 10% from the file's average from its first to its last PCR, " +
+                 RateText(average) + "; playing at the measured rate (--bitrate " + std::to_string(average) +
+                 " plays it at the average)");
+        }
+        if (requested_) feed_.reset(new CFileFeed(0));
         return true;
     }
 
     bool Prepare(StreamSession& session, std::string*) override {
-        if (once_) session.SetByteLimit(fileBytes_);
-        session.SetPacketSize(packetSize_);
+        if (once_) session.SetByteLimit(facts_.summary.size);
+        session.SetPacketSize(facts_.summary.packetSize);
+        if (feed_) {
+            session.Control()->SetMode(kModeHostSupplied, nullptr);
+            return true;
+        }
         // Started here, so that the feed runs before the graph does, as the filter intends.
         session.Control()->SetMode(kModeFile, source_.c_str());
         return true;
     }
 
-    bool Finished(const StreamSession& session) const override { return once_ && session.BytesTaken() >= fileBytes_; }
+    bool Start(StreamSession& session, std::string* error) override {
+        if (!feed_) return true;
+        feed_->SetFileName(source_.c_str());
+        feed_->SetBitrate(rate_);
+        feed_->SetLoop(true);
+        feed_->SetCallback(session.Input(), &PushSampleIntoFilter);
+        if (feed_->Start(0)) return true;
+        const char* text = feed_->GetErrorText();
+        *error = "cannot play " + facts_.path + ": " + (text && *text ? text : "the file feed did not start");
+        return false;
+    }
+
+    void Stop(StreamSession&) override {
+        if (!feed_) return;
+        feed_->Stop();
+        feed_->SetCallback(nullptr, nullptr);
+    }
+
+    bool Finished(const StreamSession& session) const override {
+        return once_ && session.BytesTaken() >= facts_.summary.size;
+    }
 
     std::vector<RunReport::Field> Summary() const override {
-        return {RunReport::Integer("file_bitrate", bitrate_),
-                RunReport::Integer("file_size", static_cast<int64_t>(fileBytes_))};
+        return {RunReport::Integer("file_bitrate", rate_),
+                RunReport::Integer("measured_bitrate", facts_.measured),
+                RunReport::Integer("average_bitrate", facts_.summary.AverageBitrate()),
+                RunReport::Integer("file_size", static_cast<int64_t>(facts_.summary.size))};
     }
+
+    static void Note(const std::string& text) { std::fprintf(stderr, "kestrel: %s\n", text.c_str()); }
+
+    static constexpr uint32_t kHighestRate = 80 * CFileFeed::kBufferSize;
 
     std::string source_;
     bool once_ = false;
-    uint64_t fileBytes_ = 0;
-    uint32_t bitrate_ = 0;
-    size_t packetSize_ = 188;
+    std::string bitrateText_;
+    uint32_t requested_ = 0;  // --bitrate; 0: not given
+    StreamFileFacts facts_;
+    uint32_t rate_ = 0;
+    std::unique_ptr<CFileFeed, FeedDestroyer> feed_;
 };
 
 const bool registered =

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "host/StreamAddress.h"
 #include "host/StreamSession.h"
 
 namespace {
@@ -18,8 +19,9 @@ void StreamCommand::Declare(CLI::App& cmd) {
         ->type_name("SECONDS")
         ->check(NumberIn(0, 31536000, false));
     cmd.add_flag("--json", options_.json, "Print the summary as one JSON object");
-    cmd.add_option("--udp", options_.udpOptions.destination, "Re-stream \"TS Out\" as UDP to ADDR:PORT")
-        ->type_name("ADDR:PORT");
+    cmd.add_option("--udp", options_.udpOptions.destination,
+                   "Re-stream \"TS Out\" as UDP to ADDR:PORT, udp://ADDR:PORT or rtp://ADDR:PORT (RTP)")
+        ->type_name("ADDR");
     cmd.add_flag("--rtp", options_.udpOptions.rtp, "Wrap the UDP datagrams in RTP");
     cmd.add_option("--ttl", options_.udpOptions.ttl, "Multicast time-to-live")
         ->type_name("HOPS")
@@ -27,9 +29,9 @@ void StreamCommand::Declare(CLI::App& cmd) {
         ->capture_default_str();
     cmd.add_option("--interface", interface_,
                    interfaceIsForSending_
-                       ? "Sending interface for multicast: a local IPv4 address, or an interface name for IPv6"
-                       : "Receiving interface address")
-        ->type_name("ADDRESS");
+                       ? "Sending interface for multicast: a name or one of its addresses (kestrel interfaces)"
+                       : "Receiving interface: a name or one of its addresses (kestrel interfaces)")
+        ->type_name("NAME|ADDRESS");
 }
 
 std::string StreamCommand::Check(const CLI::App& cmd) {
@@ -40,6 +42,14 @@ std::string StreamCommand::Check(const CLI::App& cmd) {
     bool sendingInterface = interfaceIsForSending_ && cmd.count("--interface");
     if ((cmd.count("--rtp") || cmd.count("--ttl") || sendingInterface) && !options_.udp)
         return "--rtp, --ttl and --interface go with --udp ADDR:PORT";
+    if (options_.udp) {
+        std::string error;
+        const auto target = ResolveSendTarget(options_.udpOptions.destination, options_.udpOptions.interface, &error);
+        if (!target) return error;
+        options_.udpOptions.destination = target->destination;
+        options_.udpOptions.rtp |= target->rtp;
+        options_.udpOptions.interface = target->interface;
+    }
     // As gzip does: binary data would only garble the terminal.
     if (options_.out == "-" && isatty(STDOUT_FILENO) == 1)
         return "standard output is a terminal; send the stream elsewhere with --out FILE, a redirection "

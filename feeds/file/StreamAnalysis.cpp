@@ -3,12 +3,14 @@
 #include "platform/system/SharedFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -131,7 +133,142 @@ bool OpenByName(SharedFile& file, const char16_t* path) {
     return false;
 }
 
+constexpr uint32_t SniffBytes = 10'240;          // as much as the file feed sniffs
+constexpr uint64_t PcrModulus = (uint64_t{1} << 33) * 300;
+constexpr uint64_t LongestPcrStep = 27'000'000;  // one second of the 27 MHz clock
+constexpr size_t ReadChunk = 1 << 20;
+
+// A moving window over a file, so a walk through a file of any size can look a few
+// bytes ahead without reading it whole.
+class FileWindow {
+public:
+    explicit FileWindow(SharedFile& file) : file_(file), buffer_(ReadChunk) {}
+
+    // The bytes [offset, offset + n), or null when the file ends first or a read fails.
+    // Offsets never go back.
+    const uint8_t* At(uint64_t offset, size_t n) { return Load(offset, n) >= n ? Data(offset) : nullptr; }
+
+    // Up to n bytes from offset: how many there are, at Data().
+    size_t Load(uint64_t offset, size_t n) {
+        if (offset + n > base_ + length_) {
+            const size_t keep = offset < base_ + length_ ? static_cast<size_t>(base_ + length_ - offset) : 0;
+            if (keep) std::copy_n(buffer_.data() + (offset - base_), keep, buffer_.data());
+            if (!keep && offset > base_ + length_ && !file_.Seek(static_cast<int64_t>(offset)))
+                error_ = file_.LastError();
+            base_ = offset;
+            length_ = keep;
+            while (!error_ && !end_ && length_ < n) {
+                const long got = file_.Read(buffer_.data() + length_, buffer_.size() - length_);
+                if (got < 0) error_ = file_.LastError();
+                if (got <= 0)
+                    end_ = true;
+                else
+                    length_ += static_cast<size_t>(got);
+            }
+        }
+        return static_cast<size_t>(std::min<uint64_t>(n, base_ + length_ > offset ? base_ + length_ - offset : 0));
+    }
+    const uint8_t* Data(uint64_t offset) const { return buffer_.data() + (offset - base_); }
+    int Error() const { return error_; }
+
+private:
+    SharedFile& file_;
+    std::vector<uint8_t> buffer_;
+    uint64_t base_ = 0;
+    size_t length_ = 0;
+    bool end_ = false;
+    int error_ = 0;
+};
+
+bool CarriesPcr(const uint8_t* packet) {
+    return !(packet[1] & 0x80) && (packet[3] & 0x20) && packet[4] >= 7 && (packet[5] & 0x10);
+}
+
+uint16_t PidOf(const uint8_t* packet) { return static_cast<uint16_t>((packet[1] & 0x1F) << 8 | packet[2]); }
+
+void FollowPcrs(FileWindow& window, StreamFileSummary& summary) {
+    const uint32_t size = summary.packetSize;
+    bool synced = false;
+    bool havePrevious = false;
+    uint64_t previousOffset = 0, previousPcr = 0;
+    uint64_t offset = 0;
+    while (const uint8_t* p = window.At(offset, 1)) {
+        if (p[0] != SyncByte) {
+            synced = false;
+            ++offset;
+            continue;
+        }
+        if (!synced) {
+            // Back in step only where the next packet starts with a sync byte too
+            // (or where the file ends before it).
+            const uint8_t* pair = window.At(offset, size + 1);
+            if (pair && pair[size] != SyncByte) {
+                ++offset;
+                continue;
+            }
+            synced = true;
+        }
+        const uint8_t* packet = window.At(offset, 12);
+        if (packet && CarriesPcr(packet) && (summary.pcrCount == 0 || PidOf(packet) == summary.pcrPid)) {
+            const uint64_t pcr = ReadPcr(packet) % PcrModulus;
+            if (summary.pcrCount++ == 0) summary.pcrPid = PidOf(packet);
+            if (havePrevious) {
+                const uint64_t step = (pcr + PcrModulus - previousPcr) % PcrModulus;
+                const bool discontinuity = packet[5] & 0x80;
+                if (discontinuity || step == 0 || step > LongestPcrStep) {
+                    ++summary.discontinuities;
+                } else {
+                    summary.pcrBytes += offset - previousOffset;
+                    summary.pcrTicks += step;
+                }
+            }
+            havePrevious = true;
+            previousOffset = offset;
+            previousPcr = pcr;
+        }
+        offset += size;
+    }
+}
+
 }  // namespace
+
+uint32_t StreamFileSummary::AverageBitrate() const {
+    if (pcrTicks == 0) return 0;
+    const long double bits = static_cast<long double>(pcrBytes) * BitsTimesClock / pcrTicks;
+    return bits >= 4294967295.0L ? UINT32_MAX : static_cast<uint32_t>(bits + 0.5L);
+}
+
+StreamFileSummary SummariseStreamFile(const char* path) {
+    StreamFileSummary summary;
+    struct stat st;
+    if (!path || ::stat(path, &st) != 0) {
+        summary.error = path ? errno : ENOENT;
+        return summary;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        summary.error = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+        return summary;
+    }
+    SharedFile file;
+    if (!file.Open(path)) {
+        summary.error = file.LastError();
+        return summary;
+    }
+    summary.size = static_cast<uint64_t>(std::max<int64_t>(file.Size(), 0));
+    FileWindow window(file);
+    const auto sniffed = static_cast<uint32_t>(window.Load(0, SniffBytes));
+    summary.packetSize = FindPacketSize(window.Data(0), sniffed);
+    if (summary.packetSize) FollowPcrs(window, summary);
+    if (window.Error()) summary = StreamFileSummary{.error = window.Error()};
+    return summary;
+}
+
+uint32_t FindPacketSize(const uint8_t* data, uint32_t length) {
+    if (!data) return 0;
+    for (uint32_t size : CandidateSizes)
+        if (CountHits(data, length, size)) return DetectPacketSize(data, length);
+    return 0;
+}
 
 uint32_t DetectPacketSize(const uint8_t* data, uint32_t length) {
     if (!data) return 204;

@@ -35,9 +35,10 @@ struct PcrPacket {
     uint64_t pcr;
 };
 
-// The PCR packets that the measurement can see: inside the window, with a sync byte
-// after them. Packet-aligned, independent of the byte-wise search under test.
-std::vector<PcrPacket> Visible(const Bytes& file, unsigned size) {
+// The PCR packets of a file; with `window`, only those the measurement can see: inside
+// the window, with a sync byte after them. Packet-aligned, independent of the searches
+// under test.
+std::vector<PcrPacket> Visible(const Bytes& file, unsigned size, bool window = true) {
     std::vector<PcrPacket> out;
     const size_t prefix = size == 192 ? 4 : 0;
     const size_t n = file.size() > Skip ? std::min(file.size() - Skip, Window) : 0;
@@ -45,7 +46,7 @@ std::vector<PcrPacket> Visible(const Bytes& file, unsigned size) {
         const uint8_t* ts = file.data() + k * size + prefix;
         const size_t sync = k * size + prefix;
         if (ts[0] != 0x47 || (ts[1] & 0x80) || !(ts[3] & 0x20) || ts[4] == 0 || !(ts[5] & 0x10)) continue;
-        if (sync < Skip || sync - Skip + size + 6 >= n) continue;
+        if (window && (sync < Skip || sync - Skip + size + 6 >= n)) continue;
         const uint64_t base = uint64_t{ts[6]} << 25 | uint64_t{ts[7]} << 17 | uint64_t{ts[8]} << 9 |
                               uint64_t{ts[9]} << 1 | ts[10] >> 7;
         out.push_back({k, sync, static_cast<uint16_t>((ts[1] & 0x1F) << 8 | ts[2]),
@@ -236,4 +237,117 @@ TEST_F(StreamAnalysis, OpensNamesGivenAsUtf16OrAsWidenedBytesAndNothingElse) {
     if (geteuid() != 0) {
         EXPECT_EQ(MeasureFileBitrate(widened.c_str()), 0u);
     }
+}
+
+TEST(FindPacketSize, GivesZeroOnlyWhenNoSpacingHoldsASyncPair) {
+    const std::string text = "root:x:0:0:root:/root:/bin/bash\nGnats Bug-Reporting System:/var/lib/gnats\n";
+    const std::pair<Bytes, uint32_t> cases[] = {
+        {Bytes(text.begin(), text.end()), 0},
+        {Bytes(188 * 3, 0x47), 204},  // all three spacings tie
+        {Generate(TsGeneratorOptions{.packetSize = 192}, 50), 192},
+        {Bytes{}, 0},
+    };
+    for (const auto& [data, expected] : cases)
+        EXPECT_EQ(FindPacketSize(data.data(), static_cast<uint32_t>(data.size())), expected) << data.size();
+    Bytes lone(700, 0);
+    lone[3] = lone[3 + 204] = 0x47;
+    EXPECT_EQ(FindPacketSize(lone.data(), 700), 204u);
+    EXPECT_EQ(FindPacketSize(nullptr, 10), 0u);
+}
+
+TEST_F(StreamAnalysis, SummaryAddsEveryPcrStepOfTheWholeFile) {
+    struct Case {
+        const char* what;
+        TsGeneratorOptions options;
+        uint64_t milliseconds;
+    };
+    const Case cases[] = {
+        {"188 over several read chunks", {.bitrate = 4'000'000}, 3000},
+        {"192", {.bitrate = 6'000'000, .packetSize = 192}, 500},
+        {"204 on another PID", {.bitrate = 16'000'000, .packetSize = 204, .pcrPid = 0x1FFE}, 500},
+        {"wrapping", {.bitrate = 8'000'000, .startPcr = TsGenerator::PcrWrap - 13'500'000}, 1000},
+    };
+    for (const auto& c : cases) {
+        const Bytes data =
+            Generate(c.options, TsGenerator::PacketsForDuration(c.options.bitrate, c.milliseconds, c.options.packetSize));
+        const auto pcrs = Visible(data, c.options.packetSize, false);
+        ASSERT_GE(pcrs.size(), 2u) << c.what;
+        const StreamFileSummary s = SummariseStreamFile(dir.Write("w.ts", data).c_str());
+        EXPECT_EQ(s.error, 0) << c.what;
+        EXPECT_EQ(s.size, data.size()) << c.what;
+        EXPECT_EQ(s.packetSize, c.options.packetSize) << c.what;
+        EXPECT_EQ(s.pcrPid, c.options.pcrPid) << c.what;
+        EXPECT_EQ(s.pcrCount, pcrs.size()) << c.what;
+        EXPECT_EQ(s.pcrBytes, pcrs.back().sync - pcrs.front().sync) << c.what;
+        EXPECT_EQ(s.pcrTicks, (pcrs.back().pcr + TsGenerator::PcrWrap - pcrs.front().pcr) % TsGenerator::PcrWrap)
+            << c.what;
+        EXPECT_EQ(s.discontinuities, 0u) << c.what;
+        EXPECT_NEAR(s.AverageBitrate(), c.options.bitrate, 1.0) << c.what;
+        EXPECT_NEAR(s.PcrSeconds(), c.milliseconds / 1000.0, 0.041) << c.what;
+    }
+}
+
+// Hand-made PCR packets among null packets; each case lists (PID, PCR, flags) with the
+// null packets before it.
+TEST_F(StreamAnalysis, SummaryLeavesOutStepsThatAreNoPlayingTime) {
+    struct Pcr {
+        size_t nullsBefore;
+        uint16_t pid;
+        uint64_t pcr;
+        uint8_t discontinuityFlag = 0;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Pcr> pcrs;
+        uint64_t count, bytes, ticks, discontinuities;
+    };
+    constexpr uint64_t Second = 27'000'000;
+    const Case cases[] = {
+        {"variable rate: the average, not one interval",
+         {{0, 0x100, 0}, {9, 0x100, Second / 100}, {99, 0x100, Second}}, 3, 110 * 188, Second, 0},
+        {"another PID's PCRs are not followed",
+         {{0, 0x100, 0}, {4, 0x200, 5 * Second}, {4, 0x100, Second / 10}}, 2, 10 * 188, Second / 10, 0},
+        {"a splice going back in time",
+         {{0, 0x100, 50 * Second}, {9, 0x100, 50 * Second + 3000}, {9, 0x100, 7}, {9, 0x100, 3007}}, 4,
+         20 * 188, 6000, 1},
+        {"a flagged discontinuity",
+         {{0, 0x100, 0}, {9, 0x100, 3000}, {9, 0x100, 6000, 0x80}, {9, 0x100, 9000}}, 4, 20 * 188, 6000, 1},
+        {"a leap over a second, a standstill",
+         {{0, 0x100, 0}, {9, 0x100, Second + 1}, {9, 0x100, Second + 1}, {9, 0x100, 2 * Second}}, 4, 10 * 188,
+         Second - 1, 2},
+        {"a lone PCR", {{3, 0x100, 1234}}, 1, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Bytes file;
+        for (const Pcr& p : c.pcrs) {
+            Append(file, NullPackets(p.nullsBefore));
+            Bytes packet = PcrPacket188(p.pid, p.pcr);
+            packet[5] |= p.discontinuityFlag;
+            Append(file, packet);
+        }
+        Append(file, NullPackets(2));
+        const StreamFileSummary s = SummariseStreamFile(dir.Write("h.ts", file).c_str());
+        EXPECT_EQ(s.pcrCount, c.count) << c.what;
+        EXPECT_EQ(s.pcrBytes, c.bytes) << c.what;
+        EXPECT_EQ(s.pcrTicks, c.ticks) << c.what;
+        EXPECT_EQ(s.discontinuities, c.discontinuities) << c.what;
+        EXPECT_EQ(s.AverageBitrate(), c.ticks ? uint32_t(c.bytes * 216'000'000 / c.ticks) : 0u) << c.what;
+    }
+}
+
+TEST_F(StreamAnalysis, SummaryFindsThePacketsAgainAfterDamage) {
+    TsGeneratorOptions o{.bitrate = 2'000'000};
+    const Bytes clean = Generate(o, TsGenerator::PacketsForDuration(o.bitrate, 1000, 188));
+    const auto pcrs = Visible(clean, 188, false);
+    // 77 stray bytes inside a packet in the middle, and a torn packet at the end.
+    const size_t cut = pcrs[pcrs.size() / 2].sync + 50;
+    Bytes damaged(clean.begin(), clean.begin() + cut);
+    Append(damaged, filefeedtest::Pattern(77));
+    damaged.insert(damaged.end(), clean.begin() + cut, clean.end());
+    damaged.resize(damaged.size() - 100);
+    const StreamFileSummary s = SummariseStreamFile(dir.Write("d.ts", damaged).c_str());
+    const bool lastTorn = pcrs.back().sync + 100 > clean.size() - 188;
+    EXPECT_EQ(s.pcrCount, pcrs.size() - (lastTorn ? 1 : 0));
+    EXPECT_EQ(s.discontinuities, 0u);
+    EXPECT_NEAR(s.AverageBitrate(), o.bitrate, o.bitrate * 0.002);
 }

@@ -65,6 +65,10 @@ TEST_F(TsgenCommand, WritesExactlyTheWholePacketsOfTheDuration) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(fs::file_size(file), 1225u * 204);  // default 4 Mbit/s
 
+    r = Run({"--bitrate", "38.5M", "--seconds", "0.1", "--out", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fs::file_size(file), 2559u * 188);  // 38,500,000 / 8 / 10 / 188 = 2559.8
+
     r = Run({"--packets", "10", "--packet-size", "192", "--pcr-pid", "0x1000", "--start-pcr", "0X10", "--out", "-"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.out.size(), 10u * 192);
@@ -77,10 +81,10 @@ TEST_F(TsgenCommand, WritesExactlyTheWholePacketsOfTheDuration) {
 TEST_F(TsgenCommand, BadArgumentsGiveOneClearLine) {
     const std::string file = (dir_ / "b.ts").string();
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--bitrate", "abc", "--seconds", "1", "--out", file}, "tsgen: --bitrate: 'abc' is not a number\n"},
-        {{"--bitrate", "-5", "--seconds", "1", "--out", file}, "tsgen: --bitrate: '-5' is not a number\n"},
-        {{"--bitrate", "4294967296", "--seconds", "1", "--out", file},
-         "tsgen: --bitrate: 4294967296 is above 4294967295\n"},
+        {{"--bitrate", "8x", "--seconds", "1", "--out", file},
+         "tsgen: --bitrate: '8x' is not a bitrate (write bits per second: 8000000, 8M, 38.5M or 500k)\n"},
+        {{"--bitrate", "0", "--seconds", "1", "--out", file},
+         "tsgen: --bitrate: '0' is no bitrate: it must be at least 1 bit/s\n"},
         {{"--pcr-pid", "8191", "--seconds", "1", "--out", file}, "tsgen: PCR PID 0x1FFF is outside 0x0010..0x1FFE\n"},
         {{"--out", file}, "tsgen: one of --seconds or --packets is required\n"},
         {{"--packets", "0", "--out", file}, "tsgen: --packets must be at least 1\n"},

@@ -1,5 +1,6 @@
 // tsgen: writes a constant-bitrate MPEG-2 transport stream for tests and demos.
 #include "tools/tsgen/TsGenerator.h"
+#include "tools/tsgen/BitrateText.h"
 
 #include <CLI/CLI.hpp>
 
@@ -129,7 +130,7 @@ int Run(int argc, char** argv) {
                  "tsgen"};
     std::string bitrateText = "4000000", secondsText, packetsText, sizeText = "188", pidText = "0x100",
                 intervalText = "40", startPcrText = "0", seedText = "1", out;
-    app.add_option("--bitrate", bitrateText, "Bits per second of the whole output (default 4000000)")->type_name("BITS");
+    app.add_option("--bitrate", bitrateText, "Bits per second of the whole output: 8000000, 8M, 38.5M, 500k (default 4M)")->type_name("RATE");
     auto* seconds = app.add_option("--seconds", secondsText, "Duration; whole packets that fit are written")->type_name("SECONDS");
     auto* packets = app.add_option("--packets", packetsText, "Number of packets to write")->type_name("N");
     seconds->excludes(packets);
@@ -150,7 +151,10 @@ int Run(int argc, char** argv) {
     }
 
     TsGeneratorOptions options;
-    options.bitrate = static_cast<uint32_t>(ParseUnsigned("--bitrate", bitrateText, UINT32_MAX));
+    std::string bitrateError;
+    const auto bitrate = ParseBitrate(bitrateText, &bitrateError);
+    if (!bitrate) throw UsageError("--bitrate: " + bitrateError);
+    options.bitrate = *bitrate;
     options.packetSize = static_cast<unsigned>(ParseUnsigned("--packet-size", sizeText, 0xFFFF));
     options.pcrPid = static_cast<uint16_t>(ParseUnsigned("--pcr-pid", pidText, 0xFFFF));
     options.pcrIntervalMs = static_cast<uint32_t>(ParseUnsigned("--pcr-interval-ms", intervalText, UINT32_MAX));
