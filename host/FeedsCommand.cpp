@@ -1,13 +1,15 @@
 #include <cstdio>
 #include <string>
 
-#include "host/Commands.h"
+#include "host/Command.h"
 #include "host/KestrelModule.h"
 #include "host/RunReport.h"
 
-int RunFeedsCommand(const std::string& modulePath, bool json) {
+namespace {
+
+int ListFeeds(const std::string& modulePath, bool json) {
     KestrelModule module;
-    if (!module.Load(modulePath.empty() ? KestrelModule::DefaultPath() : modulePath)) return Fail(module.Error());
+    if (!module.Load(modulePath)) return Fail(module.Error());
     ComPtr<IBaseFilter> filter;
     HRESULT hr = module.CreateFilter(&filter);
     if (FAILED(hr)) return Fail("cannot create the filter: " + HResultText(hr));
@@ -42,3 +44,14 @@ int RunFeedsCommand(const std::string& modulePath, bool json) {
     std::fputs(out.c_str(), stdout);
     return 0;
 }
+
+class FeedsCommand final : public Command {
+    void Declare(CLI::App& cmd) override { cmd.add_flag("--json", json_, "JSON output"); }
+    int Run(const GlobalOptions& global) override { return ListFeeds(global.modulePath, json_); }
+    bool json_ = false;
+};
+
+const bool registered =
+    RegisterCommand({0, "feeds", "List the filter's feeds", [] { return std::make_unique<FeedsCommand>(); }});
+
+}  // namespace

@@ -2,8 +2,7 @@
 
 #include "feeds/FeedEnumerator.h"
 #include "feeds/iptv/IPTVFeed.h"
-#include "host/Commands.h"
-#include "host/RunReport.h"
+#include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 #include "net/NetAddress.h"
 
@@ -21,69 +20,105 @@ void PushIntoFilter(void* context, IMediaSample* sample) {
     sample->Release();
 }
 
-}  // namespace
+// The host runs the IPTV feed itself (the filter never lists it) and hands its samples
+// to the filter in host-supplied mode.
+class IptvCommand final : public StreamCommand {
+public:
+    IptvCommand() : StreamCommand("iptv") { interfaceIsForSending_ = false; }
 
-int RunIptvCommand(const StreamOptions& options, const IptvOptions& iptv) {
-    NetAddress group{}, interfaceAddress{}, source{};
-    if (!ParseNetAddress(nullptr, iptv.address, group) || NetAddressPort(group) == 0)
-        return Fail("not an address with a port: \"" + iptv.address + "\" (use 239.1.2.3:5000 or [ff15::1]:5000)");
-    if (!iptv.interface.empty() && !ParseHostAddress(iptv.interface, &interfaceAddress))
-        return Fail("not an interface address: \"" + iptv.interface + "\"");
-    if (!iptv.source.empty()) {
-        if (!ParseHostAddress(iptv.source, &source)) return Fail("not a source address: \"" + iptv.source + "\"");
-        if (!IsMulticast(group)) return Fail("--source needs a multicast group address");
-        if (source.family != group.family) return Fail("the source and the group must both be IPv4 or both IPv6");
+private:
+    void DeclareOwn(CLI::App& cmd) override {
+        cmd.add_option("ADDR:PORT", address_, "Group or local unicast address: 239.1.2.3:5000, [ff15::1]:5000")
+            ->type_name("")->required();
+        cmd.add_option("--source", source_, "Sender for source-specific multicast")->type_name("ADDRESS");
+        cmd.add_option("--app", application_, "Application name for the stored feed settings")
+            ->type_name("NAME")
+            ->capture_default_str();
     }
 
-    // The host asks the enumerator for the network feed that the filter itself never lists.
-    CFeedEnumerator enumerator;
-    CFeed* feeds[CFeedEnumerator::kMaxFeeds] = {};
-    uint32_t count = CFeedEnumerator::kMaxFeeds;
-    enumerator.Enumerate(feeds, &count, false, true, false, 0);
-    CIPTVFeed* feed = nullptr;
-    for (uint32_t i = 0; i < count && !feed; ++i) {
-        if (feeds[i]->GetType() == kFeedIptv) feed = dynamic_cast<CIPTVFeed*>(feeds[i]);
-    }
-    if (!feed) return Fail("no IPTV feed is available");
-    feed->LoadSettings(iptv.application.c_str());
-    feed->SetGroup(group);
-    if (!iptv.interface.empty()) feed->SetInterface(interfaceAddress);
-    if (!iptv.source.empty())
-        feed->SetSource(source);
-    else
-        feed->ClearSource();
+    bool Open(std::string* error) override {
+        NetAddress group{}, interfaceAddress{}, source{};
+        if (!ParseNetAddress(nullptr, address_, group) || NetAddressPort(group) == 0) {
+            *error = "not an address with a port: \"" + address_ + "\" (use 239.1.2.3:5000 or [ff15::1]:5000)";
+            return false;
+        }
+        if (!interface_.empty() && !ParseHostAddress(interface_, &interfaceAddress)) {
+            *error = "not an interface address: \"" + interface_ + "\"";
+            return false;
+        }
+        if (!source_.empty()) {
+            if (!ParseHostAddress(source_, &source)) {
+                *error = "not a source address: \"" + source_ + "\"";
+                return false;
+            }
+            if (!IsMulticast(group)) {
+                *error = "--source needs a multicast group address";
+                return false;
+            }
+            if (source.family != group.family) {
+                *error = "the source and the group must both be IPv4 or both IPv6";
+                return false;
+            }
+        }
 
-    StreamSession session;
-    std::string error;
-    if (!session.Create(options, &error)) return Fail(error);
-    session.Control()->SetMode(kModeHostSupplied, nullptr);
-    if (!session.Run(&error)) return Fail(error);
-    feed->SetCallback(session.Input(), &PushIntoFilter);
-    if (!feed->Start(0)) {
-        const char* text = feed->GetErrorText();
-        session.Stop();
-        return Fail(std::string("cannot receive ") + iptv.address + ": " + (text ? text : "the feed did not start"));
+        uint32_t count = CFeedEnumerator::kMaxFeeds;
+        enumerator_.Enumerate(feeds_, &count, false, true, false, 0);
+        for (uint32_t i = 0; i < count && !feed_; ++i) {
+            if (feeds_[i]->GetType() == kFeedIptv) feed_ = dynamic_cast<CIPTVFeed*>(feeds_[i]);
+        }
+        if (!feed_) {
+            *error = "no IPTV feed is available";
+            return false;
+        }
+        feed_->LoadSettings(application_.c_str());
+        feed_->SetGroup(group);
+        if (!interface_.empty()) feed_->SetInterface(interfaceAddress);
+        if (!source_.empty())
+            feed_->SetSource(source);
+        else
+            feed_->ClearSource();
+        return true;
+    }
+
+    bool Prepare(StreamSession& session, std::string*) override {
+        session.Control()->SetMode(kModeHostSupplied, nullptr);
+        return true;
+    }
+
+    bool Start(StreamSession& session, std::string* error) override {
+        feed_->SetCallback(session.Input(), &PushIntoFilter);
+        if (feed_->Start(0)) return true;
+        const char* text = feed_->GetErrorText();
+        *error = "cannot receive " + address_ + ": " + (text ? text : "the feed did not start");
+        return false;
+    }
+
+    void Stop(StreamSession&) override {
+        feed_->Stop();
+        feed_->SetCallback(nullptr, nullptr);
     }
 
     // The feed reports 0xFF while data arrives in sync and 0x0F otherwise; both carry the
     // interface's lock bit, so the host tells them apart by the whole value.
-    auto status = [feed] {
-        uint8_t bits = feed->GetStatus();
-        return std::vector<RunReport::Field>{
-            RunReport::Integer("lock", bits == CIPTVFeed::kStatusReceiving ? 1 : 0),
-            RunReport::Integer("status", bits),
-            RunReport::Integer("rtp_lost", static_cast<int64_t>(feed->RtpLostPackets()))};
-    };
-    RunReport report("iptv", [&] { return session.BytesOut(); }, status);
-    report.Start();
-    WaitWhile(session, options.seconds, [] { return false; });
-    std::vector<RunReport::Field> last = status();
-    last.push_back(RunReport::Integer("datagrams", static_cast<int64_t>(feed->DatagramsReceived())));
-    report.Finish();
-    feed->Stop();
-    feed->SetCallback(nullptr, nullptr);
-    session.Stop();
-    report.PrintSummary(options.json, last);
-    if (session.OutputFailed()) return Fail(session.OutputError());
-    return 0;
-}
+    std::vector<RunReport::Field> Status() const override {
+        uint8_t bits = feed_->GetStatus();
+        return {RunReport::Integer("lock", bits == CIPTVFeed::kStatusReceiving ? 1 : 0),
+                RunReport::Integer("status", bits),
+                RunReport::Integer("rtp_lost", static_cast<int64_t>(feed_->RtpLostPackets()))};
+    }
+    std::vector<RunReport::Field> Summary() const override {
+        return {RunReport::Integer("datagrams", static_cast<int64_t>(feed_->DatagramsReceived()))};
+    }
+
+    std::string address_;
+    std::string source_;
+    std::string application_ = kDefaultApplicationName;
+    CFeedEnumerator enumerator_;
+    CFeed* feeds_[CFeedEnumerator::kMaxFeeds] = {};
+    CIPTVFeed* feed_ = nullptr;
+};
+
+const bool registered = RegisterCommand({50, "iptv", "Receive an IPTV stream (UDP or RTP, multicast or unicast)",
+                                         [] { return std::make_unique<IptvCommand>(); }});
+
+}  // namespace

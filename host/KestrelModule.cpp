@@ -23,7 +23,8 @@ std::string KestrelModule::DefaultPath() {
     return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + kModuleFileName;
 }
 
-bool KestrelModule::Load(const std::string& path) {
+bool KestrelModule::Load(const std::string& given) {
+    const std::string path = given.empty() ? DefaultPath() : given;
     path_ = path;
     // A bare name would go through the library search; the host means this file.
     std::string target = path.find('/') == std::string::npos ? "./" + path : path;

@@ -12,7 +12,8 @@ public:
     // Beside the running executable unless a path is given.
     static std::string DefaultPath();
 
-    // False with Error() set when the library or an export is missing.
+    // An empty path: DefaultPath(). False with Error() set when the library or an
+    // export is missing.
     bool Load(const std::string& path);
     const std::string& Error() const { return error_; }
     const std::string& Path() const { return path_; }

@@ -7,21 +7,14 @@
 #include <vector>
 
 #include "feeds/file/StreamAnalysis.h"
-#include "host/Commands.h"
+#include "host/Command.h"
 #include "host/RunReport.h"
 
 namespace {
 // As much as the file feed sniffs before it plays.
 constexpr size_t kSniffBytes = 10240;
-}  // namespace
 
-std::u16string WidenFileName(const std::string& name) {
-    std::u16string wide;
-    for (unsigned char c : name) wide.push_back(c);
-    return wide;
-}
-
-int RunMeasureCommand(const std::string& path, bool json) {
+int Measure(const std::string& path, bool json) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return Fail("cannot open " + path + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return Fail(path + " is not a regular file");
@@ -49,3 +42,18 @@ int RunMeasureCommand(const std::string& path, bool json) {
     }
     return 0;
 }
+
+class MeasureCommand final : public Command {
+    void Declare(CLI::App& cmd) override {
+        cmd.add_option("PATH", path_, "Transport-stream file")->type_name("")->required();
+        cmd.add_flag("--json", json_, "JSON output");
+    }
+    int Run(const GlobalOptions&) override { return Measure(path_, json_); }
+    std::string path_;
+    bool json_ = false;
+};
+
+const bool registered = RegisterCommand(
+    {60, "measure", "Packet size and PCR bitrate of a file", [] { return std::make_unique<MeasureCommand>(); }});
+
+}  // namespace

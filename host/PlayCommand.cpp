@@ -3,43 +3,69 @@
 #include <sys/stat.h>
 
 #include "feeds/file/StreamAnalysis.h"
-#include "filter/FeedFilter.h"
-#include "host/Commands.h"
-#include "host/RunReport.h"
+#include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 
 namespace {
-}
 
-int RunPlayCommand(const StreamOptions& options, const std::string& source, bool once) {
-    std::string path = source;
-    size_t marker = path.find(kFileLoopMarker);
-    if (marker != std::string::npos) path.resize(marker);
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return Fail("cannot open " + path + ": " + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) return Fail(path + " is not a regular file");
-    if (source.size() >= kSourceTextSize) return Fail("the file name is longer than the filter takes (259 bytes)");
+// File mode: the filter's own file feed plays the file at its measured bitrate.
+class PlayCommand final : public StreamCommand {
+public:
+    PlayCommand() : StreamCommand("play") {}
 
-    uint32_t measured = MeasureFileBitrate(WidenFileName(path).c_str());
-    uint32_t bitrate = measured ? measured : kUnmeasuredFileBitrate;
+private:
+    void DeclareOwn(CLI::App& cmd) override {
+        cmd.add_option("PATH", source_, "File; append :LOOP: to loop (the filter loops files in any case)")
+            ->type_name("")
+            ->required();
+        cmd.add_flag("--once", once_, "Stop after exactly one pass of the file");
+    }
 
-    StreamSession session;
-    std::string error;
-    if (!session.Create(options, &error)) return Fail(error);
-    const uint64_t fileBytes = static_cast<uint64_t>(info.st_size);
-    if (once) session.SetByteLimit(fileBytes);
-    // Started here, so that the feed runs before the graph does, as the filter intends.
-    session.Control()->SetMode(kModeFile, source.c_str());
-    if (!session.Run(&error)) return Fail(error);
+    bool Open(std::string* error) override {
+        std::string path = source_;
+        size_t marker = path.find(kFileLoopMarker);
+        if (marker != std::string::npos) path.resize(marker);
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) {
+            *error = "cannot open " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            *error = path + " is not a regular file";
+            return false;
+        }
+        if (source_.size() >= kSourceTextSize) {
+            *error = "the file name is longer than the filter takes (259 bytes)";
+            return false;
+        }
+        fileBytes_ = static_cast<uint64_t>(info.st_size);
+        uint32_t measured = MeasureFileBitrate(WidenFileName(path).c_str());
+        bitrate_ = measured ? measured : kUnmeasuredFileBitrate;
+        return true;
+    }
 
-    RunReport report("play", [&] { return session.BytesOut(); });
-    report.Start();
-    WaitWhile(session, options.seconds, [&] { return once && session.BytesOut() >= fileBytes; });
-    report.Finish();
-    session.Stop();
-    session.Control()->SetMode(kModeHostSupplied, nullptr);
-    report.PrintSummary(options.json, {RunReport::Integer("file_bitrate", bitrate),
-                                       RunReport::Integer("file_size", static_cast<int64_t>(fileBytes))});
-    if (session.OutputFailed()) return Fail(session.OutputError());
-    return Interrupted() ? 130 : 0;
-}
+    bool Prepare(StreamSession& session, std::string*) override {
+        if (once_) session.SetByteLimit(fileBytes_);
+        // Started here, so that the feed runs before the graph does, as the filter intends.
+        session.Control()->SetMode(kModeFile, source_.c_str());
+        return true;
+    }
+
+    bool Finished(const StreamSession& session) const override { return once_ && session.BytesOut() >= fileBytes_; }
+
+    std::vector<RunReport::Field> Summary() const override {
+        return {RunReport::Integer("file_bitrate", bitrate_),
+                RunReport::Integer("file_size", static_cast<int64_t>(fileBytes_))};
+    }
+
+    std::string source_;
+    bool once_ = false;
+    uint64_t fileBytes_ = 0;
+    uint32_t bitrate_ = 0;
+};
+
+const bool registered =
+    RegisterCommand({40, "play", "File mode: play a transport-stream file at its measured bitrate",
+                     [] { return std::make_unique<PlayCommand>(); }});
+
+}  // namespace

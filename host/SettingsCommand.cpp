@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "host/Commands.h"
+#include "host/Command.h"
 #include "platform/registry/Registry.h"
 
 namespace {
@@ -55,9 +55,7 @@ void PrintKey(HKEY parent, const std::string& path, const std::string& name, int
     RegCloseKey(key);
 }
 
-}  // namespace
-
-int RunSettingsCommand(const std::string& application) {
+int ShowSettings(const std::string& application) {
     const std::string root = "Software\\Velmar\\" + application;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, root.c_str(), &key) != ERROR_SUCCESS) {
@@ -69,3 +67,16 @@ int RunSettingsCommand(const std::string& application) {
     PrintKey(HKEY_CURRENT_USER, "HKEY_CURRENT_USER\\" + root, root, 0);
     return 0;
 }
+
+class SettingsCommand final : public Command {
+    void Declare(CLI::App& cmd) override {
+        cmd.add_option("--app", application_, "Application name")->type_name("NAME")->capture_default_str();
+    }
+    int Run(const GlobalOptions&) override { return ShowSettings(application_); }
+    std::string application_ = kDefaultApplicationName;
+};
+
+const bool registered = RegisterCommand({65, "settings", "Show the stored settings of an application",
+                                         [] { return std::make_unique<SettingsCommand>(); }});
+
+}  // namespace

@@ -1,8 +1,12 @@
 #include "host/StreamSession.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <thread>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include "platform/com/ComRuntime.h"
 #include "platform/graph/PlatformClasses.h"
@@ -30,10 +34,13 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
 }
 }  // namespace
 
-StreamSession::~StreamSession() { Stop(); }
+StreamSession::~StreamSession() {
+    Stop();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
 
 bool StreamSession::Create(const StreamOptions& options, std::string* error) {
-    if (!module_.Load(options.modulePath.empty() ? KestrelModule::DefaultPath() : options.modulePath)) {
+    if (!module_.Load(options.modulePath)) {
         *error = module_.Error();
         return false;
     }
@@ -55,6 +62,11 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
         *error = "cannot create the filter graph: " + HResultText(hr);
         return false;
     }
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) {
+        *error = std::string("cannot create an event: ") + std::strerror(errno);
+        return false;
+    }
     if (!output_.Open(options.out)) {
         *error = output_.Error();
         return false;
@@ -72,6 +84,7 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
         if (static_cast<uint64_t>(length) > room) length = static_cast<long>(room);
         output_.Write(data, static_cast<size_t>(length));
         if (udpOpen_ && !udpFailed_.load() && !udp_.Send(data, static_cast<size_t>(length))) udpFailed_.store(true);
+        Wake();
     });
     hr = graph_->AddFilter(filter_.Get(), kFeedFilterName);
     if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_.Get(), u"Output");
@@ -115,17 +128,37 @@ bool StreamSession::Run(std::string* error) {
 void StreamSession::Stop() {
     if (running_) {
         running_ = false;
+        control_->SetDataCallback(nullptr, nullptr);
         mediaControl_->Stop();
+        // Host-supplied mode runs no feed: leaving any other mode stops the feed.
+        uint32_t mode = kModeHostSupplied;
+        char text[kSourceTextSize] = {};
+        if (SUCCEEDED(control_->GetMode(&mode, text)) && mode != kModeHostSupplied)
+            control_->SetMode(kModeHostSupplied, nullptr);
     }
     if (udpOpen_ && !udpFailed_.load() && !udp_.Flush()) udpFailed_.store(true);
     output_.Close();
 }
 
-void WaitWhile(const StreamSession& session, double seconds, const std::function<bool()>& done) {
-    const auto start = std::chrono::steady_clock::now();
-    while (!done() && !Interrupted() && !session.OutputFailed()) {
-        if (seconds > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= seconds)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+void StreamSession::Wake() {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+}
+
+void StreamSession::WaitUntil(double seconds, const std::function<bool()>& done, bool stopOnInterrupt) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    while (!done() && !OutputFailed() && !(stopOnInterrupt && Interrupted())) {
+        int timeout = -1;
+        if (seconds > 0) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return;
+            timeout = static_cast<int>(std::min<long long>(left, 1'000'000));
+        }
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {stopOnInterrupt ? InterruptFd() : -1, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) > 0 && (fds[0].revents & POLLIN)) {
+            uint64_t count;
+            [[maybe_unused]] ssize_t n = ::read(wakeFd_, &count, sizeof count);
+        }
     }
 }

@@ -1,8 +1,9 @@
 #pragma once
 #include <atomic>
+#include <functional>
 #include <string>
 
-#include "host/Commands.h"
+#include "host/StreamCommand.h"
 #include "host/KestrelModule.h"
 #include "host/OutputTarget.h"
 #include "platform/graph/CSampleSinkFilter.h"
@@ -21,7 +22,15 @@ public:
     bool Run(std::string* error);
     // The output takes at most this many bytes; what comes after is dropped.
     void SetByteLimit(uint64_t bytes) { limit_.store(bytes); }
+    // Stops the graph and any feed the filter runs, and closes the output.
     void Stop();
+
+    // Waits until done() holds, the time passes (seconds > 0), the output fails or,
+    // when stopOnInterrupt, a signal arrives. Woken by every write to the output and by
+    // Wake(), so each of those ends the wait at once.
+    void WaitUntil(double seconds, const std::function<bool()>& done, bool stopOnInterrupt = true);
+    // For the command's own threads: something WaitUntil's done() reads has changed.
+    void Wake();
 
     ITSFeedControl* Control() const { return control_.Get(); }
     ITSFeedSampleInput* Input() const { return input_.Get(); }
@@ -48,8 +57,5 @@ private:
     bool running_ = false;
     std::atomic<bool> udpFailed_{false};
     std::atomic<uint64_t> limit_{UINT64_MAX};
+    int wakeFd_ = -1;
 };
-
-// Waits until done() holds, the time limit passes (seconds > 0), the output fails or
-// the user interrupts; polls briefly so that each of those ends the wait promptly.
-void WaitWhile(const StreamSession& session, double seconds, const std::function<bool()>& done);
