@@ -3,7 +3,6 @@
 #include "feeds/transponders/TransponderListDialog.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -21,7 +20,6 @@ constexpr const char* kFirstKey = "19.2\xB0" "E11836H";
 constexpr uint8_t kSentinel = 0xEE;
 
 constexpr const char* kList =
-    "; position,descriptor,comment\n"
     "0192,430B0118360001928102750003,Astra 1N\n"
     "0130,430B0110470001308102750003,Hotbird 13B\n"
     "0235,4320011932000235420220000300FF,Astra 3B with a long descriptor\n"
@@ -41,17 +39,14 @@ protected:
         EXPECT_EQ(presenter.StepsLeft(), 0u);
         EXPECT_TRUE(presenter.Problems().empty()) << presenter.Problems().front();
     }
-
-    bool Run(const char* app = kApp, const char* file = nullptr) {
-        const std::string path = home.File("list.txt");
-        TransponderListDialog dialog(app, file ? file : path.c_str());
-        return dialog.Run(nullptr, &position, descriptor);
+    bool Run(const char* app = kApp, const std::string& file = "list.txt") {
+        return TransponderListDialog(app, home.File(file).c_str()).Run(nullptr, &position, descriptor);
     }
-    const ScriptedPresenter::ShownDialog& Shown() { return presenter.Dialogs().at(0); }
-    static std::vector<std::string> Rows(const DialogState& state) {
-        std::vector<std::string> rows;
-        for (const ListRowState& row : state.Find(D::kTable)->rows)
-            rows.push_back((row.checked ? "*" : "") + row.cells.at(1) + " " + row.cells.at(2) + row.cells.at(3));
+    // "*" for a ticked row, then position, frequency and polarisation of each row.
+    std::string Rows(size_t dialog, size_t state) const {
+        std::string rows;
+        for (const ListRowState& row : presenter.Dialogs().at(dialog).states.at(state).Find(D::kTable)->rows)
+            rows += (row.checked ? "*" : "") + row.cells.at(1) + row.cells.at(2) + row.cells.at(3) + " ";
         return rows;
     }
     static std::optional<DWORD> Stored(const char* name) {
@@ -63,19 +58,18 @@ protected:
     }
     static bool KeyExists() {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
+        return RegOpenKeyExA(HKEY_CURRENT_USER, kKey, &key) == ERROR_SUCCESS && RegCloseKey(key) == ERROR_SUCCESS;
     }
-    static void Store(const char* name, DWORD value) {
+    static void Store(const char* name, DWORD value, const char* text = nullptr) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
-        SetDword(key, name, value);
+        text ? SetString(key, name, text) : SetDword(key, name, value);
         RegCloseKey(key);
     }
-    bool DescriptorIs(const std::vector<uint8_t>& bytes, size_t copied) const {
+    // The first `copied` bytes are the descriptor's (zero past its 13), the next is untouched.
+    bool Copied(const char* hex, size_t copied) const {
         for (size_t i = 0; i < copied; ++i)
-            if (descriptor[i] != (i < bytes.size() ? bytes[i] : 0)) return false;
+            if (descriptor[i] != (i < 13 ? std::stoul(std::string(hex + 2 * i, 2), nullptr, 16) : 0)) return false;
         return descriptor[copied] == kSentinel;
     }
 
@@ -86,79 +80,58 @@ protected:
     uint8_t descriptor[kDescriptorCapacity + 1];
 };
 
-const std::string k192 = "19.2\xB0" "E ";
-const std::string k130 = "13.0\xB0" "E ";
-
 TEST_F(TransponderDialogTest, OpensWithTheStoredChoicesAndCancelWritesNothing) {
     Store("SatFilter", 0x0192);
     Store(kFirstKey, 1);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
-    SetString(key, "filter", "astra");
-    RegCloseKey(key);
+    Store("filter", 0, "astra");
     std::vector<LRESULT> widths;
     LONG_PTR style = 0;
-    LRESULT extended = 0;
     presenter
         .Run([&](HWND dialog) {
             for (int column = 0; column < 7; ++column)
                 widths.push_back(SendDlgItemMessageA(dialog, D::kTable, LVM_GETCOLUMNWIDTH, column, 0));
             style = GetWindowLongPtrA(GetDlgItem(dialog, D::kTable), GWL_STYLE);
-            extended = SendDlgItemMessageA(dialog, D::kTable, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+            EXPECT_EQ(SendDlgItemMessageA(dialog, D::kTable, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0),
+                      LRESULT{LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT});
         })
         .Cancel();
     EXPECT_FALSE(Run());
     EXPECT_EQ(position, 0xBEEF);
     EXPECT_EQ(descriptor[0], kSentinel);
 
-    const DialogState& shown = Shown().Shown();
-    EXPECT_EQ(Shown().name, "TRANSPONDERLISTDLG");
-    const ControlState* satellites = shown.Find(D::kSatelliteList);
+    const DialogState& shown = presenter.Dialogs().at(0).Shown();
     const std::vector<std::string> items = {"All", "19.2\xB0" "E - Astra 1", "13.0\xB0" "E - Hotbird",
                                             "23.5\xB0" "E - Astra 3B", "28.2\xB0" "E - Astra 2"};
-    EXPECT_EQ(satellites->items, items);
-    EXPECT_EQ(satellites->selection, 1);
+    EXPECT_EQ(shown.Find(D::kSatelliteList)->items, items);
+    EXPECT_EQ(shown.Find(D::kSatelliteList)->selection, 1);
     EXPECT_EQ(shown.Find(D::kFavouritesOnlyCheck)->check, int{BST_UNCHECKED});
     EXPECT_EQ(shown.Find(D::kCommentFilterEdit)->text, "astra");
-    const std::vector<std::string> columns = {"Fav",        "Orbital Pos.", "Frequency", "Pol.",
-                                              "Symbolrate", "Modulation",   "Comment"};
+    const std::vector<std::string> columns = {"Fav", "Orbital Pos.", "Frequency", "Pol.", "Symbolrate", "Modulation",
+                                              "Comment"};
     EXPECT_EQ(shown.Find(D::kTable)->columns, columns);
-    EXPECT_EQ(Rows(shown), (std::vector<std::string>{"*" + k192 + "11836H"}));
     const std::vector<std::string> cells = {"", "19.2\xB0" "E", "11836", "H", "27500", "QPSK", "Astra 1N"};
     EXPECT_EQ(shown.Find(D::kTable)->rows.at(0).cells, cells);
-    EXPECT_EQ(std::vector<LRESULT>(widths.begin(), widths.end() - 1),
-              (std::vector<LRESULT>{30, 80, 65, 35, 80, 70}));
+    EXPECT_EQ(Rows(0, 0), "*19.2\xB0" "E11836H ");
+    EXPECT_EQ(std::vector<LRESULT>(widths.begin(), widths.end() - 1), (std::vector<LRESULT>{30, 80, 65, 35, 80, 70}));
     EXPECT_GT(widths.back(), 20) << "the comment column fits its longest comment";
     const LONG_PTR wanted = WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
     EXPECT_EQ(style & wanted, wanted);
-    EXPECT_EQ(extended, LRESULT{LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT});
-    EXPECT_EQ(Stored(kFirstKey), DWORD{1}) << "marking stored favourites while filling stores nothing new";
 }
 
-TEST_F(TransponderDialogTest, OpeningAndCancellingStoresNothing) {
-    presenter.Cancel();
-    EXPECT_FALSE(Run());
-    EXPECT_EQ(Rows(Shown().Shown()).size(), 6u);
-    EXPECT_FALSE(KeyExists());
-}
-
-TEST_F(TransponderDialogTest, OkWithoutASelectionComplainsThenHandsBackTheSelectedRow) {
-    presenter.Ok().Select(D::kTable, 1).Ok();
+TEST_F(TransponderDialogTest, OkNeedsASelectionAndADoubleClickNeedsARow) {
+    presenter.Ok().DoubleClick(D::kTable, -1).Select(D::kTable, 1).Ok();
     EXPECT_TRUE(Run());
     ASSERT_EQ(presenter.MessageBoxes().size(), 1u);
     EXPECT_EQ(presenter.MessageBoxes()[0].text, "No transponder selected");
     EXPECT_EQ(presenter.MessageBoxes()[0].caption, "Error");
     EXPECT_EQ(position, 0x0130);
-    EXPECT_TRUE(DescriptorIs({0x43, 0x0B, 0x01, 0x10, 0x47, 0x00, 0x01, 0x30, 0x81, 0x02, 0x75, 0x00, 0x03}, 13));
-    EXPECT_EQ(Shown().result, 1);
-}
+    EXPECT_TRUE(Copied("430B0110470001308102750003", 13));
 
-TEST_F(TransponderDialogTest, DoubleClickOnARowChoosesItAndCopiesAsManyBytesAsItsLengthSays) {
-    presenter.DoubleClick(D::kTable, -1).DoubleClick(D::kTable, 2);
+    // A length byte of 0x20 hands back 34 bytes, zero past the line's 13.
+    presenter.DoubleClick(D::kTable, 2);
     EXPECT_TRUE(Run());
     EXPECT_EQ(position, 0x0235);
-    EXPECT_TRUE(DescriptorIs({0x43, 0x20, 0x01, 0x19, 0x32, 0x00, 0x02, 0x35, 0x42, 0x02, 0x20, 0x00, 0x03}, 2 + 0x20));
-    EXPECT_EQ(Shown().states.size(), 4u) << "a double click on no row leaves the dialog open";
+    EXPECT_TRUE(Copied("4320011932000235420220000300", 2 + 0x20));
 }
 
 TEST_F(TransponderDialogTest, SatelliteAndCommentFiltersNarrowTheTableAndAreStored) {
@@ -167,25 +140,17 @@ TEST_F(TransponderDialogTest, SatelliteAndCommentFiltersNarrowTheTableAndAreStor
         .Type(D::kCommentFilterEdit, "Eutelsat")
         .Select(D::kSatelliteList, 0)
         .Type(D::kCommentFilterEdit, "astra")
+        .Cancel()
         .Cancel();
     EXPECT_FALSE(Run());
-    const auto& states = Shown().states;
-    EXPECT_EQ(Rows(states.at(1)), (std::vector<std::string>{k130 + "11047H", k130 + "11766V"}));
-    EXPECT_EQ(Rows(states.at(2)), (std::vector<std::string>{k130 + "11766V"}));
-    EXPECT_TRUE(Rows(states.at(3)).empty()) << "a filter with a capital letter matches nothing";
-    EXPECT_TRUE(Rows(states.at(4)).empty());
-    EXPECT_EQ(Rows(states.at(5)), (std::vector<std::string>{k192 + "11836H", "23.5\xB0" "E 11932CL",
-                                                              "28.2\xB0" "E 11222.5CR"}));
+    EXPECT_EQ(Rows(0, 1), "13.0\xB0" "E11047H 13.0\xB0" "E11766V ");
     EXPECT_EQ(Stored("SatFilter"), DWORD{0});
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
-    EXPECT_EQ(GetString(key, "filter"), "astra");
-    RegCloseKey(key);
-
-    presenter.Cancel();
+    EXPECT_EQ(Rows(0, 2), "13.0\xB0" "E11766V ");
+    EXPECT_EQ(Rows(0, 3), "") << "a filter with a capital letter matches nothing";
+    EXPECT_EQ(Rows(0, 5), "19.2\xB0" "E11836H 23.5\xB0" "E11932CL 28.2\xB0" "E11222.5CR ");
     EXPECT_FALSE(Run());
     EXPECT_EQ(presenter.Dialogs().at(1).Shown().Find(D::kCommentFilterEdit)->text, "astra");
-    EXPECT_EQ(Rows(presenter.Dialogs().at(1).Shown()).size(), 3u);
+    EXPECT_EQ(Rows(1, 0), Rows(0, 5));
 }
 
 TEST_F(TransponderDialogTest, TickingStoresTheFavouriteKeyAndUntickingRemovesItAndTheEmptyKey) {
@@ -198,42 +163,41 @@ TEST_F(TransponderDialogTest, TickingStoresTheFavouriteKeyAndUntickingRemovesItA
     EXPECT_FALSE(Run());
     EXPECT_FALSE(KeyExists());
 
-    // Kept by whatever ends the dialog, and marked on every row with that key.
+    // Kept whatever ends the dialog, and marked on every row with that key.
     presenter.TickRow(D::kTable, 5).Cancel().Cancel();
     EXPECT_FALSE(Run());
     EXPECT_FALSE(Run());
-    EXPECT_EQ(Rows(presenter.Dialogs().at(2).Shown()).at(0), "*" + k192 + "11836H");
-    EXPECT_EQ(Rows(presenter.Dialogs().at(2).Shown()).at(5), "*" + k192 + "11836H");
+    EXPECT_EQ(Rows(2, 0), "*19.2\xB0" "E11836H 13.0\xB0" "E11047H 23.5\xB0" "E11932CL 13.0\xB0" "E11766V 28.2\xB0"
+                          "E11222.5CR *19.2\xB0" "E11836H ");
 }
 
 TEST_F(TransponderDialogTest, FavouritesOnlyLeavesMarkedRowsAndPicksAmongThem) {
     Store("13.0\xB0" "E11766V", 1);
     presenter.Check(D::kFavouritesOnlyCheck).Select(D::kTable, 0).Ok();
     EXPECT_TRUE(Run());
-    EXPECT_EQ(Rows(Shown().states.at(1)), (std::vector<std::string>{"*" + k130 + "11766V"}));
+    EXPECT_EQ(Rows(0, 1), "*13.0\xB0" "E11766V ");
     EXPECT_EQ(Stored("ShowOnlyFav"), DWORD{1});
     EXPECT_EQ(position, 0x0130);
-    EXPECT_TRUE(DescriptorIs({0x43, 0x0B, 0x01, 0x17, 0x66, 0x00, 0x01, 0x30, 0xA1, 0x02, 0x75, 0x00, 0x03}, 13));
+    EXPECT_TRUE(Copied("430B011766000130A102750003", 13));
 
     presenter.Check(D::kFavouritesOnlyCheck, false).Cancel();
     EXPECT_FALSE(Run());
     EXPECT_EQ(presenter.Dialogs().at(1).Shown().Find(D::kFavouritesOnlyCheck)->check, int{BST_CHECKED});
-    EXPECT_EQ(Rows(presenter.Dialogs().at(1).states.at(1)).size(), 6u);
+    EXPECT_EQ(presenter.Dialogs().at(1).states.at(1).Find(D::kTable)->rows.size(), 6u);
     EXPECT_EQ(Stored("ShowOnlyFav"), DWORD{0});
 }
 
-TEST_F(TransponderDialogTest, ReadsTheRelativeNameInTheCurrentDirectoryAndShowsNothingWithoutAFile) {
+TEST_F(TransponderDialogTest, ReadsTheRelativeNameInTheCurrentDirectoryAndStoresNothingJustByOpening) {
     const std::filesystem::path previous = std::filesystem::current_path();
     home.Write("TransponderList.txt", kList);
     std::filesystem::current_path(home.Path());
-    presenter.Cancel();
-    TransponderListDialog relative(kApp, nullptr);
-    EXPECT_FALSE(relative.Run(nullptr, &position, descriptor));
+    presenter.Cancel().Ok().Cancel();
+    EXPECT_FALSE(TransponderListDialog(kApp, nullptr).Run(nullptr, &position, descriptor));
     std::filesystem::current_path(previous);
-    EXPECT_EQ(Rows(Shown().Shown()).size(), 6u);
+    EXPECT_EQ(presenter.Dialogs().at(0).Shown().Find(D::kTable)->rows.size(), 6u);
+    EXPECT_FALSE(KeyExists());
 
-    presenter.Ok().Cancel();
-    EXPECT_FALSE(Run(kApp, home.File("absent.txt").c_str()));
+    EXPECT_FALSE(Run(kApp, "absent.txt"));
     EXPECT_TRUE(presenter.Dialogs().at(1).Shown().Find(D::kTable)->rows.empty());
     EXPECT_EQ(presenter.MessageBoxes().size(), 1u);
 }
@@ -246,9 +210,8 @@ TEST_F(TransponderDialogTest, WithoutAnApplicationNameNothingIsRemembered) {
         .Ok();
     EXPECT_TRUE(Run(nullptr));
     EXPECT_EQ(position, 0x0192);
-    EXPECT_TRUE(Rows(Shown().states.at(2)).empty()) << "no favourite could be stored";
-    EXPECT_EQ(Rows(Shown().states.at(3)).at(0), k192 + "11836H");
-    EXPECT_EQ(home.Files(), std::vector<std::string>{"list.txt"}) << "nothing was written to the store";
+    EXPECT_EQ(Rows(0, 2), "") << "no favourite could be stored";
+    EXPECT_EQ(home.Files(), std::vector<std::string>{"list.txt"});
 }
 
 }  // namespace
