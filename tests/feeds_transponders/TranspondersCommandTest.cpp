@@ -47,7 +47,6 @@ TEST(TranspondersCommand, ListsWhatTheDialogWouldShow) {
         {"", 0, 28, "  19.2\xC2\xB0" "E    10743.8 H   22000 QPSK              Astra 1KR, SES test carrier\n"},
         {"--satellite 13.0E --filter free", 0, 1,
          "* 13.0\xC2\xB0" "E      11766 H   27500 QPSK              Hotbird 13F, free-to-air\n"},
-        {"--satellite 28.2", 0, 5, "  28.2\xC2\xB0" "E      10773 H   23000 S2/8PSK           Astra 2E, UK HD\n"},
         {"--satellite 9\xC2\xB0" "E", 0, 1, "  9.0\xC2\xB0" "E     11844.0 H   27500 S2/8PSK           Eutelsat 9B, extra precision\n"},
         {"--filter Astra", 0, 0, ""},
         {"--favourites --json", 0, 3,
