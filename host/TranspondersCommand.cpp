@@ -117,9 +117,9 @@ class TranspondersCommand final : public Command {
     int Run(const GlobalOptions&) override {
         const std::optional<std::string> text = ReadTransponderFileText(file_.c_str());
         if (!text) return Fail("cannot read the transponder list " + file_ + ": " + std::strerror(errno));
-        const TransponderSelection settings(application_.c_str());
+        const std::set<std::string> favourites = TransponderSelection(application_.c_str()).Favourites();
         const std::vector<TransponderRow> rows = SelectTransponderRows(
-            *text, filter_, [&](const std::string& key) { return settings.IsFavourite(key); });
+            *text, filter_, [&](const std::string& key) { return favourites.count(key) > 0; });
         json_ ? PrintJson(rows) : PrintTable(rows);
         return kExitDone;
     }

@@ -93,9 +93,10 @@ void TransponderListDialog::Reload() {
     SendMessageA(table, LVM_DELETEALLITEMS, 0, 0);
     entries_.clear();
     const std::optional<std::string> text = ReadTransponderFileText(fileName_.c_str());
+    const std::set<std::string> favourites = settings_.Favourites();
     const std::vector<TransponderRow> rows =
         text ? SelectTransponderRows(*text, filter_,
-                                     [this](const std::string& key) { return settings_.IsFavourite(key); })
+                                     [&](const std::string& key) { return favourites.count(key) > 0; })
              : std::vector<TransponderRow>();
     for (const TransponderRow& row : rows) {
         LVITEMA item{};

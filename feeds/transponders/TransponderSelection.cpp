@@ -8,6 +8,8 @@ constexpr const char* kFavouritesOnlyValue = "ShowOnlyFav";
 constexpr const char* kSatelliteValue = "SatFilter";
 constexpr const char* kTextValue = "filter";
 constexpr DWORD kTextSize = 260;
+// A key is three cell texts of at most 99 characters each.
+constexpr DWORD kFavouriteNameSize = 3 * 99 + 1;
 
 bool KeyIsEmpty(const std::string& key) {
     HKEY handle = nullptr;
@@ -48,8 +50,24 @@ void TransponderSelection::StoreText(const std::string& text) const {
     WriteRegValue(HKEY_CURRENT_USER, key_.c_str(), true, kTextValue, text.c_str());
 }
 
-bool TransponderSelection::IsFavourite(const std::string& key) const {
-    return !key_.empty() && ReadRegDword(HKEY_CURRENT_USER, key_.c_str(), key.c_str()) != 0;
+std::set<std::string> TransponderSelection::Favourites() const {
+    std::set<std::string> keys;
+    HKEY handle = nullptr;
+    if (key_.empty() || RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), &handle) != ERROR_SUCCESS) return keys;
+    for (DWORD i = 0;; ++i) {
+        char name[kFavouriteNameSize];
+        DWORD nameSize = sizeof name;
+        DWORD type = REG_NONE;
+        DWORD value = 0;
+        DWORD valueSize = sizeof value;
+        const LONG result = RegEnumValueA(handle, i, name, &nameSize, &type, reinterpret_cast<BYTE*>(&value), &valueSize);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        // Longer names and other types are not favourites; skip them and go on.
+        if (result == ERROR_SUCCESS && type == REG_DWORD && valueSize == sizeof value && value != 0)
+            keys.emplace(name, nameSize);
+    }
+    RegCloseKey(handle);
+    return keys;
 }
 
 void TransponderSelection::SetFavourite(const std::string& key, bool marked) const {

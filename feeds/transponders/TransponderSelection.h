@@ -1,6 +1,7 @@
 #pragma once
 // The transponder dialog's remembered choices and favourites, under
 // "Software\Velmar\<application>\TransponderSelection". Every change is stored at once.
+#include <set>
 #include <string>
 
 #include "feeds/transponders/TransponderList.h"
@@ -16,7 +17,8 @@ public:
     void StoreSatellite(uint16_t position) const;
     void StoreText(const std::string& text) const;
 
-    bool IsFavourite(const std::string& key) const;
+    // The keys stored with a non-zero number, read in one pass over the key.
+    std::set<std::string> Favourites() const;
     // Marked: the value key = 1. Cleared: the value goes, and the key too when nothing
     // is left in it.
     void SetFavourite(const std::string& key, bool marked) const;

@@ -173,6 +173,7 @@ TEST_F(TransponderDialogTest, TickingStoresTheFavouriteKeyAndUntickingRemovesItA
 
 TEST_F(TransponderDialogTest, FavouritesOnlyLeavesMarkedRowsAndPicksAmongThem) {
     Store("13.0\xB0" "E11766V", 1);
+    Store("13.0\xB0" "E11047H", 0);  // a zero is no favourite
     presenter.Check(D::kFavouritesOnlyCheck).Select(D::kTable, 0).Ok();
     EXPECT_TRUE(Run());
     EXPECT_EQ(Rows(0, 1), "*13.0\xB0" "E11766V ");
