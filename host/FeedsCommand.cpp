@@ -2,6 +2,7 @@
 #include <string>
 
 #include "host/Command.h"
+#include "host/FeedTypes.h"
 #include "host/KestrelModule.h"
 #include "host/RunReport.h"
 
@@ -28,10 +29,12 @@ int ListFeeds(const std::string& modulePath, bool json) {
             char head[64];
             std::snprintf(head, sizeof head, "%s{\"index\":%u,\"type\":%d,", listed ? "," : "", index, type);
             out += head;
+            out += "\"type_name\":\"" + JsonEscape(FeedTypeName(type)) + "\",";
             out += "\"name\":\"" + JsonEscape(name) + "\",\"details\":\"" + JsonEscape(details) + "\"}";
         } else {
             char line[400];
-            std::snprintf(line, sizeof line, "%3u  type %-2d  %-40s  %s\n", index, type, name, details);
+            std::string kind = FeedTypeName(type) + (" (" + std::to_string(type) + ")");
+            std::snprintf(line, sizeof line, "%3u  %-16s  %-40s  %s\n", index, kind.c_str(), name, details);
             out += line;
         }
         ++listed;

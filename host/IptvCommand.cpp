@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstring>
 
 #include "feeds/FeedEnumerator.h"
@@ -81,6 +82,7 @@ private:
     }
 
     bool Prepare(StreamSession& session, std::string*) override {
+        session.SetPacketSize(188);
         session.Control()->SetMode(kModeHostSupplied, nullptr);
         return true;
     }
@@ -101,13 +103,20 @@ private:
     // The feed reports 0xFF while data arrives in sync and 0x0F otherwise; both carry the
     // interface's lock bit, so the host tells them apart by the whole value.
     std::vector<RunReport::Field> Status() const override {
-        uint8_t bits = feed_->GetStatus();
-        return {RunReport::Integer("lock", bits == CIPTVFeed::kStatusReceiving ? 1 : 0),
-                RunReport::Integer("status", bits),
+        const uint8_t bits = feed_->GetStatus();
+        const bool receiving = bits == CIPTVFeed::kStatusReceiving;
+        RunReport::Field status = RunReport::Integer("status", bits);
+        status.words = receiving ? "receiving" : "no-data-or-out-of-sync";
+        return {RunReport::Lock(receiving), status,
                 RunReport::Integer("rtp_lost", static_cast<int64_t>(feed_->RtpLostPackets()))};
     }
     std::vector<RunReport::Field> Summary() const override {
         return {RunReport::Integer("datagrams", static_cast<int64_t>(feed_->DatagramsReceived()))};
+    }
+    int Outcome() const override {
+        if (feed_->DatagramsReceived() > 0) return kExitDone;
+        std::fprintf(stderr, "kestrel: warning: nothing was received on %s\n", address_.c_str());
+        return kExitNothingReceived;
     }
 
     std::string address_;

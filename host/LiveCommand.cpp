@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "host/FeedTypes.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 
@@ -19,8 +20,8 @@ private:
         control_ = session.Control();
         // Without a match the filter would start whatever feed comes first: refuse instead.
         bool found = false;
+        int32_t type = 0;
         for (uint32_t index = 0; index < 256 && !found; ++index) {
-            int32_t type;
             const char *feedName, *details;
             if (!control_->GetFeedInfo(index, &type, &feedName, &details)) break;
             found = std::strcmp(feedName, name_.c_str()) == 0;
@@ -29,13 +30,21 @@ private:
             *error = "no feed is named \"" + name_ + "\" (see 'kestrel feeds')";
             return false;
         }
+        // Live mode gives a feed no file or address: it would run and deliver nothing.
+        if (const char* command = CommandForFeedType(type)) {
+            *error = "\"" + name_ + "\" is a " + FeedTypeName(type) + " feed, which needs a source: use 'kestrel " +
+                     command + "'";
+            return false;
+        }
+        session.SetPacketSize(188);
         control_->SetMode(kModeLiveFeed, name_.c_str());
         return true;
     }
 
     std::vector<RunReport::Field> Status() const override {
-        return {RunReport::Integer("lock", control_->IsLocked()),
-                RunReport::Integer("signal", control_->GetSignalLevel())};
+        std::vector<RunReport::Field> fields = {RunReport::Lock(control_->IsLocked() != 0)};
+        for (RunReport::Field& f : RunReport::Signal(control_->GetSignalLevel())) fields.push_back(std::move(f));
+        return fields;
     }
     std::vector<RunReport::Field> Summary() const override { return {RunReport::Text("feed", name_)}; }
 

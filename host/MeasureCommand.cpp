@@ -1,29 +1,23 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 #include "feeds/file/StreamAnalysis.h"
 #include "host/Command.h"
+#include "host/FileProbe.h"
 #include "host/RunReport.h"
 
 namespace {
-// As much as the file feed sniffs before it plays.
-constexpr size_t kSniffBytes = 10240;
 
 int Measure(const std::string& path, bool json) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) return Fail("cannot open " + path + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode)) return Fail(path + " is not a regular file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Fail("cannot open " + path + ": " + std::strerror(errno));
-    std::vector<uint8_t> head(kSniffBytes);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    auto got = static_cast<uint32_t>(in.gcount());
-    uint32_t packetSize = DetectPacketSize(head.data(), got);
+    const uint32_t packetSize = FilePacketSize(path);
+    if (packetSize == 0) return Fail("cannot read " + path + ": " + std::strerror(errno));
     uint32_t bitrate = MeasureFileBitrate(WidenFileName(path).c_str());
     if (json) {
         std::printf("{\"file\":\"%s\",\"size\":%lld,\"packet_size\":%u,\"bitrate\":%u}\n", JsonEscape(path).c_str(),

@@ -34,6 +34,8 @@ bool OutputTarget::Write(const uint8_t* data, size_t length) {
             ssize_t n = ::write(fd_, data + done, length - done);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
+                // What went out before the failure still counts.
+                written_.fetch_add(done, std::memory_order_acq_rel);
                 error_ = "cannot write to " + (path_ == "-" ? std::string("standard output") : path_) + ": " +
                          std::strerror(errno);
                 failed_.store(true);

@@ -1,11 +1,8 @@
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "filter/TsMediaTypes.h"
 #include "host/InFlightWindow.h"
+#include "host/InputFile.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 #include "platform/graph/CPushSourceFilter.h"
@@ -16,21 +13,13 @@ namespace {
 class PassthroughCommand final : public StreamCommand {
 public:
     PassthroughCommand() : StreamCommand("passthrough") {}
-    ~PassthroughCommand() override {
-        if (fd_ >= 0) ::close(fd_);
-    }
 
 private:
     void DeclareOwn(CLI::App& cmd) override {
         cmd.add_option("--in", in_, "Input file")->type_name("PATH")->required();
     }
 
-    bool Open(std::string* error) override {
-        fd_ = ::open(in_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ >= 0) return true;
-        *error = "cannot open " + in_ + ": " + std::strerror(errno);
-        return false;
-    }
+    bool Open(std::string* error) override { return input_.Open(in_, error); }
 
     bool Prepare(StreamSession& session, std::string* error) override {
         CMediaType type;
@@ -44,39 +33,46 @@ private:
 
     // On the source filter's streaming thread.
     HRESULT Fill(StreamSession& session, IMediaSample* sample) {
-        if (!window_.Acquire([&] { return source_->StopRequested(); })) return S_FALSE;
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        size_t size = static_cast<size_t>(sample->GetSize()), done = 0;
-        while (done < size) {
-            ssize_t n = ::read(fd_, data + done, size - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) readError_ = "cannot read " + in_ + ": " + std::strerror(errno);
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        if (done == 0) {
+        filling_.store(true);
+        const HRESULT hr = FillFromInput(sample);
+        filling_.store(false);
+        session.Wake();
+        return hr;
+    }
+
+    HRESULT FillFromInput(IMediaSample* sample) {
+        if (!ended_ && window_.Acquire([&] { return source_->StopRequested(); })) {
+            BYTE* data = nullptr;
+            sample->GetPointer(&data);
+            size_t done = 0;
+            ended_ = input_.Fill(data, static_cast<size_t>(sample->GetSize()), &done) != InputFile::Status::kData;
+            if (done > 0) {
+                sample->SetActualDataLength(static_cast<long>(done));
+                delivered_ += done;
+                return S_OK;
+            }
             InFlightWindow::OnSampleOut(&window_, nullptr, 0);  // the slot was not used
-            inputEnded_.store(true);
-            session.Wake();
-            return S_FALSE;
         }
-        sample->SetActualDataLength(static_cast<long>(done));
-        delivered_ += done;
-        return S_OK;
+        inputEnded_.store(true);
+        return S_FALSE;
     }
 
     bool Finished(const StreamSession& session) const override { return inputEnded_.load() && Drained(session); }
-    bool Drained(const StreamSession& session) const override { return session.BytesOut() >= delivered_.load(); }
-    std::string InputError() const override { return readError_; }
+    void Stop(StreamSession&) override { input_.RequestStop(); }
+    // A read that a stop cut short still hands on what it got.
+    bool Drained(const StreamSession& session) const override {
+        return !filling_.load() && session.BytesTaken() >= delivered_.load();
+    }
+    std::string InputError() const override { return input_.Error(); }
 
     std::string in_;
-    int fd_ = -1;
+    InputFile input_;
     ComPtr<CPushSourceFilter> source_;
     InFlightWindow window_;
     std::atomic<uint64_t> delivered_{0};
     std::atomic<bool> inputEnded_{false};
-    std::string readError_;  // written on the streaming thread, read after the graph stopped
+    std::atomic<bool> filling_{false};
+    bool ended_ = false;  // on the streaming thread only: the last read ended the input
 };
 
 const bool registered =

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "feeds/file/StreamAnalysis.h"
+#include "host/FileProbe.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 
@@ -39,6 +40,7 @@ private:
             return false;
         }
         fileBytes_ = static_cast<uint64_t>(info.st_size);
+        if (uint32_t size = FilePacketSize(path)) packetSize_ = size;
         uint32_t measured = MeasureFileBitrate(WidenFileName(path).c_str());
         bitrate_ = measured ? measured : kUnmeasuredFileBitrate;
         return true;
@@ -46,12 +48,13 @@ private:
 
     bool Prepare(StreamSession& session, std::string*) override {
         if (once_) session.SetByteLimit(fileBytes_);
+        session.SetPacketSize(packetSize_);
         // Started here, so that the feed runs before the graph does, as the filter intends.
         session.Control()->SetMode(kModeFile, source_.c_str());
         return true;
     }
 
-    bool Finished(const StreamSession& session) const override { return once_ && session.BytesOut() >= fileBytes_; }
+    bool Finished(const StreamSession& session) const override { return once_ && session.BytesTaken() >= fileBytes_; }
 
     std::vector<RunReport::Field> Summary() const override {
         return {RunReport::Integer("file_bitrate", bitrate_),
@@ -62,6 +65,7 @@ private:
     bool once_ = false;
     uint64_t fileBytes_ = 0;
     uint32_t bitrate_ = 0;
+    size_t packetSize_ = 188;
 };
 
 const bool registered =

@@ -1,14 +1,9 @@
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "host/InFlightWindow.h"
+#include "host/InputFile.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 
@@ -19,29 +14,13 @@ namespace {
 class PushCommand final : public StreamCommand {
 public:
     PushCommand() : StreamCommand("push") {}
-    ~PushCommand() override {
-        if (fd_ > STDIN_FILENO) ::close(fd_);
-        if (stopFd_ >= 0) ::close(stopFd_);
-    }
 
 private:
     void DeclareOwn(CLI::App& cmd) override {
         cmd.add_option("--in", in_, "Input file, or - for standard input")->type_name("PATH")->capture_default_str();
     }
 
-    bool Open(std::string* error) override {
-        fd_ = in_ == "-" ? STDIN_FILENO : ::open(in_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            *error = "cannot open " + in_ + ": " + std::strerror(errno);
-            return false;
-        }
-        stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (stopFd_ < 0) {
-            *error = std::string("cannot create an event: ") + std::strerror(errno);
-            return false;
-        }
-        return true;
-    }
+    bool Open(std::string* error) override { return input_.Open(in_, error); }
 
     bool Prepare(StreamSession& session, std::string*) override {
         session.Control()->SetMode(kModeHostSupplied, nullptr);
@@ -57,59 +36,39 @@ private:
     bool Finished(const StreamSession& session) const override { return inputEnded_.load() && Drained(session); }
 
     void Stop(StreamSession&) override {
-        uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+        input_.RequestStop();
         if (reader_.joinable()) reader_.join();
     }
 
-    bool Drained(const StreamSession& session) const override { return session.BytesOut() >= pushed_.load(); }
+    bool Drained(const StreamSession& session) const override { return session.BytesTaken() >= pushed_.load(); }
 
-    std::string InputError() const override { return readError_; }
+    std::string InputError() const override { return input_.Error(); }
 
-    // Fills the buffer from the input; hands it on when full, at the end of the input,
-    // and, with what it holds, when asked to stop.
+    // Hands each full buffer on, and what the buffer holds at the end of the input or
+    // when asked to stop.
     void ReadLoop(StreamSession& session) {
         // One queue entry per buffer, so that each one comes back through the callback once.
         std::vector<uint8_t> buffer(kSampleEntryBytes);
-        size_t filled = 0;
-        bool more = true;
-        while (more) {
-            more = ReadSome(buffer.data() + filled, buffer.size() - filled, &filled);
-            if ((filled == buffer.size() || !more) && filled > 0) {
+        for (;;) {
+            size_t got = 0;
+            InputFile::Status status = input_.Fill(buffer.data(), buffer.size(), &got);
+            if (got > 0) {
                 if (!window_.Acquire([&] { return session.OutputFailed(); })) break;
-                session.Input()->DeliverBuffer(buffer.data(), static_cast<uint32_t>(filled));
-                pushed_ += filled;
-                filled = 0;
+                session.Input()->DeliverBuffer(buffer.data(), static_cast<uint32_t>(got));
+                pushed_ += got;
             }
+            if (status != InputFile::Status::kData) break;
         }
         inputEnded_.store(true);
         session.Wake();
     }
 
-    // One read once the input is ready; false at its end, on an error or on a stop.
-    bool ReadSome(uint8_t* data, size_t size, size_t* filled) {
-        pollfd fds[3] = {{fd_, POLLIN, 0}, {stopFd_, POLLIN, 0}, {InterruptFd(), POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0) return errno == EINTR;
-        if ((fds[1].revents | fds[2].revents) & POLLIN) return false;
-        ssize_t n = ::read(fd_, data, size);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
-        if (n < 0) {
-            readError_ = "cannot read " + (in_ == "-" ? std::string("standard input") : in_) + ": " +
-                         std::strerror(errno);
-            return false;
-        }
-        *filled += static_cast<size_t>(n);
-        return n > 0;
-    }
-
     std::string in_ = "-";
-    int fd_ = -1;
-    int stopFd_ = -1;
+    InputFile input_;
     InFlightWindow window_;
     std::thread reader_;
     std::atomic<bool> inputEnded_{false};
     std::atomic<uint64_t> pushed_{0};
-    std::string readError_;  // written by the reader, read after it was joined
 };
 
 const bool registered = RegisterCommand(

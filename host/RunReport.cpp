@@ -19,24 +19,50 @@ std::string HumanBytes(uint64_t bytes) {
 }
 }  // namespace
 
+namespace {
+// Length of the valid UTF-8 sequence at text[at], or 0 when it is not one.
+size_t Utf8Length(const std::string& text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = byte(at);
+    size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    uint32_t code = length == 1 ? c : c & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        code = code << 6 | (byte(at + i) & 0x3F);
+    }
+    static constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kShortest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+}  // namespace
+
 std::string JsonEscape(const std::string& text) {
     std::string out;
-    for (unsigned char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char esc[8];
-                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                    out += esc;
-                } else {
-                    out += static_cast<char>(c);
-                }
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = Utf8Length(text, i);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || length == 0) {
+            // Control characters, and bytes that are not UTF-8, as the code point of
+            // the byte's value, so that any file name gives valid JSON.
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out.append(text, i, length);
+            i += length;
+            continue;
         }
+        ++i;
     }
     return out;
 }
@@ -78,7 +104,9 @@ void RunReport::DrawLoop() {
                       seconds);
         line += rate;
         if (extra_) {
-            for (const Field& f : extra_()) line += "  " + f.name + " " + f.value;
+            for (const Field& f : extra_()) {
+                if (!f.jsonOnly) line += "  " + f.name + " " + (f.words.empty() ? f.value : f.words);
+            }
         }
         std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
@@ -88,20 +116,34 @@ void RunReport::DrawLoop() {
 RunReport::Field RunReport::Number(const std::string& name, double value) {
     char text[48];
     std::snprintf(text, sizeof text, "%.3f", value);
-    return {name, text, false};
+    return {name, text, false, {}, false};
 }
 
 RunReport::Field RunReport::Integer(const std::string& name, int64_t value) {
-    return {name, std::to_string(value), false};
+    return {name, std::to_string(value), false, {}, false};
 }
 
-RunReport::Field RunReport::Text(const std::string& name, const std::string& value) { return {name, value, true}; }
+RunReport::Field RunReport::Text(const std::string& name, const std::string& value) { return {name, value, true, {}, false}; }
+
+RunReport::Field RunReport::Lock(bool locked) {
+    return {"lock", locked ? "1" : "0", false, locked ? "locked" : "unlocked", false};
+}
+
+std::vector<RunReport::Field> RunReport::Signal(uint16_t level) {
+    const int percent = (level * 100 + 32767) / 65535;
+    Field signal = Integer("signal", level);
+    signal.words = std::to_string(level) + "/65535(" + std::to_string(percent) + "%)";
+    Field share = Integer("signal_percent", percent);
+    share.jsonOnly = true;
+    return {signal, share};
+}
 
 void RunReport::PrintSummary(bool json, const std::vector<Field>& fields) const {
     uint64_t bytes = bytes_();
     double seconds = Seconds();
     // A run that ended at once has no meaningful rate.
-    double bitrate = seconds >= 0.001 ? bytes * 8.0 / seconds : 0.0;
+    double bitrate = bitrate_ ? bitrate_() : 0.0;
+    if (bitrate <= 0) bitrate = seconds >= 0.001 ? bytes * 8.0 / seconds : 0.0;
     std::vector<Field> all = {Text("command", command_), Integer("bytes", static_cast<int64_t>(bytes)),
                               Number("seconds", seconds), Integer("bitrate", static_cast<int64_t>(bitrate + 0.5))};
     all.insert(all.end(), fields.begin(), fields.end());
@@ -115,9 +157,10 @@ void RunReport::PrintSummary(bool json, const std::vector<Field>& fields) const 
         }
         line += "}";
     } else {
-        for (size_t i = 0; i < all.size(); ++i) {
-            if (i) line += " ";
-            line += all[i].name + "=" + all[i].value;
+        for (const Field& f : all) {
+            if (f.jsonOnly) continue;
+            if (!line.empty()) line += " ";
+            line += f.name + "=" + (f.words.empty() ? f.value : f.words);
         }
     }
     std::fprintf(stderr, "%s\n", line.c_str());

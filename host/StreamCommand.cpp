@@ -40,6 +40,10 @@ std::string StreamCommand::Check(const CLI::App& cmd) {
     bool sendingInterface = interfaceIsForSending_ && cmd.count("--interface");
     if ((cmd.count("--rtp") || cmd.count("--ttl") || sendingInterface) && !options_.udp)
         return "--rtp, --ttl and --interface go with --udp ADDR:PORT";
+    // As gzip does: binary data would only garble the terminal.
+    if (options_.out == "-" && isatty(STDOUT_FILENO) == 1)
+        return "standard output is a terminal; send the stream elsewhere with --out FILE, a redirection "
+               "(> FILE or | PROGRAM) or --udp ADDR:PORT";
     return {};
 }
 
@@ -56,14 +60,16 @@ int StreamCommand::Run(const GlobalOptions& global) {
     }
 
     RunReport report(name_, [&] { return session.BytesOut(); }, [this] { return Status(); });
+    report.SetBitrate([&] { return session.StreamBitrate(); });
     report.Start();
     session.WaitUntil(options_.seconds, [&] { return Finished(session); });
+    const bool complete = Finished(session);
     // Read while the input still runs: a stopped feed reports no lock.
     std::vector<RunReport::Field> fields = Status();
     Stop(session);
     session.WaitUntil(kDrainSeconds, [&] { return Drained(session); }, false);
     report.Finish();
-    session.Stop();
+    session.Stop(complete);
     for (RunReport::Field& field : Summary()) fields.push_back(std::move(field));
     report.PrintSummary(options_.json, fields);
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstring>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -77,14 +80,8 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
     }
     sink_ = new CSampleSinkFilter([this](IMediaSample* sample) {
         BYTE* data = nullptr;
-        if (FAILED(sample->GetPointer(&data))) return;
         long length = sample->GetActualDataLength();
-        uint64_t room = limit_.load() - std::min(limit_.load(), output_.BytesWritten());
-        if (length <= 0 || room == 0) return;
-        if (static_cast<uint64_t>(length) > room) length = static_cast<long>(room);
-        output_.Write(data, static_cast<size_t>(length));
-        if (udpOpen_ && !udpFailed_.load() && !udp_.Send(data, static_cast<size_t>(length))) udpFailed_.store(true);
-        Wake();
+        if (SUCCEEDED(sample->GetPointer(&data)) && length > 0) Take(data, static_cast<size_t>(length));
     });
     hr = graph_->AddFilter(filter_.Get(), kFeedFilterName);
     if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_.Get(), u"Output");
@@ -125,17 +122,80 @@ bool StreamSession::Run(std::string* error) {
     return true;
 }
 
-void StreamSession::Stop() {
+void StreamSession::Take(const uint8_t* data, size_t length) {
+    const uint64_t room = limit_.load() - std::min(limit_.load(), taken_.load());
+    if (room == 0) return;
+    length = static_cast<size_t>(std::min<uint64_t>(length, room));
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (firstAt_.load() == 0) {
+        firstBytes_.store(length);
+        firstAt_.store(now);
+    }
+    lastAt_.store(now);
+    taken_.fetch_add(length);
+    if (packetSize_ == 0) {
+        Emit(data, length);
+    } else {
+        if (!partial_.empty()) {
+            size_t take = std::min(length, packetSize_ - partial_.size());
+            partial_.insert(partial_.end(), data, data + take);
+            data += take;
+            length -= take;
+            if (partial_.size() == packetSize_) {
+                Emit(partial_.data(), partial_.size());
+                partial_.clear();
+            }
+        }
+        size_t whole = length - length % packetSize_;
+        Emit(data, whole);
+        partial_.assign(data + whole, data + length);
+    }
+    Wake();
+}
+
+void StreamSession::Emit(const uint8_t* data, size_t length) {
+    if (length == 0) return;
+    output_.Write(data, length);
+    if (udpOpen_ && !udpFailed_.load() && !udp_.Send(data, length)) udpFailed_.store(true);
+}
+
+double StreamSession::StreamBitrate() const {
+    const int64_t span = lastAt_.load() - firstAt_.load();
+    if (span <= 0) return 0;
+    return static_cast<double>(taken_.load() - firstBytes_.load()) * 8e9 / static_cast<double>(span);
+}
+
+void StreamSession::Stop(bool complete) {
     if (running_) {
         running_ = false;
         control_->SetDataCallback(nullptr, nullptr);
+        // The output worker sees a stop request only after an empty wait of up to 500 ms;
+        // empty entries end such waits at once and carry no data.
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool stopped = false;
+        std::thread nudger([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            while (!changed.wait_for(lock, std::chrono::milliseconds(5), [&] { return stopped; }))
+                input_->DeliverBuffer(nullptr, 0);
+        });
         mediaControl_->Stop();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopped = true;
+        }
+        changed.notify_one();
+        nudger.join();
         // Host-supplied mode runs no feed: leaving any other mode stops the feed.
         uint32_t mode = kModeHostSupplied;
         char text[kSourceTextSize] = {};
         if (SUCCEEDED(control_->GetMode(&mode, text)) && mode != kModeHostSupplied)
             control_->SetMode(kModeHostSupplied, nullptr);
     }
+    if (complete) Emit(partial_.data(), partial_.size());
+    partial_.clear();
     if (udpOpen_ && !udpFailed_.load() && !udp_.Flush()) udpFailed_.store(true);
     output_.Close();
 }

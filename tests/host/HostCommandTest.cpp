@@ -1,6 +1,9 @@
-// The kestrel program as users run it: byte-exact streaming, summaries, listing,
-// registration and its error lines.
+// The kestrel program as users run it: byte-exact streaming, summaries and exit
+// statuses, signals, listing, registration and its error lines.
 #include <gtest/gtest.h>
+
+#include <pty.h>
+#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,11 +17,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/ReservedUdpPort.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using std::chrono::milliseconds;
 
 std::string Bin() {
     const char* bin = std::getenv("KESTREL_TEST_BIN");
@@ -35,20 +42,10 @@ std::string Read(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs a shell command line; standard error is captured, standard output stays as the
-// command line directs it.
-Result Shell(const std::string& command) {
-    fs::path errFile = fs::temp_directory_path() / ("kestrel-host-err-" + std::to_string(getpid()));
-    int raw = std::system((command + " 2>'" + errFile.string() + "'").c_str());
-    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(errFile.string())};
-    fs::remove(errFile);
-    return r;
-}
-
 // The number after "name": in a JSON line.
-long long JsonNumber(const std::string& line, const std::string& name) {
+double JsonNumber(const std::string& line, const std::string& name) {
     size_t at = line.find("\"" + name + "\":");
-    return at == std::string::npos ? -1 : std::stoll(line.substr(at + name.size() + 3));
+    return at == std::string::npos ? -1 : std::stod(line.substr(at + name.size() + 3));
 }
 
 class HostTest : public ::testing::Test {
@@ -61,6 +58,12 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     std::string File(const std::string& name) const { return (dir_ / name).string(); }
+    // Runs a shell command line; standard error is captured, standard output stays as
+    // the command line directs it.
+    Result Shell(const std::string& command) const {
+        int raw = std::system((command + " 2>'" + File("stderr") + "'").c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read(File("stderr"))};
+    }
     std::string WriteRandom(const std::string& name, size_t size, unsigned seed) const {
         std::vector<char> data(size);
         std::mt19937 rng(seed);
@@ -75,7 +78,7 @@ protected:
     static std::string Kestrel() { return "'" + Bin() + "/kestrel'"; }
     static std::string WithPlugin() {
         const char* plugins = std::getenv("KESTREL_TEST_PLUGINS");
-        return "LD_LIBRARY_PATH='" + std::string(plugins ? plugins : "") + "' " + Kestrel();
+        return "env LD_LIBRARY_PATH='" + std::string(plugins ? plugins : "") + "' " + Kestrel();
     }
 
     fs::path dir_;
@@ -91,7 +94,7 @@ TEST_F(HostTest, PushAndPassthroughAreByteExactForAwkwardSizes) {
             Result r = Shell(Kestrel() + " " + command + " --in '" + in + "' --out '" + File("out.bin") + "' --json");
             ASSERT_EQ(r.status, 0) << command << ": " << r.err;
             EXPECT_TRUE(Read(File("out.bin")) == Read(in)) << command << " size " << size;
-            EXPECT_EQ(JsonNumber(r.err, "bytes"), (long long)size) << r.err;
+            EXPECT_EQ(JsonNumber(r.err, "bytes"), double(size)) << r.err;
         }
     }
     // Standard input to standard output, with the plain one-line summary.
@@ -104,19 +107,46 @@ TEST_F(HostTest, PushAndPassthroughAreByteExactForAwkwardSizes) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
-TEST_F(HostTest, FeedsListsThePluginDevicesOnlyWhenItIsOnTheSearchPathAndLiveRecordsOne) {
+TEST_F(HostTest, PushEndsAsSoonAsItsLastSampleIsOut) {
+    std::string in = WriteRandom("in.bin", 1'000'000, 3);
+    const auto start = std::chrono::steady_clock::now();
+    Result r = Shell(Kestrel() + " push --in '" + in + "' --out '" + File("out.bin") + "'");
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Read(File("out.bin")) == Read(in));
+    // The graph's own stop takes up to a second when nothing wakes its output worker.
+    EXPECT_LT(took, milliseconds(500));
+}
+
+TEST_F(HostTest, AfterAWriteFailureTheSummaryCountsWhatReachedTheOutput) {
+    std::string in = WriteRandom("in.bin", 3'000'000, 5);
+    // A file size limit that cuts the second sample part-way (the shell's units: 512 or 1024 bytes).
+    Result r = Shell("trap '' XFSZ; ulimit -f 2000; " + Kestrel() + " push --json --in '" + in + "' --out '" +
+                     File("out.bin") + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    const auto reached = fs::file_size(File("out.bin"));
+    EXPECT_GT(reached, 770048u);
+    EXPECT_NE(reached % 770048, 0u);
+    EXPECT_EQ(JsonNumber(r.err, "bytes"), double(reached)) << r.err;
+    EXPECT_NE(r.err.find("\nkestrel: cannot write to " + File("out.bin") + ": File too large\n"), std::string::npos)
+        << r.err;
+}
+
+TEST_F(HostTest, FeedsNamesTheTypesAndListsThePluginOnlyWhenItIsOnTheSearchPath) {
     Result none = Shell(Kestrel() + " feeds > '" + File("none.txt") + "'");
     ASSERT_EQ(none.status, 0) << none.err;
-    EXPECT_EQ(Read(File("none.txt")), "  0  type 5   File Feed                                 Transport Stream File\n");
+    EXPECT_EQ(Read(File("none.txt")), "  0  file (5)          File Feed                                 Transport Stream File\n");
     Result some = Shell(WithPlugin() + " feeds --json > '" + File("feeds.json") + "'");
     ASSERT_EQ(some.status, 0) << some.err;
     EXPECT_EQ(Read(File("feeds.json")),
-              "[{\"index\":0,\"type\":1,\"name\":\"Plinth Demo Satellite\",\"details\":\"generated stream, 4000000 "
-              "bit/s\"},{\"index\":1,\"type\":3,\"name\":\"Plinth Demo Terrestrial\",\"details\":\"generated stream, "
-              "8000000 bit/s\"},{\"index\":2,\"type\":5,\"name\":\"File Feed\",\"details\":\"Transport Stream "
-              "File\"}]\n");
+              "[{\"index\":0,\"type\":1,\"type_name\":\"DVB-S\",\"name\":\"Plinth Demo Satellite\",\"details\":"
+              "\"generated stream, 4000000 bit/s\"},{\"index\":1,\"type\":3,\"type_name\":\"DVB-T\",\"name\":\"Plinth "
+              "Demo Terrestrial\",\"details\":\"generated stream, 8000000 bit/s\"},{\"index\":2,\"type\":5,"
+              "\"type_name\":\"file\",\"name\":\"File Feed\",\"details\":\"Transport Stream File\"}]\n");
+}
 
-    Result r = Shell(WithPlugin() + " live 'Plinth Demo Satellite' --seconds 1 --json --out '" + File("live.ts") + "'");
+TEST_F(HostTest, LiveRecordsWholePacketsAndSaysWhatTheLockMeans) {
+    Result r = Shell(WithPlugin() + " live 'Plinth Demo Satellite' --seconds 1 --out '" + File("live.ts") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string ts = Read(File("live.ts"));
     // About one second of a 4 Mbit/s stream, whole packets with sync bytes.
@@ -124,10 +154,9 @@ TEST_F(HostTest, FeedsListsThePluginDevicesOnlyWhenItIsOnTheSearchPathAndLiveRec
     EXPECT_LT(ts.size(), 1'000'000u);
     ASSERT_EQ(ts.size() % 188, 0u);
     for (size_t i = 0; i < ts.size(); i += 188) ASSERT_EQ(ts[i], 0x47) << i;
-    EXPECT_NE(r.err.find("\"lock\":1"), std::string::npos) << r.err;
-    Result unknown = Shell(WithPlugin() + " live 'No Such Feed'");
-    EXPECT_NE(unknown.status, 0);
-    EXPECT_EQ(unknown.err, "kestrel: no feed is named \"No Such Feed\" (see 'kestrel feeds')\n");
+    EXPECT_NE(r.err.find(" lock=locked signal="), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/65535("), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" feed=Plinth Demo Satellite\n"), std::string::npos) << r.err;
 }
 
 TEST_F(HostTest, RegisterWritesTheClassKeysAndUnregisterRemovesThem) {
@@ -144,29 +173,136 @@ TEST_F(HostTest, RegisterWritesTheClassKeysAndUnregisterRemovesThem) {
     EXPECT_EQ(store.find("5A486531"), std::string::npos) << store;
 }
 
-TEST_F(HostTest, BadInputGivesOneClearLineAndAFailureStatus) {
-    const std::pair<std::string, std::string> cases[] = {
-        {" push --in '" + File("nothing.ts") + "' --out '" + File("o") + "'",
-         "kestrel: cannot open " + File("nothing.ts") + ": No such file or directory\n"},
-        {" measure '" + File("none.ts") + "'", "kestrel: cannot open " + File("none.ts") + ": No such file or directory\n"},
-        {" iptv 239.1.2.3 --seconds 1",
-         "kestrel: not an address with a port: \"239.1.2.3\" (use 239.1.2.3:5000 or [ff15::1]:5000)\n"},
-        {" iptv 127.0.0.1:5000 --source 127.0.0.1 --seconds 1", "kestrel: --source needs a multicast group address\n"},
+TEST_F(HostTest, BadCommandLinesAndInputsGiveOneLineAndTheirStatus) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string message;  // the whole of standard error; ends with "..." for a prefix
     };
-    for (const auto& [args, message] : cases) {
-        Result r = Shell(Kestrel() + args);
-        EXPECT_NE(r.status, 0) << args;
-        EXPECT_EQ(r.err, message);
+    const std::string missing = File("nothing.ts");
+    const Case cases[] = {
+        // Usage errors: status 2.
+        {"", 2, "kestrel: no command given (see 'kestrel --help')\n"},
+        {" frobnicate", 2, "kestrel: unknown command \"frobnicate\" (see 'kestrel --help')\n"},
+        {" --module x.ax frob --json", 2, "kestrel: unknown command \"frob\" (see 'kestrel --help')\n"},
+        {" push --seconds nan", 2, "kestrel: --seconds: \"nan\" is not a number from 0 to 31536000\n"},
+        {" push --seconds inf", 2, "kestrel: --seconds: \"inf\" is not a number from 0 to 31536000\n"},
+        {" play x --seconds -3", 2, "kestrel: --seconds: \"-3\" is not a number from 0 to 31536000\n"},
+        {" push --udp 127.0.0.1:9 --ttl 1.5", 2, "kestrel: --ttl: \"1.5\" is not a whole number from 1 to 255\n"},
+        {" push --rtp", 2, "kestrel: --rtp, --ttl and --interface go with --udp ADDR:PORT\n"},
+        {" passthrough", 2, "kestrel: --in is required\n"},
+        {" push --frob", 2, "kestrel: ..."},
+        // Failures: status 1.
+        {" push --in '" + missing + "' --out '" + File("o") + "'", 1,
+         "kestrel: cannot open " + missing + ": No such file or directory\n"},
+        {" measure '" + missing + "'", 1, "kestrel: cannot open " + missing + ": No such file or directory\n"},
+        {" iptv 239.1.2.3 --seconds 1", 1,
+         "kestrel: not an address with a port: \"239.1.2.3\" (use 239.1.2.3:5000 or [ff15::1]:5000)\n"},
+        {" iptv 127.0.0.1:5000 --source 127.0.0.1 --seconds 1", 1,
+         "kestrel: --source needs a multicast group address\n"},
+        {" live 'No Such Feed'", 1, "kestrel: no feed is named \"No Such Feed\" (see 'kestrel feeds')\n"},
+        {" live 'File Feed' --out /dev/null", 1,
+         "kestrel: \"File Feed\" is a file feed, which needs a source: use 'kestrel play'\n"},
+        {" --module '" + File("none.ax") + "' push --in /dev/null", 1, "kestrel: cannot load the module ..."},
+        {" push --in /dev/null --out '" + File("no/such/dir/out") + "'", 1,
+         "kestrel: cannot open " + File("no/such/dir/out") + " for writing: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        Result r = Shell(Kestrel() + c.args + " > /dev/null");
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.args << ": " << r.err;
+        if (c.message.size() > 3 && c.message.compare(c.message.size() - 3, 3, "...") == 0) {
+            EXPECT_EQ(r.err.rfind(c.message.substr(0, c.message.size() - 3), 0), 0u) << c.args << ": " << r.err;
+        } else {
+            EXPECT_EQ(r.err, c.message) << c.args;
+        }
     }
-    Result noModule = Shell(Kestrel() + " --module '" + File("none.ax") + "' push --in /dev/null");
-    EXPECT_NE(noModule.status, 0);
-    EXPECT_EQ(noModule.err.rfind("kestrel: cannot load the module ", 0), 0u) << noModule.err;
-    EXPECT_EQ(std::count(noModule.err.begin(), noModule.err.end(), '\n'), 1);
-    Result badDir = Shell(Kestrel() + " push --in /dev/null --out '" + File("no/such/dir/out") + "'");
-    EXPECT_NE(badDir.status, 0);
-    EXPECT_NE(badDir.err.find("cannot open"), std::string::npos) << badDir.err;
-    EXPECT_NE(Shell(Kestrel()).status, 0);
-    EXPECT_NE(Shell(Kestrel() + " push --seconds -3").status, 0);
+}
+
+TEST_F(HostTest, HelpAndVersionSpeakPlainly) {
+    Result version = Shell(Kestrel() + " --version > '" + File("version") + "'");
+    EXPECT_EQ(version.status, 0);
+    const std::string v = Read(File("version"));
+    EXPECT_EQ(v.rfind("kestrel ", 0), 0u) << v;
+    EXPECT_TRUE(v.size() > 9 && std::isdigit(static_cast<unsigned char>(v[8]))) << v;
+    for (const char* command : {"", " play", " push", " iptv", " measure", " settings"}) {
+        Result r = Shell(Kestrel() + command + " --help > '" + File("help") + "'");
+        EXPECT_EQ(r.status, 0) << command;
+        const std::string help = Read(File("help"));
+        EXPECT_NE(help.find("Usage:"), std::string::npos) << command;
+        for (const char* noise : {"FLOAT", "TEXT", "INT", " in ["}) EXPECT_EQ(help.find(noise), std::string::npos) << noise << " in\n" << help;
+    }
+}
+
+TEST_F(HostTest, StreamingCommandsRefuseToWriteToATerminal) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    for (const char* args : {" push --in /dev/null", " play /dev/null", " live x", " iptv 127.0.0.1:9"}) {
+        ChildProcess child(Kestrel() + args, File("err"), slave);
+        EXPECT_EQ(child.Wait(milliseconds(5000)), 2) << args;
+        EXPECT_EQ(Read(File("err")),
+                  "kestrel: standard output is a terminal; send the stream elsewhere with --out FILE, a redirection "
+                  "(> FILE or | PROGRAM) or --udp ADDR:PORT\n")
+            << args;
+    }
+    // An explicit file is fine, terminal or not.
+    ChildProcess child(Kestrel() + " push --in /dev/null --out '" + File("o") + "'", File("err"), slave);
+    EXPECT_EQ(child.Wait(milliseconds(5000)), 0) << Read(File("err"));
+    close(master);
+    close(slave);
+}
+
+TEST_F(HostTest, EveryStreamingCommandEndsOnSigintWithItsSummaryAndStatus130) {
+    const std::string file = Generate("loop.ts", "--bitrate 4000000 --seconds 1");
+    ReservedUdpPort port;
+    ASSERT_NE(port.Port(), 0);
+    const std::string held(300'000, '\x47');  // read before the signal: it must still come out
+    struct Case {
+        std::string name, args;
+        bool feedsInput;
+    };
+    const Case cases[] = {
+        {"push", "push", true},
+        {"passthrough", "passthrough --in /dev/stdin", true},
+        {"live", "live 'Plinth Demo Satellite'", false},
+        {"play", "play '" + file + ":LOOP:'", false},
+        {"iptv", "iptv 127.0.0.1:" + std::to_string(port.Port()), false},
+    };
+    for (const Case& c : cases) {
+        ChildProcess child(WithPlugin() + " " + c.args + " --out '" + File("out") + "'", File("err"));
+        if (c.feedsInput) {
+            // The pipe stays open: the input never ends by itself.
+            ASSERT_EQ(write(child.Input(), held.data(), held.size()), ssize_t(held.size()));
+            EXPECT_TRUE(WaitUntil([&] {
+                int unread = 0;
+                return ioctl(child.Input(), FIONREAD, &unread) == 0 && unread == 0;
+            }));
+        }
+        ASSERT_TRUE(WaitUntil([&] { return child.Catches(SIGINT); })) << c.name;
+        if (!c.feedsInput && c.name != "iptv") {
+            EXPECT_TRUE(WaitUntil([&] { return fs::exists(File("out")) && fs::file_size(File("out")) > 0; }));
+        }
+        const auto signalled = std::chrono::steady_clock::now();
+        child.Signal(SIGINT);
+        EXPECT_EQ(child.Wait(milliseconds(3000)), 130) << c.name << ": " << Read(File("err"));
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, milliseconds(1000)) << c.name;
+        const std::string err = Read(File("err"));
+        EXPECT_EQ(err.rfind("command=" + c.name + " bytes=", 0), 0u) << err;
+        if (c.feedsInput) {
+            EXPECT_TRUE(Read(File("out")) == held) << c.name << ": " << err;
+        }
+        fs::remove(File("out"));
+    }
+}
+
+TEST_F(HostTest, IptvThatReceivesNothingWarnsAndExitsWithStatus3) {
+    ReservedUdpPort port;
+    const std::string address = "127.0.0.1:" + std::to_string(port.Port());
+    Result r = Shell(Kestrel() + " iptv " + address + " --seconds 0.3 --out /dev/null");
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("command=iptv bytes=0 "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" lock=unlocked "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nkestrel: warning: nothing was received on " + address + "\n"), std::string::npos) << r.err;
 }
 
 TEST_F(HostTest, MeasureGivesTheGeneratorsBitrateForEachPacketSize) {
@@ -177,7 +313,7 @@ TEST_F(HostTest, MeasureGivesTheGeneratorsBitrateForEachPacketSize) {
         std::string json = Read(File("m.json"));
         EXPECT_EQ(JsonNumber(json, "packet_size"), size) << json;
         // PCR arithmetic truncates; the generator's clock is exact to the byte.
-        EXPECT_NEAR(double(JsonNumber(json, "bitrate")), 24e6, 24e6 * 1e-5) << json;
+        EXPECT_NEAR(JsonNumber(json, "bitrate"), 24e6, 24e6 * 1e-5) << json;
     }
     std::string small = Generate("small.ts", "--bitrate 8000000 --seconds 2");
     Result r = Shell(Kestrel() + " measure '" + small + "' > /dev/null");
@@ -186,16 +322,23 @@ TEST_F(HostTest, MeasureGivesTheGeneratorsBitrateForEachPacketSize) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
+TEST_F(HostTest, JsonStaysValidForFileNamesThatAreNotUtf8) {
+    const std::string name = File(std::string("a\xff\xc3(\"\\\xe2\x82\xac.ts"));
+    fs::copy_file(Generate("g.ts", "--bitrate 8000000 --seconds 0.2"), name);
+    Shell(Kestrel() + " measure '" + name + "' --json > '" + File("m.json") + "'");
+    const std::string json = Read(File("m.json"));
+    EXPECT_NE(json.find("a\\u00ff\\u00c3(\\\"\\\\\xe2\x82\xac.ts\""), std::string::npos) << json;
+}
+
 TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByteAndLoopingGoesOnAtItsRate) {
     std::string file = Generate("play.ts", "--bitrate 120000000 --seconds 0.5");
     Result r = Shell(Kestrel() + " play '" + file + "' --once --json --out '" + File("out.ts") + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Read(File("out.ts")) == Read(file));
-    EXPECT_NEAR(double(JsonNumber(r.err, "file_bitrate")), 120e6, 120e6 * 1e-5) << r.err;
+    EXPECT_NEAR(JsonNumber(r.err, "file_bitrate"), 120e6, 120e6 * 1e-5) << r.err;
     // Paced: a half-second file takes about half a second.
-    double seconds = std::stod(r.err.substr(r.err.find("\"seconds\":") + 10));
-    EXPECT_GT(seconds, 0.3);
-    EXPECT_LT(seconds, 3.0);
+    EXPECT_GT(JsonNumber(r.err, "seconds"), 0.3);
+    EXPECT_LT(JsonNumber(r.err, "seconds"), 3.0);
 
     // Looping runs for the time asked, at the file's rate, and goes round without a gap.
     r = Shell(Kestrel() + " play '" + file + ":LOOP:' --seconds 1.2 --out '" + File("loop.ts") + "'");
@@ -208,10 +351,25 @@ TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByteAndLoopingGoesOnAtItsRate) {
     EXPECT_LT(out.size(), 120e6 / 8 * 2.0);
 }
 
+TEST_F(HostTest, PlayForSecondsWritesWholePacketsAndReportsTheRateItRanAt) {
+    // Over 5 MiB so that the rate is measured; 100 ms blocks of 8 Mbit/s are no whole
+    // number of 204-byte packets.
+    const std::string file = Generate("p.ts", "--bitrate 8000000 --seconds 6 --packet-size 204");
+    Result r = Shell(Kestrel() + " play '" + file + "' --seconds 1 --json --out '" + File("out.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string out = Read(File("out.ts"));
+    ASSERT_GT(out.size(), 0u);
+    EXPECT_EQ(out.size() % 204, 0u) << out.size();
+    EXPECT_EQ(JsonNumber(r.err, "bytes"), double(out.size())) << r.err;
+    // Within 0.5% over 5 s; a 1 s run gets five times the room.
+    const double rate = JsonNumber(r.err, "file_bitrate");
+    EXPECT_NEAR(JsonNumber(r.err, "bitrate"), rate, rate * 0.025) << r.err;
+}
+
 TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
     const std::string file = Generate("send.ts", "--bitrate 25000000 --seconds 2.2");  // over 5 MiB: measurable
-    const int port = 20000 + getpid() % 20000;
-    auto at = [&](int i) { return std::to_string(port + i); };
+    ReservedUdpPort ports[5];
+    auto at = [&](int i) { return std::to_string(ports[i].Port()); };
     // IPv6 multicast needs an interface that carries it: a veth pair in a namespace of
     // the test's own, where the sender's own datagrams loop back to the receiver.
     NetNamespace ns("host");
@@ -237,14 +395,17 @@ TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
     }
     // All receivers listen at once, then all senders play at once, at a rate that keeps
     // the five streams together light.
+    std::vector<std::unique_ptr<ChildProcess>> receivers;
     for (size_t i = 0; i < cases.size(); ++i) {
         const std::string n = std::to_string(i);
-        ASSERT_EQ(std::system((cases[i].prefix + Kestrel() + " iptv " + cases[i].receive + " --seconds 5 --json --out '" +
-                               File("got" + n + ".ts") + "' 2>'" + File("iptv" + n + ".err") + "' &")
-                                  .c_str()),
-                  0);
+        receivers.push_back(std::make_unique<ChildProcess>(
+            cases[i].prefix + Kestrel() + " iptv " + cases[i].receive + " --seconds 5 --json --out '" +
+                File("got" + n + ".ts") + "'",
+            File("iptv" + n + ".err")));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    // A receiver that handles signals has parsed its command line and is about to bind.
+    for (auto& receiver : receivers) ASSERT_TRUE(WaitUntil([&] { return receiver->Catches(SIGINT); }));
+    std::this_thread::sleep_for(milliseconds(300));
     std::string senders;
     for (size_t i = 0; i < cases.size(); ++i) {
         const std::string n = std::to_string(i);
@@ -256,9 +417,7 @@ TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
     for (size_t i = 0; i < cases.size(); ++i) {
         const std::string n = std::to_string(i);
         // Each receiver ends by itself after its time.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (Read(File("iptv" + n + ".err")).empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(receivers[i]->Wait(std::chrono::seconds(10)), 0) << cases[i].receive;
         const std::string summary = Read(File("iptv" + n + ".err"));
         EXPECT_TRUE(Read(File("got" + n + ".ts")) == Read(file))
             << cases[i].send << ": the received bytes differ from the file; " << summary
