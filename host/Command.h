@@ -31,6 +31,9 @@ public:
     // After parsing; a non-empty text is a usage error.
     virtual std::string Check(const CLI::App&) { return {}; }
     virtual int Run(const GlobalOptions& global) = 0;
+    // Commands that end cleanly on SIGINT/SIGTERM say so; the others keep the default
+    // action, which ends them at once (the store's writes are atomic replaces).
+    virtual bool HandlesInterrupt() const { return false; }
 };
 
 struct CommandEntry {

@@ -8,12 +8,6 @@ namespace {
 constexpr const char* kModuleFileName = "Kestrel.ax";
 }
 
-std::string HResultText(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
 std::string KestrelModule::DefaultPath() {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);

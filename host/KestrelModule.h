@@ -2,6 +2,7 @@
 #include <string>
 
 #include "filter/TSFeedInterfaces.h"
+#include "host/ErrorText.h"
 #include "platform/com/Unknown.h"
 #include "platform/graph/Interfaces.h"
 #include "platform/system/Library.h"
@@ -33,6 +34,3 @@ private:
     PlainFn registerServer_ = nullptr;
     PlainFn unregisterServer_ = nullptr;
 };
-
-// "0x80004005" style text for messages.
-std::string HResultText(HRESULT hr);

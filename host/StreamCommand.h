@@ -27,6 +27,7 @@ public:
     void Declare(CLI::App& cmd) final;
     std::string Check(const CLI::App& cmd) override;
     int Run(const GlobalOptions& global) final;
+    bool HandlesInterrupt() const final { return true; }
 
 protected:
     virtual void DeclareOwn(CLI::App& cmd) = 0;

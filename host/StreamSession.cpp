@@ -4,17 +4,19 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cstring>
+#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/com/ComRuntime.h"
 #include "platform/graph/PlatformClasses.h"
 
 namespace {
+constexpr int64_t kBurstNs = 5'000'000;
+
 // Pins are found by name, as a person would connect them.
 ComPtr<IPin> FindPin(IBaseFilter* filter, const char16_t* name) {
     ComPtr<IPin> pin;
@@ -129,8 +131,11 @@ void StreamSession::Take(const uint8_t* data, size_t length) {
     const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                             std::chrono::steady_clock::now().time_since_epoch())
                             .count();
-    if (firstAt_.load() == 0) {
-        firstBytes_.store(length);
+    // The first burst (a block the filter split into entries, datagrams that waited)
+    // starts the clock: its bytes are not counted against the time after it.
+    if (burstStart_ == 0) burstStart_ = now;
+    if (now - burstStart_ <= kBurstNs && taken_.load() == firstBytes_.load()) {
+        firstBytes_.fetch_add(length);
         firstAt_.store(now);
     }
     lastAt_.store(now);

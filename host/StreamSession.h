@@ -77,5 +77,6 @@ private:
     // Steady-clock nanoseconds of the first and last delivery, and the first's size.
     std::atomic<int64_t> firstAt_{0}, lastAt_{0};
     std::atomic<uint64_t> firstBytes_{0};
+    int64_t burstStart_ = 0;  // on the sink's thread
     int wakeFd_ = -1;
 };

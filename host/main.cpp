@@ -72,15 +72,26 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
+    } catch (const CLI::RequiredError& e) {
+        if (!word.empty()) return UsageError(e.what());
+        // Before any command, the parser only says that the command is missing.
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--module") {
+                ++i;
+            } else if (arg.rfind("--module=", 0) != 0) {
+                return UsageError("unknown option \"" + arg + "\"");
+            }
+        }
+        return UsageError("no command given (see 'kestrel --help')");
     } catch (const CLI::ParseError& e) {
-        if (word.empty()) return UsageError("no command given (see 'kestrel --help')");
         return UsageError(e.what());
     }
 
     for (Entry& e : commands) {
         if (!e.app->parsed()) continue;
         if (std::string problem = e.command->Check(*e.app); !problem.empty()) return UsageError(problem);
-        InstallInterruptHandler();
+        if (e.command->HandlesInterrupt()) InstallInterruptHandler();
         RegisterHostResources();
         return e.command->Run(global);
     }

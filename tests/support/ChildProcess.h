@@ -55,12 +55,16 @@ public:
         if (input_ >= 0) close(input_);
         input_ = -1;
     }
-    // True once the program (not the shell before exec) catches the signal.
-    bool Catches(int signal) const {
+    // True once the process runs the program of that name (not the shell or env that
+    // exec it) and that program catches the signal.
+    bool Catches(int signal, const std::string& program) const {
         std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
         std::string line;
+        bool named = false;
         while (std::getline(in, line)) {
-            if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+            if (line.rfind("Name:", 0) == 0) named = line.substr(line.find_first_not_of(" \t", 5)) == program;
+            if (line.rfind("SigCgt:", 0) == 0)
+                return named && ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1);
         }
         return false;
     }
