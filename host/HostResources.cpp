@@ -3,6 +3,7 @@
 #include "feeds/file/FileFeedDialog.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
+#include "feeds/transponders/TransponderListDialog.h"
 #include "platform/ui/ResourceRegistry.h"
 
 namespace {
@@ -67,4 +68,22 @@ void RegisterHostResources() {
     RegisterIconResource(self, MAKEINTRESOURCEA(CFileFeedDialog::kSmallIconId));
     RegisterDialogTemplate(self, "IPTVFEEDCONFIGDLG", IptvConfigDialogTemplate());
     RegisterDialogTemplate(self, "IPTVHISTORYDLG", IptvHistoryDialogTemplate());
+    RegisterDialogTemplate(self, "TRANSPONDERLISTDLG", TransponderListDialogTemplate());
+}
+
+DialogTemplate TransponderListDialogTemplate() {
+    using D = TransponderListDialog;
+    DialogTemplate t;
+    t.caption = "Transponder list";
+    t.cx = 420;
+    t.cy = 260;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Satellite", 10, 10, 40, 10, 0),
+                  Control(D::kSatelliteList, WC_COMBOBOX, "", 55, 8, 110, 80, CBS_DROPDOWNLIST),
+                  Control(D::kFavouritesOnlyCheck, WC_BUTTON, "&Favourites only", 180, 10, 80, 10, BS_AUTOCHECKBOX),
+                  Control(IDC_STATIC, WC_STATIC, "Comment contains", 270, 10, 65, 10, 0),
+                  Control(D::kCommentFilterEdit, WC_EDIT, "", 335, 8, 75, 12, ES_AUTOHSCROLL),
+                  Control(D::kTable, WC_LISTVIEW, "", 10, 28, 400, 200, LVS_REPORT),
+                  Control(IDOK, WC_BUTTON, "OK", 300, 238, 50, 14, BS_DEFPUSHBUTTON),
+                  Control(IDCANCEL, WC_BUTTON, "Cancel", 360, 238, 50, 14, BS_PUSHBUTTON)};
+    return t;
 }

@@ -6,6 +6,7 @@
 DialogTemplate FileFeedDialogTemplate();
 DialogTemplate IptvConfigDialogTemplate();
 DialogTemplate IptvHistoryDialogTemplate();
+DialogTemplate TransponderListDialogTemplate();
 
 // Registers every template and icon above with the main program as their module.
 void RegisterHostResources();
