@@ -89,9 +89,6 @@ TEST_F(Registry, RootsAreSeparateFilesWithExactText) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Software\\Velmar", &classes), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(home_.Read("HKEY_CURRENT_USER.reg"),
               "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software]\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmar]\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmar\\Kestrel]\n\n"
               "[HKEY_CURRENT_USER\\Software\\Velmar\\Kestrel\\FileFeed]\n"
               "\"LastFile\"=\"C:\\\\TS\\\\a \\\"b\\\".ts\"\n"
               "\"Bitratelock\"=dword:0000000a\n"
