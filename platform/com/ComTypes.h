@@ -22,6 +22,33 @@ using WCHAR = char16_t;
 using HWND = void*;
 using HINSTANCE = void*;
 using LPVOID = void*;
+using DWORD_PTR = uintptr_t;
+using LONG_PTR = intptr_t;
+
+// Plain window geometry and messages, shared by the media graph and the dialog runtime.
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+using LPCRECT = const RECT*;
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    uintptr_t wParam;
+    intptr_t lParam;
+    DWORD time;
+    POINT pt;
+};
 
 #ifndef TRUE
 #define TRUE 1

@@ -1,7 +1,7 @@
 #include "platform/graph/FilterRegistration.h"
 #include "platform/com/Unknown.h"
 #include "platform/graph/CFilterMapper2.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/registry/Registry.h"
 
 namespace {

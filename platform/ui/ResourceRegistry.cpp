@@ -6,7 +6,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/system/Library.h"
 
 namespace {

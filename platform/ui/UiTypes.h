@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "platform/com/ComTypes.h"
-#include "platform/graph/Interfaces.h"  // POINT, SIZE, RECT, MSG
 
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;

@@ -10,7 +10,7 @@
 #include "filter/TSFeedInterfaces.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/com/TaskMemory.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/Library.h"
 #include "platform/ui/ResourceRegistry.h"

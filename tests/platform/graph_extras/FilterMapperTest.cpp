@@ -3,7 +3,7 @@
 #include "platform/graph/CFilterMapper2.h"
 #include "platform/graph/CFilterMoniker.h"
 #include "platform/graph/FilterRegistration.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "tests/platform/RegistryTestSupport.h"
 #include <gtest/gtest.h>
 
