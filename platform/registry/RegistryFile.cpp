@@ -130,7 +130,8 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& fileName)
         std::string_view rest = name.substr(prefix.size());
         long pid = 0;
         auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
-        const bool named = ec == std::errc() && end != rest.data() && end < rest.data() + rest.size() && *end == '-' && pid > 0;
+        const bool named =
+            ec == std::errc() && end != rest.data() && end < rest.data() + rest.size() && *end == '-' && pid > 0;
         const bool writerGone = named && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
         struct stat st;
         if (::fstatat(::dirfd(d), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
