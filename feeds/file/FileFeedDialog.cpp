@@ -5,7 +5,7 @@
 
 #include "feeds/file/FileFeed.h"
 #include "feeds/file/StreamAnalysis.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 
 namespace {
 

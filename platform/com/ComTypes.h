@@ -1,6 +1,7 @@
 #pragma once
 // The desktop platform's basic types and result codes, kept with their usual names so
 // that code written against that platform reads the same here.
+#include "platform/system/PlainTypes.h"
 #include <cstdint>
 #include <cstddef>
 #include <cstring>
@@ -8,25 +9,6 @@
 #include <optional>
 
 using HRESULT = int32_t;
-using ULONG = uint32_t;
-using LONG = int32_t;
-using DWORD = uint32_t;
-using WORD = uint16_t;
-using BYTE = uint8_t;
-using BOOL = int32_t;
-using UINT = uint32_t;
-using LONGLONG = int64_t;
-using ULONGLONG = uint64_t;
-using REFERENCE_TIME = int64_t;  // 100-nanosecond units
-using WCHAR = char16_t;
-using HWND = void*;
-using HINSTANCE = void*;
-using LPVOID = void*;
-
-#ifndef TRUE
-#define TRUE 1
-#define FALSE 0
-#endif
 
 // The groups guarded by a *_DEFINED macro are declared alike by the feed plug-in SDK;
 // whichever header a translation unit includes first declares them.

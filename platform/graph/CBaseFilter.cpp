@@ -2,7 +2,7 @@
 #include "platform/graph/CBasePin.h"
 #include "platform/graph/CEnumPins.h"
 #include "platform/graph/MediaEventSink.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include <new>
 
 CBaseFilter::CBaseFilter(const char* name, IUnknown* outer, CCritSec* lock, REFCLSID clsid, HRESULT* phr)

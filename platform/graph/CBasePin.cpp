@@ -1,7 +1,7 @@
 #include "platform/graph/CBasePin.h"
 #include "platform/graph/CBaseFilter.h"
 #include "platform/graph/CEnumMediaTypes.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include <new>
 
 namespace {

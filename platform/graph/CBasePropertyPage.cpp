@@ -1,6 +1,6 @@
 #include "platform/graph/CBasePropertyPage.h"
 
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/ui/DialogApi.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "platform/graph/CFilterGraph.h"
 #include "platform/graph/CEnumFilterList.h"
 #include "platform/graph/CMediaType.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/system/Wait.h"
 #include <cerrno>
 #include <chrono>

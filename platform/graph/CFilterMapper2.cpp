@@ -1,7 +1,7 @@
 #include "platform/graph/CFilterMapper2.h"
 #include "platform/graph/CEnumMonikerList.h"
 #include "platform/graph/CFilterMoniker.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/registry/Registry.h"
 #include <algorithm>
 #include <new>

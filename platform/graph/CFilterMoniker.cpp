@@ -1,6 +1,6 @@
 #include "platform/graph/CFilterMoniker.h"
 #include "platform/com/ComRuntime.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 
 namespace {
 constexpr DWORD MKSYS_NONE = 0;

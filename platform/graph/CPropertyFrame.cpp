@@ -4,7 +4,7 @@
 
 #include "platform/com/ComRuntime.h"
 #include "platform/com/TaskMemory.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/ui/DialogApi.h"
 #include "platform/ui/DialogTemplate.h"
 

@@ -1,7 +1,7 @@
 #include "platform/graph/FilterRegistration.h"
 #include "platform/com/Unknown.h"
 #include "platform/graph/CFilterMapper2.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/registry/Registry.h"
 
 namespace {
@@ -66,8 +66,14 @@ HRESULT AMovieDllRegisterServer2(BOOL doRegister, const CFactoryTemplate* templa
                                             reinterpret_cast<void**>(mapper.ReleaseAndGetAddressOf()));
     }
 
+    // One locked read-modify-write of the store: a register and an unregister running
+    // at once leave one whole state or the other, never half of each.
+    RegTransaction batch(HKEY_CLASSES_ROOT);
+    if (batch.Status() != ERROR_SUCCESS) return HRESULT_FROM_WIN32(batch.Status());
+
     if (doRegister) {
-        // Classes first: a filter the mapper offers must be creatable.
+        // Classes first: a filter the mapper offers must be creatable. A failure leaves
+        // the batch unwritten, so nothing of it is registered.
         for (int i = 0; i < count; ++i) {
             HRESULT hr = AMovieSetupRegisterServer(*templates[i].m_ClsID, templates[i].m_Name, modulePath);
             if (FAILED(hr)) return hr;
@@ -77,7 +83,7 @@ HRESULT AMovieDllRegisterServer2(BOOL doRegister, const CFactoryTemplate* templa
             HRESULT hr = AMovieSetupRegisterFilter2(templates[i].m_pAMovieSetup_Filter, mapper.Get(), TRUE);
             if (FAILED(hr)) return hr;
         }
-        return S_OK;
+        return HRESULT_FROM_WIN32(batch.Commit());
     }
 
     HRESULT first = S_OK;
@@ -88,5 +94,6 @@ HRESULT AMovieDllRegisterServer2(BOOL doRegister, const CFactoryTemplate* templa
         if (templates[i].m_pAMovieSetup_Filter)
             note(AMovieSetupRegisterFilter2(templates[i].m_pAMovieSetup_Filter, mapper.Get(), FALSE));
     for (int i = 0; i < count; ++i) note(AMovieSetupUnregisterServer(*templates[i].m_ClsID));
+    note(HRESULT_FROM_WIN32(batch.Commit()));
     return first;
 }

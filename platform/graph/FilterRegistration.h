@@ -6,8 +6,9 @@
 #include "platform/graph/CFactoryTemplate.h"
 #include <string>
 
-// Registering stops at the first failure and returns it. Unregistering removes what it
-// can and returns the first failure; what is already gone is not a failure.
+// Registering stops at the first failure and returns it, having written nothing.
+// Unregistering removes what it can and returns the first failure; what is already gone
+// is not a failure. Each is one locked, atomic change of the store.
 HRESULT AMovieDllRegisterServer2(BOOL doRegister, const CFactoryTemplate* templates, int count,
                                  const std::string& modulePath);
 

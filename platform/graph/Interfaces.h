@@ -12,35 +12,10 @@ using LPCOLESTR = const WCHAR*;
 using BSTR = WCHAR*;
 using LCID = DWORD;
 using DISPID = LONG;
-using DWORD_PTR = uintptr_t;
-using LONG_PTR = intptr_t;
 using HEVENT = DWORD_PTR;
 using HSEMAPHORE = DWORD_PTR;
 using OAFilterState = LONG;
 
-struct POINT {
-    LONG x;
-    LONG y;
-};
-struct SIZE {
-    LONG cx;
-    LONG cy;
-};
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
-using LPCRECT = const RECT*;
-struct MSG {
-    HWND hwnd;
-    UINT message;
-    uintptr_t wParam;
-    intptr_t lParam;
-    DWORD time;
-    POINT pt;
-};
 struct LARGE_INTEGER {
     LONGLONG QuadPart;
 };

@@ -63,13 +63,44 @@ void WriteValue(std::string& out, const RegValue& v) {
     out += '\n';
 }
 
-void WriteKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot) {
-    if (!isRoot || !key.Values().empty()) {
+// Depth first without recursion. A key gets its line when it holds values or is a leaf:
+// importing a key line creates every key above it, so an empty parent needs none and
+// each path is written once.
+void WriteTree(std::string& out, const RegKey& root, std::string_view rootName) {
+    struct Frame {
+        std::vector<const RegKey*> children;
+        size_t next = 0;
+        size_t pathLength = 0;  // of this key's path, before its children's names go on
+    };
+    auto frameFor = [](const RegKey& key, size_t pathLength) {
+        Frame f;
+        f.children.reserve(key.ChildCount());
+        key.ForEachChild([&](const RegKey& child) { f.children.push_back(&child); });
+        f.pathLength = pathLength;
+        return f;
+    };
+    auto writeLine = [&out](const RegKey& key, const std::string& path) {
         out += '[' + path + "]\n";
         for (const auto& v : key.Values()) WriteValue(out, v);
         out += '\n';
+    };
+    std::string path(rootName);
+    if (!root.Values().empty()) writeLine(root, path);
+    std::vector<Frame> stack;
+    stack.push_back(frameFor(root, path.size()));
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const RegKey& key = *top.children[top.next++];
+        path.resize(top.pathLength);
+        path += '\\';
+        path += key.Name();
+        if (!key.Values().empty() || key.ChildCount() == 0) writeLine(key, path);
+        if (key.ChildCount() > 0) stack.push_back(frameFor(key, path.size()));
     }
-    key.ForEachChild([&](const RegKey& child) { WriteKey(out, child, path + '\\' + child.Name(), false); });
 }
 
 int HexDigit(char c) {
@@ -211,7 +242,7 @@ bool RegFileFormat::StorableValueName(std::string_view name) {
 std::string RegFileFormat::Write(const RegKey& root, std::string_view rootName) {
     std::string out(kHeader);
     out += "\n\n";
-    WriteKey(out, root, std::string(rootName), true);
+    WriteTree(out, root, rootName);
     return out;
 }
 
@@ -261,7 +292,10 @@ bool RegFileFormat::Parse(std::string_view text, std::string_view rootName, RegK
             if (!RegKey::SameName(first, rootName))
                 return fail(firstLine, "key outside " + std::string(rootName));
             current = &root;
+            size_t depth = 0;
             while (sep != std::string_view::npos) {
+                if (++depth > kMaxKeyDepth)
+                    return fail(firstLine, "keys nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
                 path.remove_prefix(sep + 1);
                 sep = path.find('\\');
                 std::string_view name = path.substr(0, sep);

@@ -19,4 +19,6 @@ public:
     static bool StorableValueName(std::string_view name);
 
     static constexpr size_t kMaxKeyNameLength = 255;
+    // Keys below a root, as the desktop registry allows; deeper text is a damaged file.
+    static constexpr size_t kMaxKeyDepth = 512;
 };

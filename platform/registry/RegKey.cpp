@@ -4,6 +4,8 @@
 
 RegKey::RegKey(std::string name) : name_(std::move(name)) {}
 
+RegKey::~RegKey() { Clear(); }
+
 std::string RegKey::Fold(std::string_view name) {
     std::string s(name);
     for (char& c : s)
@@ -67,5 +69,28 @@ bool RegKey::RemoveValue(std::string_view name) {
 
 void RegKey::Clear() {
     values_.clear();
+    // Children are taken out before they die, so no destructor ever recurses.
+    std::vector<std::unique_ptr<RegKey>> pending;
+    for (auto& [folded, child] : children_) pending.push_back(std::move(child));
     children_.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<RegKey> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto& [folded, child] : key->children_) pending.push_back(std::move(child));
+        key->children_.clear();
+    }
+}
+
+void RegKey::CopyFrom(const RegKey& other) {
+    std::vector<std::pair<const RegKey*, RegKey*>> pending{{&other, this}};
+    while (!pending.empty()) {
+        auto [from, to] = pending.back();
+        pending.pop_back();
+        to->values_ = from->values_;
+        for (const auto& [folded, child] : from->children_) {
+            auto copy = std::make_unique<RegKey>(child->name_);
+            pending.emplace_back(child.get(), copy.get());
+            to->children_.emplace(folded, std::move(copy));
+        }
+    }
 }

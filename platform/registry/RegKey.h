@@ -17,6 +17,10 @@ struct RegValue {
 class RegKey {
 public:
     explicit RegKey(std::string name = {});
+    // Frees the subtree without recursion, however deep it is.
+    ~RegKey();
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
 
     const std::string& Name() const { return name_; }
 
@@ -41,6 +45,8 @@ public:
     const std::vector<RegValue>& Values() const { return values_; }
 
     void Clear();
+    // Makes this key (which should be empty) a copy of other's values and subtree.
+    void CopyFrom(const RegKey& other);
 
     static std::string Fold(std::string_view name);
     static bool SameName(std::string_view a, std::string_view b);

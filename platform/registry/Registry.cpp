@@ -139,6 +139,7 @@ LONG RegCreateKeyExA(HKEY parent, const char* subKey, HKEY* result, DWORD* dispo
     std::vector<std::string> names;
     if (!SplitPath(subKey, names)) return ERROR_INVALID_PARAMETER;
 
+    if (base.path.size() + names.size() > RegFileFormat::kMaxKeyDepth) return ERROR_BADKEY;
     std::vector<std::string> path = base.path;
     bool createdLast = false;
     LONG r = FileOf(base).Modify([&](RegKey& tree, bool& changed) {
@@ -296,4 +297,26 @@ LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* ty
     const RegValue& v = k->Values()[index];
     if (LONG r = CopyName(v.name, name, nameSize); r != ERROR_SUCCESS) return r;
     return CopyData(v, type, data, dataSize);
+}
+
+struct RegTransaction::State {
+    RegistryFile::BatchPtr batch;  // null when this joined a batch already open
+};
+
+RegTransaction::RegTransaction(HKEY anyKeyOfTheRoot) {
+    RegKeyHandle h;
+    if (!Resolve(anyKeyOfTheRoot, h)) {
+        status_ = ERROR_INVALID_HANDLE;
+        return;
+    }
+    state_ = new State;
+    status_ = FileOf(h).BeginBatch(state_->batch);
+}
+
+RegTransaction::~RegTransaction() { delete state_; }
+
+LONG RegTransaction::Commit() {
+    if (status_ != ERROR_SUCCESS) return status_;
+    if (!state_->batch) return ERROR_SUCCESS;  // the outer batch writes
+    return RegistryFile::CommitBatch(*state_->batch);
 }

@@ -2,6 +2,7 @@
 // The per-user settings store behind the desktop registry API, narrow-text flavour.
 // Values live in .reg text files, one per root, in RegistryDirectory().
 #include "platform/com/ComTypes.h"
+#include "platform/system/ErrorCodes.h"
 #include <string>
 
 struct RegKeyHandle;
@@ -22,18 +23,8 @@ constexpr DWORD REG_QWORD = 11;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
-constexpr LONG ERROR_SUCCESS = 0;
-constexpr LONG ERROR_FILE_NOT_FOUND = 2;
-constexpr LONG ERROR_ACCESS_DENIED = 5;
-constexpr LONG ERROR_INVALID_HANDLE = 6;
-constexpr LONG ERROR_INVALID_PARAMETER = 87;
-constexpr LONG ERROR_MORE_DATA = 234;
-constexpr LONG ERROR_NO_MORE_ITEMS = 259;
-constexpr LONG ERROR_BADDB = 1009;
-constexpr LONG ERROR_CANTWRITE = 1013;
-constexpr LONG ERROR_KEY_DELETED = 1018;  // the handle's key no longer exists
-
-// Creates every missing key along subKey (null or "" = the parent key itself).
+// Creates every missing key along subKey (null or "" = the parent key itself). Keys
+// nest at most 512 deep below a root; deeper gives ERROR_BADKEY.
 LONG RegCreateKeyExA(HKEY parent, const char* subKey, HKEY* result, DWORD* disposition = nullptr);
 LONG RegOpenKeyExA(HKEY parent, const char* subKey, HKEY* result);
 LONG RegCloseKey(HKEY key);
@@ -53,6 +44,28 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameSize);
 // Values in the order they were first set; sizes as for RegEnumKeyExA and RegQueryValueExA.
 LONG RegEnumValueA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* type, BYTE* data,
                    DWORD* dataSize);
+
+// Batches the calling thread's changes to one root into one locked read-modify-write:
+// from construction to Commit, other threads and processes wait to change that root,
+// and every call this thread makes on it (through any key of the root) sees and changes
+// the batch. Commit writes it all with one atomic replace; a batch never committed
+// writes nothing. A batch opened while this thread has one open on the root joins it.
+class RegTransaction {
+public:
+    explicit RegTransaction(HKEY anyKeyOfTheRoot);
+    ~RegTransaction();
+    RegTransaction(const RegTransaction&) = delete;
+    RegTransaction& operator=(const RegTransaction&) = delete;
+
+    // Why the batch could not be opened (lock or read failure), else ERROR_SUCCESS.
+    LONG Status() const { return status_; }
+    LONG Commit();
+
+private:
+    struct State;
+    State* state_ = nullptr;
+    LONG status_ = ERROR_SUCCESS;
+};
 
 // $KESTREL_HOME, else $XDG_CONFIG_HOME/kestrel, else ~/.config/kestrel.
 std::string RegistryDirectory();

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/com/ComTypes.h"
+#include "platform/system/PlainTypes.h"
 
 // Timeout value that never expires.
 constexpr DWORD INFINITE = 0xFFFFFFFF;

@@ -109,10 +109,6 @@ HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGP
     return CreateDialogByName(module, templateName, parent, proc, param);
 }
 
-HWND CreateDialogParamW(HINSTANCE module, const WCHAR* templateName, HWND parent, DLGPROC proc, LPARAM param) {
-    return CreateDialogByName(module, templateName, parent, proc, param);
-}
-
 HWND CreateDialogIndirectParamA(HINSTANCE /*module*/, const DialogTemplate* dialog, HWND parent, DLGPROC proc,
                                 LPARAM param) {
     if (!dialog) return nullptr;
@@ -312,8 +308,6 @@ BOOL IsWindowVisible(HWND window) {
 
 HWND SetFocus(HWND window) { return DialogRuntime::SetFocus(window); }
 
-HWND GetFocus() { return DialogRuntime::Focus(); }
-
 HWND GetActiveWindow() { return DialogRuntime::ActiveModal(); }
 
 LONG_PTR GetWindowLongPtrA(HWND window, int index) {
@@ -346,26 +340,6 @@ BOOL InvalidateRect(HWND window, const RECT* /*rect*/, BOOL /*erase*/) {
     return TRUE;
 }
 
-BOOL UpdateWindow(HWND window) {
-    Window* w = Resolve(window);
-    if (!w) return FALSE;
-    if (w->Invalid() && w->ShownOnScreen()) DialogRuntime::Paint(w);
-    return TRUE;
-}
-
-BOOL RedrawWindow(HWND window, const RECT* /*rect*/, void* /*region*/, UINT flags) {
-    Window* w = Resolve(window);
-    if (!w) return FALSE;
-    if (flags & RDW_INVALIDATE) {
-        if (flags & RDW_ALLCHILDREN)
-            InvalidateTree(w);
-        else
-            w->Invalidate();
-    }
-    if (flags & RDW_UPDATENOW) PaintTree(w);
-    return TRUE;
-}
-
 BOOL GetWindowRect(HWND window, RECT* rect) {
     Window* w = Resolve(window);
     if (!w || !rect) return FALSE;
@@ -386,56 +360,6 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) 
     if (!w) return FALSE;
     w->SetRect(RECT{x, y, x + width, y + height});
     if (repaint) w->Invalidate();
-    return TRUE;
-}
-
-BOOL SetWindowPos(HWND window, HWND /*insertAfter*/, int x, int y, int cx, int cy, UINT flags) {
-    Window* w = Resolve(window);
-    if (!w) return FALSE;
-    RECT r = w->Rect();
-    int width = r.right - r.left;
-    int height = r.bottom - r.top;
-    if (!(flags & SWP_NOMOVE)) {
-        r.left = x;
-        r.top = y;
-    }
-    if (!(flags & SWP_NOSIZE)) {
-        width = cx;
-        height = cy;
-    }
-    r.right = r.left + width;
-    r.bottom = r.top + height;
-    w->SetRect(r);
-    if (flags & SWP_SHOWWINDOW) ShowWindow(window, SW_SHOW);
-    if (flags & SWP_HIDEWINDOW) ShowWindow(window, SW_HIDE);
-    w->Invalidate();
-    return TRUE;
-}
-
-BOOL ScreenToClient(HWND window, POINT* point) {
-    Window* w = Resolve(window);
-    if (!w || !point) return FALSE;
-    RECT r = w->ScreenRect();
-    point->x -= r.left;
-    point->y -= r.top;
-    return TRUE;
-}
-
-BOOL ClientToScreen(HWND window, POINT* point) {
-    Window* w = Resolve(window);
-    if (!w || !point) return FALSE;
-    RECT r = w->ScreenRect();
-    point->x += r.left;
-    point->y += r.top;
-    return TRUE;
-}
-
-BOOL MapDialogRect(HWND dialog, RECT* rect) {
-    if (!ResolveDialog(dialog) || !rect) return FALSE;
-    rect->left = rect->left * kDialogCharWidth / 4;
-    rect->right = rect->right * kDialogCharWidth / 4;
-    rect->top = rect->top * kDialogCharHeight / 8;
-    rect->bottom = rect->bottom * kDialogCharHeight / 8;
     return TRUE;
 }
 

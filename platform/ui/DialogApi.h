@@ -20,7 +20,6 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE module, const DialogTemplate* dialog, 
 // Modeless dialogs, typically child windows of a frame; they need no presenter. A
 // template with WS_CHILD or DS_CONTROL becomes a child of parent.
 HWND CreateDialogParamA(HINSTANCE module, LPCSTR templateName, HWND parent, DLGPROC proc, LPARAM param);
-HWND CreateDialogParamW(HINSTANCE module, const WCHAR* templateName, HWND parent, DLGPROC proc, LPARAM param);
 HWND CreateDialogIndirectParamA(HINSTANCE module, const DialogTemplate* dialog, HWND parent, DLGPROC proc,
                                 LPARAM param);
 // Ends a modal dialog once the current message has been handled; its controls stay
@@ -64,7 +63,6 @@ BOOL IsWindowEnabled(HWND window);
 BOOL ShowWindow(HWND window, int command);
 BOOL IsWindowVisible(HWND window);
 HWND SetFocus(HWND window);
-HWND GetFocus();
 // The modal dialog the calling thread shows on top, or null.
 HWND GetActiveWindow();
 
@@ -72,19 +70,13 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index);
 LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 
 // Repainting: the window asks its dialog for its colours again when the dialog loop
-// is next idle (UpdateWindow and RDW_UPDATENOW: at once).
+// is next idle.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-BOOL UpdateWindow(HWND window);
-BOOL RedrawWindow(HWND window, const RECT* rect, void* region, UINT flags);
 
 // Geometry, in pixels. Top-level windows are placed on a screen of GetSystemMetrics size.
 BOOL GetWindowRect(HWND window, RECT* rect);
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
-BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-BOOL ScreenToClient(HWND window, POINT* point);
-BOOL ClientToScreen(HWND window, POINT* point);
-BOOL MapDialogRect(HWND dialog, RECT* rect);
 int GetSystemMetrics(int index);
 
 // Timers fire WM_TIMER (or the timer procedure) as the presenter lets time pass.

@@ -107,15 +107,6 @@ HGDIOBJ GetStockObject(int object) {
     }
 }
 
-HBRUSH GetSysColorBrush(int index) {
-    static std::mutex m;
-    static std::map<int, HBRUSH> brushes;
-    std::lock_guard<std::mutex> guard(m);
-    HBRUSH& b = brushes[index];
-    if (!b) b = AddBrush(SystemColour(index), false, true);
-    return b;
-}
-
 DWORD GetSysColor(int index) { return SystemColour(index); }
 
 BOOL DeleteObject(HGDIOBJ object) {
@@ -138,16 +129,6 @@ int GetObjectA(HGDIOBJ object, int size, void* buffer) {
     return static_cast<int>(sizeof(LOGBRUSH));
 }
 
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    Objects& t = Table();
-    std::lock_guard<std::mutex> guard(t.m);
-    Context* c = FindContext(t, dc);
-    if (!c) return nullptr;
-    HGDIOBJ previous = c->font;
-    c->font = object;
-    return previous;
-}
-
 namespace {
 
 COLORREF ExchangeColour(HDC dc, COLORREF DeviceContextState::*field, COLORREF colour) {
@@ -162,18 +143,8 @@ COLORREF ExchangeColour(HDC dc, COLORREF DeviceContextState::*field, COLORREF co
 
 COLORREF SetTextColor(HDC dc, COLORREF colour) { return ExchangeColour(dc, &DeviceContextState::text, colour); }
 
-COLORREF GetTextColor(HDC dc) {
-    DeviceContextState s;
-    return ReadContext(dc, &s) ? s.text : CLR_INVALID;
-}
-
 COLORREF SetBkColor(HDC dc, COLORREF colour) {
     return ExchangeColour(dc, &DeviceContextState::background, colour);
-}
-
-COLORREF GetBkColor(HDC dc) {
-    DeviceContextState s;
-    return ReadContext(dc, &s) ? s.background : CLR_INVALID;
 }
 
 int SetBkMode(HDC dc, int mode) {
@@ -187,22 +158,9 @@ int SetBkMode(HDC dc, int mode) {
     return previous;
 }
 
-int GetBkMode(HDC dc) {
-    DeviceContextState s;
-    return ReadContext(dc, &s) ? s.backgroundMode : 0;
-}
-
-HDC GetDC(HWND window) { return CreatePaintContext(window); }
-
 int ReleaseDC(HWND /*window*/, HDC dc) {
     Objects& t = Table();
     std::lock_guard<std::mutex> guard(t.m);
     return t.contexts.erase(dc) ? 1 : 0;
 }
 
-BOOL GetTextExtentPoint32A(HDC /*dc*/, LPCSTR text, int length, SIZE* size) {
-    if (!size || length < 0 || (!text && length > 0)) return FALSE;
-    size->cx = length * kDialogCharWidth;
-    size->cy = kDialogCharHeight;
-    return TRUE;
-}

@@ -24,22 +24,14 @@ constexpr int kDialogCharHeight = 13;
 
 HBRUSH CreateSolidBrush(COLORREF colour);
 HGDIOBJ GetStockObject(int object);
-HBRUSH GetSysColorBrush(int index);
 DWORD GetSysColor(int index);
 // Stock objects are never deleted (TRUE, as on the desktop); unknown handles give FALSE.
 BOOL DeleteObject(HGDIOBJ object);
 // Brushes only: fills a LOGBRUSH; returns the bytes written, 0 for anything else.
 int GetObjectA(HGDIOBJ object, int size, void* buffer);
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 
 COLORREF SetTextColor(HDC dc, COLORREF colour);  // previous colour, CLR_INVALID for a bad context
-COLORREF GetTextColor(HDC dc);
 COLORREF SetBkColor(HDC dc, COLORREF colour);
-COLORREF GetBkColor(HDC dc);
 int SetBkMode(HDC dc, int mode);  // previous mode, 0 on failure
-int GetBkMode(HDC dc);
 
-HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
-// Width of the text in the dialog font: one average character per byte.
-BOOL GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, SIZE* size);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/system/ErrorText.h"
 #include "platform/ui/DialogApi.h"
 #include "platform/ui/DialogRuntime.h"

@@ -6,7 +6,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/system/Library.h"
 
 namespace {
@@ -171,25 +171,7 @@ int LoadStringA(HINSTANCE module, UINT id, char* buffer, int size) {
     return static_cast<int>(n);
 }
 
-int LoadStringW(HINSTANCE module, UINT id, WCHAR* buffer, int size) {
-    if (!buffer || size <= 0) return 0;
-    auto text = ResourceRegistry::Instance().FindString(module, id);
-    if (!text) {
-        buffer[0] = 0;
-        return 0;
-    }
-    std::u16string wide = WideFromUtf8(*text);
-    size_t n = std::min(wide.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, wide.data(), n * sizeof(WCHAR));
-    buffer[n] = 0;
-    return static_cast<int>(n);
-}
-
 HICON LoadIconA(HINSTANCE module, LPCSTR name) {
-    return ResourceRegistry::Instance().FindIcon(module, ResourceName::From(name));
-}
-
-HICON LoadIconW(HINSTANCE module, const WCHAR* name) {
     return ResourceRegistry::Instance().FindIcon(module, ResourceName::From(name));
 }
 
@@ -199,7 +181,6 @@ void* LoadImageA(HINSTANCE module, LPCSTR name, UINT type, int /*cx*/, int /*cy*
 }
 
 // Icon handles live as long as the process, like shared icons on the desktop.
-bool DestroyIcon(HICON icon) { return ResourceRegistry::Instance().DescribeIcon(icon, nullptr, nullptr); }
 
 HINSTANCE ModuleOfAddress(const void* address) {
     Dl_info info{};

@@ -83,13 +83,10 @@ void RegisterIconResource(HINSTANCE module, LPCSTR name);
 // Copies at most size - 1 characters and terminates; returns the characters copied,
 // 0 when the string does not exist. size 0 is refused (0).
 int LoadStringA(HINSTANCE module, UINT id, char* buffer, int size);
-int LoadStringW(HINSTANCE module, UINT id, WCHAR* buffer, int size);
 // A null module with one of the IDI_ identifiers gives the stock icon.
 HICON LoadIconA(HINSTANCE module, LPCSTR name);
-HICON LoadIconW(HINSTANCE module, const WCHAR* name);
 // Icons only (IMAGE_ICON); sizes and flags do not matter here.
 void* LoadImageA(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags);
-bool DestroyIcon(HICON icon);
 
 // The handle of the executable or library whose code or data holds address: what a
 // module keeps as its own instance handle.

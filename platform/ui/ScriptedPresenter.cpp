@@ -11,7 +11,6 @@
 #include "platform/ui/ListBoxControl.h"
 #include "platform/ui/ListViewControl.h"
 #include "platform/ui/TabControl.h"
-#include "platform/ui/TrackbarControl.h"
 
 namespace {
 
@@ -326,9 +325,7 @@ void ScriptedPresenter::Apply(HWND dialog, const Step& step) {
         if (!static_cast<ListViewControl*>(control)->UserTick(step.index)) fail("no such row or no check boxes");
         return;
     case Kind::Scroll:
-        if (control->GetKind() == Window::Kind::Trackbar) {
-            static_cast<TrackbarControl*>(control)->UserMove(step.index);
-        } else if (Window* parent = control->Parent()) {
+        if (Window* parent = control->Parent()) {
             HWND self = control->Handle();
             SendMessageA(parent->Handle(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(step.index)),
                          reinterpret_cast<LPARAM>(self));

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "platform/com/ComTypes.h"
-#include "platform/graph/Interfaces.h"  // POINT, SIZE, RECT, MSG
 
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
@@ -125,14 +124,6 @@ constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOW = 5;
 constexpr int SW_SHOWNA = 8;
 
-// SetWindowPos
-constexpr UINT SWP_NOSIZE = 0x0001;
-constexpr UINT SWP_NOMOVE = 0x0002;
-constexpr UINT SWP_NOZORDER = 0x0004;
-constexpr UINT SWP_NOACTIVATE = 0x0010;
-constexpr UINT SWP_SHOWWINDOW = 0x0040;
-constexpr UINT SWP_HIDEWINDOW = 0x0080;
-
 // GetWindow
 constexpr UINT GW_HWNDFIRST = 0;
 constexpr UINT GW_HWNDLAST = 1;
@@ -143,12 +134,6 @@ constexpr UINT GW_CHILD = 5;
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
-
-// RedrawWindow
-constexpr UINT RDW_INVALIDATE = 0x0001;
-constexpr UINT RDW_ERASE = 0x0004;
-constexpr UINT RDW_ALLCHILDREN = 0x0080;
-constexpr UINT RDW_UPDATENOW = 0x0100;
 
 // Standard dialog results and control identifiers
 constexpr int IDOK = 1;
@@ -172,7 +157,6 @@ constexpr const char* WC_COMBOBOX = "ComboBox";
 constexpr const char* WC_LISTVIEW = "SysListView32";
 constexpr const char* WC_IPADDRESS = "SysIPAddress32";
 constexpr const char* WC_TABCONTROL = "SysTabControl32";
-constexpr const char* TRACKBAR_CLASS = "msctls_trackbar32";
 
 // Buttons
 constexpr DWORD BS_PUSHBUTTON = 0x0;
@@ -400,17 +384,6 @@ struct NMIPADDRESS {
     int iValue;
 };
 
-// Track bars (sliders); they report through WM_HSCROLL, or WM_VSCROLL when vertical
-constexpr DWORD TBS_VERT = 0x0002;
-constexpr UINT TBM_GETPOS = WM_USER;
-constexpr UINT TBM_GETRANGEMIN = WM_USER + 1;
-constexpr UINT TBM_GETRANGEMAX = WM_USER + 2;
-constexpr UINT TBM_SETPOS = WM_USER + 5;
-constexpr UINT TBM_SETRANGE = WM_USER + 6;
-constexpr UINT TBM_SETRANGEMIN = WM_USER + 7;
-constexpr UINT TBM_SETRANGEMAX = WM_USER + 8;
-constexpr WORD TB_THUMBPOSITION = 4;
-constexpr WORD TB_ENDTRACK = 8;
 constexpr WORD SB_THUMBPOSITION = 4;
 constexpr WORD SB_ENDSCROLL = 8;
 

@@ -17,7 +17,6 @@
 #include "platform/ui/ListViewControl.h"
 #include "platform/ui/StaticControl.h"
 #include "platform/ui/TabControl.h"
-#include "platform/ui/TrackbarControl.h"
 
 namespace {
 
@@ -240,7 +239,6 @@ std::unique_ptr<Window> CreateControl(const std::string& className, int id, DWOR
     if (is(WC_COMBOBOX)) return std::make_unique<ComboBoxControl>(id, style, std::move(text), rect);
     if (is(WC_LISTVIEW)) return std::make_unique<ListViewControl>(id, style, std::move(text), rect);
     if (is(WC_IPADDRESS)) return std::make_unique<IpAddressControl>(id, style, std::move(text), rect);
-    if (is(TRACKBAR_CLASS)) return std::make_unique<TrackbarControl>(id, style, std::move(text), rect);
     if (is(WC_TABCONTROL)) return std::make_unique<TabControl>(id, style, std::move(text), rect);
     return std::make_unique<StaticControl>(className, id, style, std::move(text), rect, false);
 }

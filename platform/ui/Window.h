@@ -14,7 +14,7 @@ class DialogWindow;
 
 class Window {
 public:
-    enum class Kind { Dialog, Button, Edit, Static, ListBox, ComboBox, ListView, IpAddress, Trackbar, Tab, Generic };
+    enum class Kind { Dialog, Button, Edit, Static, ListBox, ComboBox, ListView, IpAddress, Tab, Generic };
 
     struct Timer {
         UINT_PTR id;

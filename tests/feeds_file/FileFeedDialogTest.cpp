@@ -9,7 +9,7 @@
 #include "feeds/file/FileFeed.h"
 #include "feeds/file/StreamAnalysis.h"
 #include "host/HostResources.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/ui/ScriptedPresenter.h"
 #include "tests/feeds_file/FileFeedTestSupport.h"
 #include "tests/platform/RegistryTestSupport.h"

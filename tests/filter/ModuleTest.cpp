@@ -10,8 +10,8 @@
 #include "filter/TSFeedInterfaces.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/com/TaskMemory.h"
-#include "platform/graph/FilterData.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
+#include "platform/graph/CFilterMapper2.h"
 #include "platform/registry/Registry.h"
 #include "platform/system/Library.h"
 #include "platform/ui/ResourceRegistry.h"
@@ -147,21 +147,20 @@ TEST_F(ModuleTest, RegistrationRoundTrip) {
     EXPECT_EQ(ReadString(pageKey, nullptr), "filter properties");
     EXPECT_EQ(ReadString(pageKey + "\\InprocServer32", nullptr), absolute);
     EXPECT_EQ(ReadString(instanceKey, "FriendlyName"), "Velmar TS Feed filter");
-    {
-        HKEY k = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, instanceKey.c_str(), &k), ERROR_SUCCESS);
-        BYTE data[1024];
-        DWORD size = sizeof data, type = 0;
-        ASSERT_EQ(RegQueryValueExA(k, "FilterData", &type, data, &size), ERROR_SUCCESS);
-        RegCloseKey(k);
-        std::optional<FilterData> registered = FilterData::Decode(data, size);
-        ASSERT_TRUE(registered.has_value());
-        EXPECT_EQ(registered->merit, 0x200000u) << "never chosen by automatic graph building";
-        ASSERT_EQ(registered->pins.size(), 2u);
-        EXPECT_EQ(registered->pins[0].name, u"Antenna");
-        EXPECT_FALSE(registered->pins[0].Output());
-        EXPECT_TRUE(registered->pins[1].Output());
-        EXPECT_EQ(registered->pins[1].types.size(), 2u);
+    // What the mapper read back from the store, against the values the module must register.
+    const auto filters = CFilterMapper2::ReadCategory(CLSID_LegacyAmFilterCategory);
+    ASSERT_EQ(filters.size(), 1u);
+    EXPECT_EQ(filters[0].data.merit, 0x200000u) << "automatic graph building never picks the filter";
+    ASSERT_EQ(filters[0].data.pins.size(), 2u);
+    const GUID bdaTransport = *GuidFromString("{F4AEB342-0329-4FDD-A8FD-4AFF4926C978}");
+    const GUID transport = *GuidFromString("{E06D8023-DB46-11CF-B4D1-00805F6CBBEA}");
+    for (size_t i = 0; i < 2; ++i) {
+        const auto& pin = filters[0].data.pins[i];
+        EXPECT_EQ(WideToUtf8(pin.name), i == 0 ? "Antenna" : "TS Out");
+        EXPECT_EQ(pin.flags, i == 0 ? DWORD{REG_PINFLAG_B_ZERO} : DWORD{REG_PINFLAG_B_OUTPUT});
+        ASSERT_EQ(pin.types.size(), 2u);
+        EXPECT_EQ(pin.types[0].minor, transport);
+        EXPECT_EQ(pin.types[1].minor, bdaTransport);
     }
     ComPtr<IBaseFilter> filter;
     auto create = [&] {

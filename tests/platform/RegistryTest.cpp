@@ -1,6 +1,12 @@
 #include "RegistryTestSupport.h"
+#include "platform/system/ErrorText.h"
 #include <gtest/gtest.h>
 #include <cstring>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 class Registry : public ::testing::Test {
@@ -40,6 +46,34 @@ std::vector<std::string> SubkeyNames(HKEY key) {
         names.push_back(name);
     }
     return names;
+}
+
+// "k\\k\\...": a path of depth keys.
+std::string Chain(size_t depth) {
+    std::string path;
+    for (size_t i = 0; i < depth; ++i) path += i ? "\\k" : "k";
+    return path;
+}
+
+// Runs body in a child process with a mount namespace of its own and returns what it
+// returned; nullopt when this machine gives no such child (no right to mount).
+std::optional<LONG> InChild(const std::function<std::optional<LONG>()>& body) {
+    int fds[2];
+    if (pipe(fds) != 0) return std::nullopt;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(1);
+        std::optional<LONG> r = body();
+        if (!r) _exit(1);
+        _exit(write(fds[1], &*r, sizeof *r) == sizeof *r ? 0 : 1);
+    }
+    close(fds[1]);
+    LONG result = 0;
+    const bool got = pid > 0 && read(fds[0], &result, sizeof result) == sizeof result;
+    close(fds[0]);
+    if (pid > 0) waitpid(pid, nullptr, 0);
+    return got ? std::optional<LONG>(result) : std::nullopt;
 }
 }  // namespace
 
@@ -89,9 +123,6 @@ TEST_F(Registry, RootsAreSeparateFilesWithExactText) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Software\\Velmar", &classes), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(home_.Read("HKEY_CURRENT_USER.reg"),
               "Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_CURRENT_USER\\Software]\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmar]\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Velmar\\Kestrel]\n\n"
               "[HKEY_CURRENT_USER\\Software\\Velmar\\Kestrel\\FileFeed]\n"
               "\"LastFile\"=\"C:\\\\TS\\\\a \\\"b\\\".ts\"\n"
               "\"Bitratelock\"=dword:0000000a\n"
@@ -250,4 +281,172 @@ TEST(RegistryLocation, EnvironmentDecidesTheDirectory) {
     setenv("HOME", savedHome.c_str(), 1);
     xdg ? setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
     setenv("KESTREL_HOME", first.Path().c_str(), 1);
+}
+
+TEST_F(Registry, NestingBeyondTheLimitIsADamagedFileAndRefusedByTheApi) {
+    struct Case {
+        size_t depth;
+        bool accepted;
+    };
+    size_t damaged = 0;
+    for (Case c : {Case{512, true}, Case{513, false}, Case{10'000, false}, Case{175'000, false}}) {
+        SCOPED_TRACE(c.depth);
+        const std::string text =
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + Chain(c.depth) + "]\n\"v\"=dword:1\n";
+        home_.Write("HKEY_CURRENT_USER.reg", text);
+        testing::internal::CaptureStderr();
+        HKEY top = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "k", &top), c.accepted ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (!c.accepted) {
+            EXPECT_NE(err.find("(line 3: keys nested deeper than 512 levels)"), std::string::npos) << err;
+            EXPECT_EQ(BadFiles().size(), ++damaged);
+            continue;
+        }
+        EXPECT_EQ(err, "");
+        // Rewritten, every key line appears once: the file grows with the depth, not its square.
+        ASSERT_EQ(SetDword(top, "top", 2), ERROR_SUCCESS);
+        RegCloseKey(top);
+        const std::string written = home_.Read("HKEY_CURRENT_USER.reg");
+        EXPECT_EQ(std::count(written.begin(), written.end(), '['), 2) << "the top key and the deepest";
+        EXPECT_LT(written.size(), text.size() + 100);
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Chain(512).c_str(), &key), ERROR_SUCCESS);
+    opened_.push_back(key);
+    HKEY deeper = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(key, "k", &deeper), ERROR_BADKEY);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Chain(513).c_str(), &deeper), ERROR_BADKEY);
+    EXPECT_EQ(deeper, nullptr);
+}
+
+TEST_F(Registry, TransactionWritesAllAtCommitAndNothingWithout) {
+    HKEY app = Create("Software\\App");
+    ASSERT_EQ(SetDword(app, "Before", 1), ERROR_SUCCESS);
+    const std::string before = home_.Read("HKEY_CURRENT_USER.reg");
+    {
+        RegTransaction batch(HKEY_CURRENT_USER);
+        ASSERT_EQ(batch.Status(), ERROR_SUCCESS);
+        HKEY feed = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(app, "Feed", &feed), ERROR_SUCCESS);
+        ASSERT_EQ(SetDword(feed, "Inside", 2), ERROR_SUCCESS);
+        EXPECT_EQ(GetDword(feed, "Inside"), 2u) << "the batch sees its own changes";
+        RegCloseKey(feed);
+        {
+            RegTransaction inner(app);
+            ASSERT_EQ(inner.Status(), ERROR_SUCCESS) << "joins the open batch instead of waiting for itself";
+            ASSERT_EQ(SetDword(app, "Joined", 3), ERROR_SUCCESS);
+            EXPECT_EQ(inner.Commit(), ERROR_SUCCESS);
+        }
+        EXPECT_EQ(home_.Read("HKEY_CURRENT_USER.reg"), before) << "nothing written before the outer commit";
+    }
+    EXPECT_EQ(home_.Read("HKEY_CURRENT_USER.reg"), before) << "never committed: never written";
+    HKEY gone = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(app, "Feed", &gone), ERROR_FILE_NOT_FOUND);
+
+    RegTransaction batch(app);
+    ASSERT_EQ(SetDword(app, "Joined", 3), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteValueA(app, "Before"), ERROR_SUCCESS);
+    EXPECT_EQ(batch.Commit(), ERROR_SUCCESS);
+    EXPECT_EQ(GetDword(app, "Joined"), 3u);
+    EXPECT_EQ(GetDword(app, "Before"), std::nullopt);
+    EXPECT_EQ(RegTransaction(reinterpret_cast<HKEY>(&batch)).Status(), ERROR_INVALID_HANDLE);
+}
+
+// Each failure names the system's reason, and the message text knows every one.
+TEST_F(Registry, StoreFailuresCarryTheSystemsReason) {
+    struct Case {
+        const char* what;
+        std::function<std::optional<LONG>(const ScopedRegistryHome&)> run;
+        LONG expected;
+    };
+    auto setDword = [](const char* path) -> std::optional<LONG> {
+        HKEY key = nullptr;
+        LONG r = RegCreateKeyExA(HKEY_CURRENT_USER, path, &key);
+        if (r != ERROR_SUCCESS) return r;
+        r = SetDword(key, "v", 1);
+        RegCloseKey(key);
+        return r;
+    };
+    auto mountTmpfs = [](const std::string& dir, const char* options) {
+        return std::filesystem::create_directory(dir) && mount("tmpfs", dir.c_str(), "tmpfs", 0, options) == 0;
+    };
+    const Case cases[] = {
+        {"the store's file is a folder",
+         [&](const ScopedRegistryHome& h) {
+             std::filesystem::create_directory(h.File("HKEY_CURRENT_USER.reg"));
+             return setDword("A");
+         },
+         ERROR_DIRECTORY_NOT_SUPPORTED},
+        {"the store's folder is a file",
+         [&](const ScopedRegistryHome& h) {
+             h.Write("plain", "x");
+             setenv("KESTREL_HOME", h.File("plain/kestrel").c_str(), 1);
+             return setDword("A");
+         },
+         ERROR_DIRECTORY},
+        {"full disk",
+         [&](const ScopedRegistryHome& h) -> std::optional<LONG> {
+             if (!mountTmpfs(h.File("small"), "size=64k")) return std::nullopt;
+             setenv("KESTREL_HOME", h.File("small").c_str(), 1);
+             if (setDword("Kept") != ERROR_SUCCESS) return std::nullopt;
+             std::ofstream fill(h.File("small/fill"), std::ios::binary);
+             const std::string block(4096, 'x');
+             while (fill.write(block.data(), block.size()) && fill.flush()) {}
+             LONG r = *setDword(std::string(200, 'k').c_str());
+             HKEY kept = nullptr;  // the old file is untouched and nothing is left beside it
+             if (RegOpenKeyExA(HKEY_CURRENT_USER, "Kept", &kept) != ERROR_SUCCESS || GetDword(kept, "v") != 1u)
+                 return -1;
+             for (const auto& e : std::filesystem::directory_iterator(h.File("small")))
+                 if (e.path().filename().string().find(".tmp-") != std::string::npos) return -2;
+             return r;
+         },
+         ERROR_DISK_FULL},
+        {"read-only file system",
+         [&](const ScopedRegistryHome& h) -> std::optional<LONG> {
+             if (!mountTmpfs(h.File("ro"), "size=64k") ||
+                 mount(nullptr, h.File("ro").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+                 return std::nullopt;
+             setenv("KESTREL_HOME", h.File("ro").c_str(), 1);
+             return setDword("A");
+         },
+         ERROR_WRITE_PROTECT},
+        {"permission denied",
+         [&](const ScopedRegistryHome& h) -> std::optional<LONG> {
+             chmod(h.Path().c_str(), 0500);
+             if (getuid() == 0 && setuid(65534) != 0) return std::nullopt;
+             return setDword("A");
+         },
+         ERROR_ACCESS_DENIED},
+    };
+    for (const Case& c : cases) {
+        ScopedRegistryHome home;
+        std::optional<LONG> r = InChild([&] { return c.run(home); });
+        if (!r) {
+            ADD_FAILURE() << c.what << ": this machine cannot set the case up";
+            continue;
+        }
+        EXPECT_EQ(*r, c.expected) << c.what << ": " << Win32ErrorText(static_cast<uint32_t>(*r));
+        EXPECT_EQ(Win32ErrorText(static_cast<uint32_t>(HRESULT_FROM_WIN32(c.expected))).find("Unknown"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(Registry, AWriteRemovesTemporariesOnlyOfWritersThatAreGone) {
+    pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_GT(dead, 0);
+    waitpid(dead, nullptr, 0);
+    const std::string tmp = "HKEY_CURRENT_USER.reg.tmp-";
+    const std::string live = std::to_string(getpid());
+    for (const std::string& name : {tmp + std::to_string(dead) + "-aaaaaa", tmp + live + "-fresh1", tmp + live + "-old111",
+                                    tmp + "noname", "HKEY_LOCAL_MACHINE.reg.tmp-" + std::to_string(dead) + "-other1"})
+        home_.Write(name, "partial");
+    std::filesystem::last_write_time(home_.File(tmp + live + "-old111"),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    Create("A");
+    EXPECT_EQ(home_.Files(), (std::vector<std::string>{"HKEY_CURRENT_USER.lock", "HKEY_CURRENT_USER.reg",
+                                                       tmp + live + "-fresh1", tmp + "noname",
+                                                       "HKEY_LOCAL_MACHINE.reg.tmp-" + std::to_string(dead) + "-other1"}))
+        << "a dead writer's and a stale one go; a live writer's, and another root's, stay";
 }

@@ -59,6 +59,23 @@ TEST(ErrorText, LastErrorIsPerThreadAndMessagesHaveNoNewline) {
     EXPECT_NE(unknown.back(), '\n');
 }
 
+TEST(ErrorText, SystemCodesAndTheResultCodesWrappingThemHaveTheirMessages) {
+    struct Case {
+        uint32_t code;
+        const char* text;
+    };
+    for (Case c : {Case{0, "The operation completed successfully."},
+                   Case{112, "There is not enough space on the disk."},
+                   Case{0x80070070u, "There is not enough space on the disk."},
+                   Case{0x800703F1u, "The configuration registry database is corrupt."},
+                   Case{0x800703FAu, "Illegal operation attempted on a registry key that has been marked for deletion."},
+                   Case{336, "An operation is not supported on a directory."},
+                   Case{5, "Access is denied."},
+                   Case{0x80040154u, "Unknown error 0x80040154"},
+                   Case{4242, "Unknown error 0x00001092"}})
+        EXPECT_EQ(Win32ErrorText(c.code), c.text) << std::hex << c.code;
+}
+
 TEST(Library, LoadsFindsSymbolsAndReportsErrors) {
     HMODULE lib = LoadLibraryA(TEST_SERVER_PATH);
     ASSERT_NE(lib, nullptr) << LastLibraryError();

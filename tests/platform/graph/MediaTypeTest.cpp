@@ -1,6 +1,6 @@
 #include "GraphTestSupport.h"
 #include "platform/com/TaskMemory.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 
 using namespace graphtest;
 

@@ -3,7 +3,7 @@
 #include "platform/graph/CFilterMapper2.h"
 #include "platform/graph/CFilterMoniker.h"
 #include "platform/graph/FilterRegistration.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "tests/platform/RegistryTestSupport.h"
 #include <gtest/gtest.h>
 
@@ -266,7 +266,7 @@ TEST(FilterRegistration, ReportsTheFirstFailure) {
     setenv("KESTREL_HOME", home.File("not-a-directory").c_str(), 1);
     HRESULT hr = AMovieDllRegisterServer2(TRUE, kTemplates, 2, "x");
     setenv("KESTREL_HOME", home.Path().c_str(), 1);
-    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_DIRECTORY)) << "the system's reason, not a blanket failure";
     EXPECT_FALSE(KeyExists("CLSID\\{5A486531-0201-43E0-BD81-D544BB08D0DC}"));
 }
 

@@ -2,7 +2,7 @@
 #include "platform/com/TaskMemory.h"
 #include "platform/graph/CBasePropertyPage.h"
 #include "platform/graph/CPropertyFrame.h"
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "tests/platform/RegistryTestSupport.h"
 #include "tests/platform/ui/UiTestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "platform/graph/WideString.h"
+#include "platform/com/WideString.h"
 #include "platform/com/TaskMemory.h"
 #include <algorithm>
 
