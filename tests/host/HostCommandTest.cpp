@@ -243,14 +243,14 @@ TEST_F(HostTest, BadCommandLinesAndInputsGiveOneLineAndTheirStatus) {
         {" push --rtp", 2, "kestrel: --rtp, --ttl and --interface go with --udp ADDR:PORT\n"},
         {" passthrough", 2, "kestrel: --in is required\n"},
         {" push --frob", 2, "kestrel: ..."},
+        {" iptv 239.1.2.3 --seconds 1", 2,
+         "kestrel: not an address with a port: \"239.1.2.3\" (use 239.1.2.3:5000 or [ff15::1]:5000)\n"},
+        {" iptv 127.0.0.1:5000 --source 127.0.0.1 --seconds 1", 2,
+         "kestrel: --source needs a multicast group address\n"},
         // Failures: status 1.
         {" push --in '" + missing + "' --out '" + File("o") + "'", 1,
          "kestrel: cannot open " + missing + ": No such file or directory\n"},
         {" measure '" + missing + "'", 1, "kestrel: cannot open " + missing + ": No such file or directory\n"},
-        {" iptv 239.1.2.3 --seconds 1", 1,
-         "kestrel: not an address with a port: \"239.1.2.3\" (use 239.1.2.3:5000 or [ff15::1]:5000)\n"},
-        {" iptv 127.0.0.1:5000 --source 127.0.0.1 --seconds 1", 1,
-         "kestrel: --source needs a multicast group address\n"},
         {" live 'No Such Feed'", 1, "kestrel: no feed is named \"No Such Feed\" (see 'kestrel feeds')\n"},
         {" live 'File Feed' --out /dev/null", 1,
          "kestrel: \"File Feed\" is a file feed, which needs a source: use 'kestrel play'\n"},
@@ -341,7 +341,9 @@ TEST_F(HostTest, EveryStreamingCommandEndsOnSigintWithItsSummaryAndStatus130) {
         EXPECT_EQ(child.Wait(milliseconds(3000)), 130) << c.name << ": " << Read(File("err"));
         EXPECT_LT(std::chrono::steady_clock::now() - signalled, milliseconds(1000)) << c.name;
         const std::string err = Read(File("err"));
-        EXPECT_EQ(err.rfind("command=" + c.name + " bytes=", 0), 0u) << err;
+        // Notes about the input (an unmeasurable file, say) may come before the summary.
+        const size_t summary = err.find("command=" + c.name + " bytes=");
+        EXPECT_TRUE(summary == 0 || (summary != std::string::npos && err[summary - 1] == '\n')) << err;
         if (c.feedsInput) {
             EXPECT_TRUE(Read(File("out")) == held) << c.name << ": " << err;
         }
@@ -369,11 +371,6 @@ TEST_F(HostTest, MeasureGivesTheGeneratorsBitrateForEachPacketSize) {
         // PCR arithmetic truncates; the generator's clock is exact to the byte.
         EXPECT_NEAR(JsonNumber(json, "bitrate"), 24e6, 24e6 * 1e-5) << json;
     }
-    std::string small = Generate("small.ts", "--bitrate 8000000 --seconds 2");
-    Result r = Shell(Kestrel() + " measure '" + small + "' > /dev/null");
-    EXPECT_NE(r.status, 0);
-    EXPECT_NE(r.err.find("cannot be measured"), std::string::npos) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 TEST_F(HostTest, JsonStaysValidForFileNamesThatAreNotUtf8) {
