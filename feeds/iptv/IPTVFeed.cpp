@@ -26,13 +26,11 @@ constexpr const char* kFeedDetails = "TCP/IP Network / IPTV";
 constexpr const char* kReceiveThreadName = "IPTVReceive";
 constexpr const char* kProcessingThreadName = "ProcessingThread";
 
-constexpr LONG kBufferAlignment = 32;
 constexpr uint32_t kLoopbackIPv4 = 0x7F000001;
-// A full ring frees a buffer within a poll of the processing thread.
-constexpr DWORD kNoBufferRetryMs = 5;
+// How often the delivery thread looks at the no-data rule while nothing comes.
+constexpr uint32_t kSilenceCheckMs = 100;
 // A socket that keeps failing must not turn the receive loop into a spin.
 constexpr DWORD kReceiveErrorPauseMs = 10;
-constexpr DWORD kEmptyRingPollMs = 1;
 // The largest UDP payload; a sample takes another waiting datagram only with this much room.
 constexpr uint32_t kLargestDatagram = 65536;
 
@@ -86,7 +84,11 @@ sockaddr_storage ToStorage(const NetAddress& address) {
 
 }  // namespace
 
-CIPTVFeed::CIPTVFeed(uint32_t /*unused*/) {
+CIPTVFeed::CIPTVFeed(uint32_t /*unused*/)
+    : pump_({kAllocatorName, kBufferCount, kDefaultSampleSize, kReceiveThreadName, kProcessingThreadName,
+             kSilenceCheckMs},
+            {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { CheckForSilence(); },
+             [this] { noData_.store(true, std::memory_order_relaxed); }}) {
     type_ = kFeedIptv;
     capabilities_ |= kCapIpNetwork;
     SetText(name_, kFeedName);
@@ -97,10 +99,9 @@ CIPTVFeed::CIPTVFeed(uint32_t /*unused*/) {
 CIPTVFeed::~CIPTVFeed() {
     Stop();
     std::lock_guard control(controlLock_);
-    // The receive thread returns the samples and closes the socket before it ends;
-    // nothing of this object may be freed under it.
-    receiveThread_.Join();
-    processingThread_.Join();
+    // The receive thread closes the socket before it ends; nothing of this object may
+    // be freed under it.
+    pump_.Join();
 }
 
 IptvSettings CIPTVFeed::Settings() const {
@@ -172,7 +173,6 @@ uint8_t CIPTVFeed::GetStatus() {
 bool CIPTVFeed::LoadSettings(const char* application) {
     const std::string key = FeedSettingsKey(application, kSettingsKey);
     std::lock_guard lock(settingsLock_);
-    if (application) application_ = application;
     ReadIptvSettings(key.c_str(), settings_);
     for (size_t i = 0; i < kHistorySize; ++i) ReadIptvSettings(HistoryKey(key, i).c_str(), history_[i]);
     if (settings_.group.family == kNetFamilyIPv4 && NetAddressIPv4(settings_.group) == 0) {
@@ -186,7 +186,6 @@ bool CIPTVFeed::LoadSettings(const char* application) {
 bool CIPTVFeed::SaveSettings(const char* application) {
     const std::string key = FeedSettingsKey(application, kSettingsKey);
     std::lock_guard lock(settingsLock_);
-    if (application) application_ = application;
     bool ok = true;
     for (size_t i = 0; i < kHistorySize; ++i) {
         const NetAddress& group = history_[i].group;
@@ -204,13 +203,8 @@ bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t*
         IptvSettings chosen;
         CIptvHistoryDialog dialog(history, chosen);
         if (dialog.DoModal(parent) <= 0) return false;
-        std::string key;
-        {
-            std::lock_guard lock(settingsLock_);
-            settings_ = chosen;
-            key = FeedSettingsKey(application_.c_str(), kSettingsKey);
-        }
-        WriteIptvSettings(key.c_str(), chosen);
+        SetSettings(chosen);
+        WriteIptvSettings(FeedSettingsKey(kDefaultApplication, kSettingsKey).c_str(), chosen);
         return true;
     }
     IptvSettings edited = Settings();
@@ -222,7 +216,7 @@ bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t*
 
 void CIPTVFeed::Stop() {
     std::lock_guard lock(socketLock_);
-    stop_.store(true, std::memory_order_release);
+    pump_.RequestStop();
     // Shutting down wakes the blocked receive at once; the receive thread closes the
     // socket once it is done with it, so its number cannot be reused under the thread.
     if (socket_ != kInvalidSocket) ::shutdown(socket_, SHUT_RDWR);
@@ -385,8 +379,7 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     // Reception that is still going, or winding down after a stop, ends first; its
     // threads end within a few milliseconds once the socket is shut down.
     Stop();
-    receiveThread_.Join();
-    processingThread_.Join();
+    pump_.Join();
 
     sync_.Reset();
     SetErrorText(nullptr);
@@ -419,44 +412,22 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     }
     unwrapper_->ResetSequence();
 
-    CMemAllocator* allocator = CMemAllocator::Create(kAllocatorName);
-    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(kBufferCount), static_cast<LONG>(sampleSize), kBufferAlignment, 0};
-    ALLOCATOR_PROPERTIES actual{};
-    if (!allocator || FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit())) {
-        if (allocator) allocator->Release();
-        SocketClose(s);
-        SetFailureText(kNoBuffersText);
-        return false;
-    }
-
     rtpLost_.store(0, std::memory_order_relaxed);
     datagrams_.store(0, std::memory_order_relaxed);
     bytesDropped_.store(0, std::memory_order_relaxed);
-    writeIndex_.store(0, std::memory_order_relaxed);
-    readIndex_.store(0, std::memory_order_relaxed);
     {
         std::lock_guard lock(socketLock_);
         socket_ = s;
-        stop_.store(false, std::memory_order_release);
     }
-
-    const bool processing = processingThread_.Start([this] { ProcessingThread(); }, kProcessingThreadName);
-    const bool receiving =
-        processing && receiveThread_.Start([this, s, allocator] { ReceiveThread(s, allocator); }, kReceiveThreadName);
-    if (!receiving) {
-        Stop();
-        processingThread_.Join();
-        {
-            std::lock_guard lock(socketLock_);
-            socket_ = kInvalidSocket;
-        }
-        SocketClose(s);
-        allocator->Decommit();
-        allocator->Release();
-        SetFailureText(kNoThreadText);
-        return false;
+    const CFeedPump::StartResult started = pump_.Start([this, s] { ReceiveLoop(s); }, sampleSize);
+    if (started == CFeedPump::StartResult::Started) return true;
+    {
+        std::lock_guard lock(socketLock_);
+        socket_ = kInvalidSocket;
     }
-    return true;
+    SocketClose(s);
+    SetFailureText(started == CFeedPump::StartResult::NoBuffers ? kNoBuffersText : kNoThreadText);
+    return false;
 }
 
 void CIPTVFeed::OnPayload(void* context, const uint8_t* data, int length) {
@@ -478,23 +449,20 @@ void CIPTVFeed::OnRtpLoss(void* context, int received, int expected) {
     if (gap < 0x8000) self->rtpLost_.fetch_add(gap, std::memory_order_relaxed);
 }
 
-void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
+void CIPTVFeed::ReceiveLoop(SocketHandle s) {
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReceiveBufferSize]);
-    while (!stop_.load(std::memory_order_acquire)) {
-        IMediaSample* sample = nullptr;
-        if (allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT) != S_OK) {
-            Sleep(kNoBufferRetryMs);
-            continue;
-        }
+    while (IMediaSample* sample = pump_.GetBuffer()) {
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         fillData_ = data;
         fillCapacity_ = static_cast<uint32_t>(sample->GetSize());
         fillLevel_ = 0;
+        bool ended = false;  // by a receive error, a closed socket or an empty datagram
         do {
             const int length = SocketRecv(s, buffer.get(), static_cast<int>(kReceiveBufferSize));
             if (length <= 0) {
-                if (length < 0 && !stop_.load(std::memory_order_acquire)) Sleep(kReceiveErrorPauseMs);
+                if (length < 0 && !pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
+                ended = true;
                 break;
             }
             if (fillLevel_ == 0) lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
@@ -505,19 +473,18 @@ void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
         // Datagrams that are already waiting go into the same sample, as long as a
         // whole one still fits: nothing waits for more, and a fast stream no longer
         // costs a sample, a ring slot and a queue entry per datagram.
-        while (!stop_.load(std::memory_order_acquire) && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
+        while (!ended && !pump_.StopRequested() && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
             const ssize_t more = ::recv(s, buffer.get(), kReceiveBufferSize, MSG_DONTWAIT);
             if (more <= 0) break;
             datagrams_.fetch_add(1, std::memory_order_relaxed);
             unwrapper_->OnDatagram(buffer.get(), static_cast<int>(more));
         }
 
-        // An empty sample carries nothing and would only pretend that data arrived.
-        if (fillLevel_ > 0 && callback_.load(std::memory_order_acquire)) {
+        // The sample goes out with what it holds, possibly nothing; what a stop cut
+        // short is not delivered anyway.
+        if (!pump_.StopRequested() && callback_.load(std::memory_order_acquire)) {
             sample->SetActualDataLength(static_cast<LONG>(fillLevel_));
-            const uint32_t w = writeIndex_.load(std::memory_order_relaxed);
-            ring_[w].store(sample, std::memory_order_relaxed);
-            writeIndex_.store((w + 1) % kRingSlots, std::memory_order_release);
+            pump_.Push(sample);
         } else {
             sample->Release();
         }
@@ -525,53 +492,30 @@ void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
     fillData_ = nullptr;
     fillCapacity_ = fillLevel_ = 0;
 
-    processingThread_.Join();
-    ReleaseRing();
-    allocator->Decommit();
-    allocator->Release();
     std::lock_guard lock(socketLock_);
     if (socket_ == s) socket_ = kInvalidSocket;
     ::close(s);
 }
 
-void CIPTVFeed::ProcessingThread() {
-    while (!stop_.load(std::memory_order_acquire)) {
-        const uint32_t r = readIndex_.load(std::memory_order_relaxed);
-        if (r == writeIndex_.load(std::memory_order_acquire)) {
-            const uint32_t now = GetTickCount();
-            const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
-            // A tick count below the last hand-over means the counter wrapped.
-            if (!noData_.load(std::memory_order_relaxed) && (now < last || now - last >= kNoDataTimeoutMs)) {
-                noData_.store(true, std::memory_order_relaxed);
-            }
-            Sleep(kEmptyRingPollMs);
-            continue;
-        }
-        IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed);
-        // The slot is free before the sample can go back to the allocator, so that a
-        // quick receive thread cannot fill the ring round to it and make it look empty.
-        readIndex_.store((r + 1) % kRingSlots, std::memory_order_release);
-
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
-        const DataCallback callback = callback_.load(std::memory_order_acquire);
-        if (callback) {
-            callback(callbackContext_.load(std::memory_order_relaxed), sample);
-        } else {
-            sample->Release();
-        }
-        lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
-        noData_.store(false, std::memory_order_relaxed);
+void CIPTVFeed::DeliverSample(IMediaSample* sample) {
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
+    const DataCallback callback = callback_.load(std::memory_order_acquire);
+    if (callback) {
+        callback(callbackContext_.load(std::memory_order_relaxed), sample);
+    } else {
+        sample->Release();
     }
-    noData_.store(true, std::memory_order_relaxed);
+    lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
+    noData_.store(false, std::memory_order_relaxed);
 }
 
-void CIPTVFeed::ReleaseRing() {
-    uint32_t r = readIndex_.load(std::memory_order_relaxed);
-    const uint32_t w = writeIndex_.load(std::memory_order_acquire);
-    for (; r != w; r = (r + 1) % kRingSlots) {
-        if (IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed)) sample->Release();
+void CIPTVFeed::CheckForSilence() {
+    const uint32_t now = GetTickCount();
+    const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
+    // A tick count below the last hand-over means the counter wrapped.
+    if (!noData_.load(std::memory_order_relaxed) && (now < last || now - last >= kNoDataTimeoutMs)) {
+        noData_.store(true, std::memory_order_relaxed);
     }
-    readIndex_.store(r, std::memory_order_relaxed);
 }
