@@ -7,20 +7,23 @@
 #include <cerrno>
 
 #include "net/NamedThread.h"
+#include "net/SocketErrorText.h"
 
 namespace {
 
 constexpr char kReceiveThreadName[] = "sThread";
-constexpr int kRtpHeaderSize = 12;
-constexpr uint8_t kRtpPlainVersion2 = 0x80;
 
 }  // namespace
 
-DatagramReceiver::DatagramReceiver() : buffer_(new uint8_t[kBufferSize]) {}
+DatagramReceiver::DatagramReceiver(RtpMode mode) : unwrapper_(mode), buffer_(new uint8_t[kBufferSize]) {}
 
 DatagramReceiver::~DatagramReceiver() { Stop(); }
 
-void DatagramReceiver::OnDatagram(const uint8_t* data, int length) { UnwrapRtp(data, length); }
+void DatagramReceiver::OnDatagram(const uint8_t* data, int length) {
+    const RtpUnwrapResult result = unwrapper_.Unwrap({data, static_cast<size_t>(length)});
+    if (result.expectedSequence >= 0 && lossCallback_) lossCallback_(context_, result.sequence, result.expectedSequence);
+    if (result.verdict != RtpVerdict::Drop) Deliver(result.data.data(), static_cast<int>(result.data.size()));
+}
 
 void DatagramReceiver::SetCallbacks(void* context, DatagramDataCallback data, DatagramLossCallback loss) {
     context_ = context;
@@ -28,94 +31,35 @@ void DatagramReceiver::SetCallbacks(void* context, DatagramDataCallback data, Da
     lossCallback_ = loss;
 }
 
-void DatagramReceiver::ResetSequence() {
-    lastSequence_ = -1;
-    expectedSequence_ = -1;
-}
+void DatagramReceiver::ResetSequence() { unwrapper_.Reset(); }
 
-void DatagramReceiver::CloseOnFailure() {
-    const int saved = errno;
-    const SocketHandle s = socket_.exchange(kInvalidSocket);
-    if (s != kInvalidSocket) ::close(s);
-    errno = saved;
-}
-
-bool DatagramReceiver::CreateAndBind(const NetAddress& address, bool largeBuffer) {
+bool DatagramReceiver::OpenWith(const ReceiveSocketRequest& request) {
     if (running_.load()) {
         errno = EALREADY;
+        openError_ = {ReceiveSocketFailure::Operation, "open", LastSocketError()};
         return false;
     }
     // A socket left from before is not running; reopening replaces it.
     if (const SocketHandle old = socket_.exchange(kInvalidSocket); old != kInvalidSocket) ::close(old);
-
-    const SocketHandle s = SocketCreate(address.family, SOCK_DGRAM);
+    const SocketHandle s = OpenReceiveSocket(request, openError_);
     if (s == kInvalidSocket) return false;
     socket_.store(s, std::memory_order_release);
-
-    if (largeBuffer) {
-        // Beyond the system's limit only with privilege; without it the plain option
-        // gives as much as the limit allows.
-        const int size = kReceiveBufferBytes;
-        if (SocketSetOption(s, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0 &&
-            SocketSetOption(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size) != 0) {
-            CloseOnFailure();
-            return false;
-        }
-    }
-    const int on = 1;
-    SocketSetOption(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-
-    NetAddress bindAddress = address;
-    if (IsMulticast(address)) {
-        std::memset(bindAddress.address, 0, sizeof bindAddress.address);
-        // Only the groups this socket joined, as the other platform delivers them;
-        // otherwise every group joined anywhere on this port would arrive here.
-        const int off = 0;
-        if (address.family == kNetFamilyIPv4) {
-            SocketSetOption(s, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off);
-        } else {
-            SocketSetOption(s, IPPROTO_IPV6, IPV6_MULTICAST_ALL, &off, sizeof off);
-        }
-    }
-    if (SocketBind(s, bindAddress) != 0) {
-        CloseOnFailure();
-        return false;
-    }
-    return true;
-}
-
-bool DatagramReceiver::JoinGroup(const NetAddress& group, uint32_t interfaceNetOrder) {
-    const SocketHandle s = Socket();
-    int result;
-    if (group.family == kNetFamilyIPv4) {
-        ip_mreq request{};
-        std::memcpy(&request.imr_multiaddr, group.address, 4);
-        request.imr_interface.s_addr = interfaceNetOrder;
-        result = JoinGroupWithFallback(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
-    } else {
-        ipv6_mreq request{};
-        std::memcpy(&request.ipv6mr_multiaddr, group.address, 16);
-        request.ipv6mr_interface = 0;
-        result = JoinGroupWithFallback(s, IPPROTO_IPV6, IPV6_ADD_MEMBERSHIP, &request, sizeof request);
-    }
-    if (result != 0) {
-        CloseOnFailure();
-        return false;
-    }
     return true;
 }
 
 bool DatagramReceiver::Open(const NetAddress& address, const NetAddress* interfaceAddress) {
-    if (!CreateAndBind(address, true)) return false;
-    if (!IsMulticast(address)) return true;
-    uint32_t interfaceNetOrder = 0;
-    if (interfaceAddress && interfaceAddress->family != 0) std::memcpy(&interfaceNetOrder, interfaceAddress->address, 4);
-    return JoinGroup(address, interfaceNetOrder);
+    ReceiveSocketRequest request;
+    request.address = address;
+    if (interfaceAddress) request.interfaceAddress = *interfaceAddress;
+    return OpenWith(request);
 }
 
 intptr_t DatagramReceiver::OpenAndStart(const NetAddress& address) {
-    if (!CreateAndBind(address, false)) return kNoThread;
-    if (IsMulticast(address) && !JoinGroup(address, 0)) return kNoThread;
+    ReceiveSocketRequest request;
+    request.address = address;
+    request.largeReceiveBuffer = false;
+    request.shareAndFilter = false;
+    if (!OpenWith(request)) return kNoThread;
     return Start(nullptr, nullptr);
 }
 
@@ -183,16 +127,4 @@ void DatagramReceiver::ReceiveLoop() {
 
 void DatagramReceiver::Deliver(const uint8_t* data, int length) {
     if (dataCallback_) dataCallback_(context_, data, length);
-}
-
-void DatagramReceiver::UnwrapRtp(const uint8_t* data, int length) {
-    if (length <= kRtpHeaderSize || data[0] != kRtpPlainVersion2) return;
-    const int sequence = data[2] << 8 | data[3];
-    if (sequence == lastSequence_) return;
-    lastSequence_ = sequence;
-    if (expectedSequence_ >= 0 && expectedSequence_ != sequence && lossCallback_) {
-        lossCallback_(context_, sequence, expectedSequence_);
-    }
-    expectedSequence_ = (sequence + 1) & 0xFFFF;
-    Deliver(data + kRtpHeaderSize, length - kRtpHeaderSize);
 }

@@ -1,12 +1,15 @@
 #pragma once
 // A UDP socket with its own receive thread. Each datagram goes to OnDatagram, which
-// by default takes it as RTP and hands the payload to the data callback.
+// unwraps it as its RTP mode says (RTP alone unless a derived class chose another)
+// and hands the result to the data callback.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "net/NetAddress.h"
+#include "net/ReceiveSocket.h"
 #include "net/NetSemaphore.h"
+#include "net/RtpUnwrap.h"
 #include "net/Sockets.h"
 
 // (context, data, length); (context, nullptr, 0) once when reception ends.
@@ -17,9 +20,9 @@ using DatagramLossCallback = void (*)(void* context, int received, int expected)
 class DatagramReceiver {
 public:
     static constexpr int kBufferSize = 65507;  // the largest UDP payload over IPv4
-    static constexpr int kReceiveBufferBytes = 0x1000000;
+    static constexpr int kReceiveBufferBytes = kReceiveSocketBufferBytes;
 
-    DatagramReceiver();
+    DatagramReceiver() : DatagramReceiver(RtpMode::Rtp) {}
     // Stops. A derived class whose OnDatagram uses its own members must Stop() in its
     // own destructor, before those members go.
     virtual ~DatagramReceiver();
@@ -30,12 +33,15 @@ public:
 
     // Binds to the address, or for a group to the wildcard address with the group's
     // port, and joins the group (IPv4 on the interface's address when one is given).
-    // False when any step fails; LastSocketError() tells why. Fails while receiving.
+    // False when any step fails; LastSocketError() and LastOpenError() tell why.
+    // Fails while receiving.
     bool Open(const NetAddress& address, const NetAddress* interfaceAddress);
-    // The status-channel variant: default receive buffer, groups joined on no
-    // particular interface, and reception starts at once with the callbacks set
-    // before. Returns the thread id or kNoThread.
+    // The status-channel variant: default receive buffer, no address reuse and no
+    // filtering of other groups on the port, groups joined on no particular
+    // interface, and reception starts at once with the callbacks set before. Returns
+    // the thread id or kNoThread.
     intptr_t OpenAndStart(const NetAddress& address);
+    const ReceiveSocketError& LastOpenError() const { return openError_; }
 
     // Set these before Start; the receive thread reads them without a lock.
     void SetCallbacks(void* context, DatagramDataCallback data, DatagramLossCallback loss);
@@ -52,15 +58,14 @@ public:
     void ResetSequence();
 
 protected:
-    void UnwrapRtp(const uint8_t* data, int length);
+    explicit DatagramReceiver(RtpMode mode);
     void Deliver(const uint8_t* data, int length);
+    RtpMode Mode() const { return unwrapper_.Mode(); }
 
 private:
     static unsigned ReceiveThread(void* self);
     void ReceiveLoop();
-    bool CreateAndBind(const NetAddress& address, bool largeBuffer);
-    bool JoinGroup(const NetAddress& group, uint32_t interfaceNetOrder);
-    void CloseOnFailure();
+    bool OpenWith(const ReceiveSocketRequest& request);
 
     NetSemaphore runningToken_{1};
     std::atomic<SocketHandle> socket_{kInvalidSocket};
@@ -71,8 +76,8 @@ private:
     void* context_ = nullptr;
     DatagramDataCallback dataCallback_ = nullptr;
     DatagramLossCallback lossCallback_ = nullptr;
-    int lastSequence_ = -1;
-    int expectedSequence_ = -1;
+    RtpUnwrapper unwrapper_;
+    ReceiveSocketError openError_;
 
     std::unique_ptr<uint8_t[]> buffer_;
 };

@@ -2,6 +2,7 @@
 // interface only, or between private network namespaces joined by a veth pair.
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/time.h>
 
 #include <chrono>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "net/DatagramReceiver.h"
 #include "net/NamedThread.h"
+#include "net/ReceiveSocket.h"
 #include "net/RtpReceiver.h"
 #include "net/SocketErrorText.h"
 #include "tests/net/ReceivedData.h"
@@ -43,18 +45,16 @@ bool SendToGroup(const NetAddress& group, const std::vector<Bytes>& datagrams, u
 }
 
 TEST(MulticastOverLoopback, EachReceiverGetsItsOwnGroupByteExact) {
-    uint16_t port;
-    {
-        Sender probe(kNetFamilyIPv4);  // a port free at the moment
-        ASSERT_EQ(0, SocketBind(probe.Get(), Loopback(kNetFamilyIPv4)));
-        port = NetAddressPort(BoundTo(probe.Get()));
-    }
-    const NetAddress groupA = MakeIPv4Address(0xEFFF4B02, port), groupB = MakeIPv4Address(0xEFFF4B03, port);
     const NetAddress loopback = Loopback(kNetFamilyIPv4);
     ReceivedData gotA, gotB;
     RtpReceiver a(RtpMode::Auto), b(RtpMode::Raw);
+    // The first receiver takes a free port; the second shares it for another group.
+    NetAddress groupA = MakeIPv4Address(0xEFFF4B02, 0);
     ASSERT_TRUE(a.Open(groupA, &loopback)) << SocketErrorText(LastSocketError());
-    ASSERT_TRUE(b.Open(groupB, &loopback));  // the same port: both allow sharing it
+    const uint16_t port = NetAddressPort(BoundTo(a.Socket()));
+    SetNetAddressPort(groupA, port);
+    const NetAddress groupB = MakeIPv4Address(0xEFFF4B03, port);
+    ASSERT_TRUE(b.Open(groupB, &loopback));
     ASSERT_NE(kNoThread, a.Start(&gotA, ReceivedData::OnData));
     ASSERT_NE(kNoThread, b.Start(&gotB, ReceivedData::OnData));
 
@@ -68,6 +68,32 @@ TEST(MulticastOverLoopback, EachReceiverGetsItsOwnGroupByteExact) {
     b.Stop();
     EXPECT_EQ(toA, gotA.Datagrams());
     EXPECT_EQ((std::vector<Bytes>{{0xB, 1}}), gotB.Datagrams());
+}
+
+TEST(MulticastOverLoopback, SourceSpecificJoinTakesOnlyThatSender) {
+    ReceiveSocketRequest request;
+    request.address = MakeIPv4Address(0xEFFF4B04, 0);
+    request.interfaceAddress = Loopback(kNetFamilyIPv4);
+    request.sourceSpecific = true;
+    request.source = MakeIPv4Address(INADDR_LOOPBACK, 0);
+    ReceiveSocketError error;
+    const SocketHandle s = OpenReceiveSocket(request, error);
+    ASSERT_NE(kInvalidSocket, s) << error.operation << SocketErrorText(error.errorCode);
+    const NetAddress group = MakeIPv4Address(0xEFFF4B04, NetAddressPort(BoundTo(s)));
+    const timeval limit{2, 0};
+    ASSERT_EQ(0, SocketSetOption(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit));
+
+    // The other sender goes first: were it let through, it would be read first.
+    Sender other(kNetFamilyIPv4);
+    ASSERT_EQ(0, SocketBind(other.Get(), MakeIPv4Address(0x7F000002, 0)));
+    const in_addr viaLoopback{htonl(INADDR_LOOPBACK)};
+    ASSERT_EQ(0, SocketSetOption(other.Get(), IPPROTO_IP, IP_MULTICAST_IF, &viaLoopback, sizeof viaLoopback));
+    ASSERT_EQ(1, other.Send(group, {0xA}));
+    ASSERT_TRUE(SendToGroup(group, {{0xB}}, INADDR_LOOPBACK));
+    uint8_t got[4] = {};
+    EXPECT_EQ(1, SocketRecv(s, got, sizeof got));
+    EXPECT_EQ(0xB, got[0]);
+    SocketClose(s);
 }
 
 // Two namespaces joined by a veth pair: 10.231.0.1 and fd03::1 on "kva" in A,
