@@ -1,7 +1,5 @@
 #include "feeds/iptv/IPTVFeed.h"
 
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,7 +14,7 @@
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
 #include "net/SocketErrorText.h"
-#include "platform/graph/CMemAllocator.h"
+#include "net/ReceiveSocket.h"
 #include "platform/system/Tick.h"
 
 namespace {
@@ -38,7 +36,6 @@ constexpr const char* kSettingsKey = "IPTVFeed";
 constexpr const char* kHistoryKeyFormat = "\\History%u";
 
 constexpr const char* kFailureFormat = "The operation %s failed with the error code %d - %s";
-constexpr const char* kBindFormat = "bind(%s)\r\n";
 
 // Texts are cut to the buffer on purpose: a cut message beats none.
 template <size_t N, class... Args>
@@ -46,40 +43,10 @@ void FormatInto(char (&buffer)[N], const char* format, Args... args) {
     if (std::snprintf(buffer, N, format, args...) < 0) buffer[0] = '\0';
 }
 
-int Enable(SocketHandle socket, int level, int option, int value) {
-    return SocketSetOption(socket, level, option, &value, sizeof value);
-}
-
-// The index of the interface that holds this IPv6 address; 0 when none does.
-unsigned InterfaceIndexOfIPv6(const NetAddress& address) {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) return 0;
-    unsigned index = 0;
-    for (const ifaddrs* entry = list; entry && index == 0; entry = entry->ifa_next) {
-        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET6 || !entry->ifa_name) continue;
-        sockaddr_in6 in6;
-        std::memcpy(&in6, entry->ifa_addr, sizeof in6);
-        if (std::memcmp(&in6.sin6_addr, address.address, 16) == 0) index = ::if_nametoindex(entry->ifa_name);
-    }
-    ::freeifaddrs(list);
-    return index;
-}
-
-bool IsZeroAddress(const NetAddress& address) {
-    static constexpr uint8_t zero[16] = {};
-    return std::memcmp(address.address, zero, sizeof zero) == 0;
-}
-
 std::string HistoryKey(const std::string& key, size_t index) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, kHistoryKeyFormat, static_cast<unsigned>(index));
     return key + suffix;
-}
-
-sockaddr_storage ToStorage(const NetAddress& address) {
-    sockaddr_storage storage;
-    NetAddressToSockaddr(address, storage);
-    return storage;
 }
 
 }  // namespace
@@ -228,15 +195,6 @@ void CIPTVFeed::AddToHistory(const IptvSettings& settings) {
     history_[0] = settings;
 }
 
-bool CIPTVFeed::IsLocalUnicast(const NetAddress& address) {
-    const uint32_t ipv4 = NetAddressIPv4(address);
-    if (ipv4 == kLoopbackIPv4) return true;
-    std::vector<NetAddress> local;
-    if (!LocalIPv4AddressList(local)) return false;
-    const NetAddress wanted = MakeIPv4Address(ipv4, 0);
-    return std::find(local.begin(), local.end(), wanted) != local.end();
-}
-
 void CIPTVFeed::SetFailure(const char* operation, int errorCode) {
     FormatInto(errorBuffer_, kFailureFormat, operation, errorCode, SocketErrorText(errorCode));
     SetErrorText(errorBuffer_);
@@ -248,130 +206,47 @@ void CIPTVFeed::SetFailureText(const char* text) {
 }
 
 SocketHandle CIPTVFeed::OpenSocket(const IptvSettings& settings) {
-    const NetAddress& group = settings.group;
-    const SocketHandle s = SocketCreate(group.family, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == kInvalidSocket) {
-        SetFailure("socket()", LastSocketError());
-        return kInvalidSocket;
-    }
-    const auto fail = [&](const char* operation, int code) {
-        SetFailure(operation, code);
-        SocketClose(s);
-        return kInvalidSocket;
-    };
-
-    // Beyond the system's ceiling only with privilege; without it the plain option
-    // grants what the ceiling allows.
-    if (Enable(s, SOL_SOCKET, SO_RCVBUFFORCE, kSocketReceiveBufferBytes) != 0 &&
-        Enable(s, SOL_SOCKET, SO_RCVBUF, kSocketReceiveBufferBytes) != 0) {
-        return fail("setsockopt(SO_RCVBUF)", LastSocketError());
-    }
-    if (Enable(s, SOL_SOCKET, SO_REUSEADDR, 1) != 0) return fail("setsockopt(SO_REUSEADDR)", LastSocketError());
-    // IPv6 sockets of the other platform take IPv6 alone.
-    if (group.family == kNetFamilyIPv6) Enable(s, IPPROTO_IPV6, IPV6_V6ONLY, 1);
-
-    const bool multicast = IsMulticast(group);
-    NetAddress bindAddress = group;
-    if (multicast) {
-        // Here a socket bound to an interface's own address never sees multicast: bind
-        // the wildcard with the group's port, take only the groups joined on this
-        // socket, and let the join choose the interface.
-        std::memset(bindAddress.address, 0, sizeof bindAddress.address);
-        if (group.family == kNetFamilyIPv4) {
-            Enable(s, IPPROTO_IP, IP_MULTICAST_ALL, 0);
-        } else {
-            Enable(s, IPPROTO_IPV6, IPV6_MULTICAST_ALL, 0);
-        }
-    }
-    if (SocketBind(s, bindAddress) != 0) {
-        const int code = LastSocketError();
-        std::string where;
-        FormatNetAddress(bindAddress, where, true);
-        char operation[kTextBufferSize];
-        FormatInto(operation, kBindFormat, where.c_str());
-        return fail(operation, code);
-    }
-    if (multicast && !JoinGroup(s, settings)) {
-        SocketClose(s);
-        return kInvalidSocket;
-    }
-    return s;
-}
-
-bool CIPTVFeed::JoinGroup(SocketHandle s, const IptvSettings& settings) {
+    static constexpr const char* kUnicastFormat =
+        "You entered a unicast IP Address (%s). In this case, you have to enter a local IP-address (and port "
+        "number) of this PC and not the address of the sending device/PC.\n";
     static constexpr const char* kSourceFamilyText =
         "The multicast source address is not of the group's address family.";
     static constexpr const char* kNoSuchInterfaceText =
         "The multicast interface address is not an address of this computer.";
-    const NetAddress& group = settings.group;
-    const NetAddress& interfaceAddress = settings.interfaceAddress;
-    const NetAddress& source = settings.source;
-    const bool sourceSpecific = settings.ssm != 0 && !IsMulticast(source);
-    if (sourceSpecific && source.family != group.family) {
-        SetFailureText(kSourceFamilyText);
-        return false;
-    }
-
-    if (group.family == kNetFamilyIPv4) {
-        // An interface of no family, or of the other family, leaves the choice to the system.
-        in_addr local{};
-        if (interfaceAddress.family == kNetFamilyIPv4) std::memcpy(&local, interfaceAddress.address, 4);
-        if (sourceSpecific) {
-            ip_mreq_source request{};
-            std::memcpy(&request.imr_multiaddr, group.address, 4);
-            std::memcpy(&request.imr_sourceaddr, source.address, 4);
-            request.imr_interface = local;
-            if (SocketSetOption(s, IPPROTO_IP, IP_ADD_SOURCE_MEMBERSHIP, &request, sizeof request) != 0) {
-                SetFailure("setsockopt(IP_ADD_SOURCE_MEMBERSHIP)", LastSocketError());
-                return false;
-            }
-            return true;
+    ReceiveSocketRequest request;
+    request.address = settings.group;
+    request.interfaceAddress = settings.interfaceAddress;
+    request.sourceSpecific = settings.ssm != 0;
+    request.source = settings.source;
+    request.protocol = IPPROTO_UDP;
+    request.reuseRequired = true;
+    request.requireLocalUnicast = true;
+    ReceiveSocketError error;
+    const SocketHandle s = OpenReceiveSocket(request, error);
+    switch (error.failure) {
+        case ReceiveSocketFailure::None:
+            break;
+        case ReceiveSocketFailure::NotLocalUnicast: {
+            std::string address;
+            FormatNetAddress(settings.group, address, false);
+            FormatInto(unicastHint_, kUnicastFormat, address.c_str());
+            SetErrorText(unicastHint_);
+            break;
         }
-        ip_mreq request{};
-        std::memcpy(&request.imr_multiaddr, group.address, 4);
-        request.imr_interface = local;
-        if (JoinGroupWithFallback(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
-            SetFailure("setsockopt(IP_ADD_MEMBERSHIP)", LastSocketError());
-            return false;
-        }
-        return true;
-    }
-
-    // IPv6: a group that is bound but never joined receives nothing on most networks,
-    // so the group is joined like an IPv4 one.
-    unsigned interfaceIndex = 0;
-    if (interfaceAddress.family == kNetFamilyIPv6 && !IsZeroAddress(interfaceAddress)) {
-        interfaceIndex = InterfaceIndexOfIPv6(interfaceAddress);
-        if (interfaceIndex == 0) {
+        case ReceiveSocketFailure::Operation:
+            SetFailure(error.operation.c_str(), error.errorCode);
+            break;
+        case ReceiveSocketFailure::SourceFamily:
+            SetFailureText(kSourceFamilyText);
+            break;
+        case ReceiveSocketFailure::NoSuchInterface:
             SetFailureText(kNoSuchInterfaceText);
-            return false;
-        }
+            break;
     }
-    if (sourceSpecific) {
-        group_source_req request{};
-        request.gsr_interface = interfaceIndex;
-        request.gsr_group = ToStorage(group);
-        request.gsr_source = ToStorage(source);
-        if (SocketSetOption(s, IPPROTO_IPV6, MCAST_JOIN_SOURCE_GROUP, &request, sizeof request) != 0) {
-            SetFailure("setsockopt(MCAST_JOIN_SOURCE_GROUP)", LastSocketError());
-            return false;
-        }
-        return true;
-    }
-    ipv6_mreq request{};
-    std::memcpy(&request.ipv6mr_multiaddr, group.address, 16);
-    request.ipv6mr_interface = interfaceIndex;
-    if (JoinGroupWithFallback(s, IPPROTO_IPV6, IPV6_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
-        SetFailure("setsockopt(IPV6_ADD_MEMBERSHIP)", LastSocketError());
-        return false;
-    }
-    return true;
+    return s;
 }
 
 bool CIPTVFeed::Start(int32_t /*unused*/) {
-    static constexpr const char* kUnicastFormat =
-        "You entered a unicast IP Address (%s). In this case, you have to enter a local IP-address (and port "
-        "number) of this PC and not the address of the sending device/PC.\n";
     static constexpr const char* kNoBuffersText = "Out of memory for the receive buffers";
     static constexpr const char* kNoThreadText = "Unable to start the IPTV feed threads";
 
@@ -394,23 +269,10 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
         sampleSize = sampleSize_;
     }
 
-    if (!IsMulticast(settings.group) && settings.group.family == kNetFamilyIPv4 &&
-        !IsLocalUnicast(settings.group)) {
-        std::string address;
-        FormatNetAddress(settings.group, address, false);
-        FormatInto(unicastHint_, kUnicastFormat, address.c_str());
-        SetErrorText(unicastHint_);
-        return false;
-    }
-
     const SocketHandle s = OpenSocket(settings);
     if (s == kInvalidSocket) return false;
 
-    if (!unwrapper_ || unwrapper_->Mode() != mode) {
-        unwrapper_ = std::make_unique<RtpReceiver>(mode);
-        unwrapper_->SetCallbacks(this, OnPayload, OnRtpLoss);
-    }
-    unwrapper_->ResetSequence();
+    unwrapper_ = RtpUnwrapper(mode);
 
     rtpLost_.store(0, std::memory_order_relaxed);
     datagrams_.store(0, std::memory_order_relaxed);
@@ -430,23 +292,16 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     return false;
 }
 
-void CIPTVFeed::OnPayload(void* context, const uint8_t* data, int length) {
-    auto* self = static_cast<CIPTVFeed*>(context);
-    if (!data || length <= 0) return;
-    const uint32_t room = self->fillCapacity_ - self->fillLevel_;
-    const uint32_t taken = std::min(room, static_cast<uint32_t>(length));
-    if (taken) std::memcpy(self->fillData_ + self->fillLevel_, data, taken);
-    self->fillLevel_ += taken;
-    if (taken < static_cast<uint32_t>(length)) {
-        self->bytesDropped_.fetch_add(static_cast<uint32_t>(length) - taken, std::memory_order_relaxed);
-    }
-}
-
-void CIPTVFeed::OnRtpLoss(void* context, int received, int expected) {
-    auto* self = static_cast<CIPTVFeed*>(context);
-    // A step back (a late packet or a restarted sender) is no loss.
-    const uint32_t gap = static_cast<uint32_t>(received - expected) & 0xFFFF;
-    if (gap < 0x8000) self->rtpLost_.fetch_add(gap, std::memory_order_relaxed);
+void CIPTVFeed::Take(const uint8_t* datagram, int length) {
+    datagrams_.fetch_add(1, std::memory_order_relaxed);
+    const RtpUnwrapResult result = unwrapper_.Unwrap({datagram, static_cast<size_t>(length)});
+    if (result.expectedSequence >= 0) rtpLost_.store(unwrapper_.Lost(), std::memory_order_relaxed);
+    if (result.verdict == RtpVerdict::Drop) return;
+    const uint32_t size = static_cast<uint32_t>(result.data.size());
+    const uint32_t taken = std::min(fillCapacity_ - fillLevel_, size);
+    if (taken) std::memcpy(fillData_ + fillLevel_, result.data.data(), taken);
+    fillLevel_ += taken;
+    if (taken < size) bytesDropped_.fetch_add(size - taken, std::memory_order_relaxed);
 }
 
 void CIPTVFeed::ReceiveLoop(SocketHandle s) {
@@ -466,8 +321,7 @@ void CIPTVFeed::ReceiveLoop(SocketHandle s) {
                 break;
             }
             if (fillLevel_ == 0) lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
-            datagrams_.fetch_add(1, std::memory_order_relaxed);
-            unwrapper_->OnDatagram(buffer.get(), length);
+            Take(buffer.get(), length);
         } while (fillLevel_ < kMinimumSampleSize);
 
         // Datagrams that are already waiting go into the same sample, as long as a
@@ -476,8 +330,7 @@ void CIPTVFeed::ReceiveLoop(SocketHandle s) {
         while (!ended && !pump_.StopRequested() && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
             const ssize_t more = ::recv(s, buffer.get(), kReceiveBufferSize, MSG_DONTWAIT);
             if (more <= 0) break;
-            datagrams_.fetch_add(1, std::memory_order_relaxed);
-            unwrapper_->OnDatagram(buffer.get(), static_cast<int>(more));
+            Take(buffer.get(), static_cast<int>(more));
         }
 
         // The sample goes out with what it holds, possibly nothing; what a stop cut

@@ -30,7 +30,7 @@
 #include "feeds/iptv/IptvSettings.h"
 #include "feeds/iptv/TsSyncTracker.h"
 #include "feeds/sdk/Feed.h"
-#include "net/RtpReceiver.h"
+#include "net/RtpUnwrap.h"
 #include "net/Sockets.h"
 
 class CIPTVFeed : public CFeed {
@@ -40,7 +40,6 @@ public:
     static constexpr uint32_t kDefaultSampleSize = 0x234000;  // 12,288 packets of 188 bytes
     static constexpr uint32_t kMinimumSampleSize = 188;
     static constexpr uint32_t kReceiveBufferSize = 329'000;
-    static constexpr int kSocketReceiveBufferBytes = 0x1000000;
     static constexpr uint32_t kNoDataTimeoutMs = 5000;
     static constexpr size_t kHistorySize = kIptvHistorySize;
     static constexpr size_t kTextBufferSize = 260;
@@ -115,15 +114,11 @@ public:
     bool Receiving() const { return pump_.Running(); }
 
 private:
-    static void OnPayload(void* context, const uint8_t* data, int length);
-    static void OnRtpLoss(void* context, int received, int expected);
 
     // Under settingsLock_.
     void AddToHistory(const IptvSettings& settings);
-    bool IsLocalUnicast(const NetAddress& address);
-    // Opens, binds and joins; on failure the error text is set and the socket closed.
+    // Opens, binds and joins; on failure the error text is set and nothing stays open.
     SocketHandle OpenSocket(const IptvSettings& settings);
-    bool JoinGroup(SocketHandle socket, const IptvSettings& settings);
     void SetFailure(const char* operation, int errorCode);
     void SetFailureText(const char* text);
 
@@ -132,6 +127,8 @@ private:
     // The pump's delivery thread.
     void DeliverSample(IMediaSample* sample);
     void CheckForSilence();
+    // Receive thread: one datagram into the sample being filled.
+    void Take(const uint8_t* datagram, int length);
 
     // Serialises Start and destruction; held while the threads of an earlier start
     // are waited for, so nothing the data callback may call takes it. Declared first:
@@ -148,8 +145,9 @@ private:
     std::mutex socketLock_;
     SocketHandle socket_ = kInvalidSocket;
 
-    // Receive thread only: the sample being filled and the unwrapper that fills it.
-    std::unique_ptr<RtpReceiver> unwrapper_;
+    // Receive thread only (Start sets them up before it runs): the sample being filled
+    // and the unwrapper that fills it.
+    RtpUnwrapper unwrapper_;
     uint8_t* fillData_ = nullptr;
     uint32_t fillCapacity_ = 0;
     uint32_t fillLevel_ = 0;
