@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "feeds/RegistrySettings.h"
 #include "feeds/iptv/IptvConfigDialog.h"
@@ -306,14 +307,17 @@ void CIPTVFeed::Take(const uint8_t* datagram, int length) {
 
 void CIPTVFeed::ReceiveLoop(SocketHandle s) {
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReceiveBufferSize]);
+    // An empty datagram met while gathering ends that sample and is an empty one itself.
+    bool emptyDatagramTaken = false;
     while (IMediaSample* sample = pump_.GetBuffer()) {
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         fillData_ = data;
         fillCapacity_ = static_cast<uint32_t>(sample->GetSize());
         fillLevel_ = 0;
-        bool ended = false;  // by a receive error, a closed socket or an empty datagram
-        do {
+        // Ended by a receive error, a closed socket or an empty datagram.
+        bool ended = std::exchange(emptyDatagramTaken, false);
+        while (!ended && fillLevel_ < kMinimumSampleSize) {
             const int length = SocketRecv(s, buffer.get(), static_cast<int>(kReceiveBufferSize));
             if (length <= 0) {
                 if (length < 0 && !pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
@@ -322,14 +326,18 @@ void CIPTVFeed::ReceiveLoop(SocketHandle s) {
             }
             if (fillLevel_ == 0) lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
             Take(buffer.get(), length);
-        } while (fillLevel_ < kMinimumSampleSize);
+        }
 
         // Datagrams that are already waiting go into the same sample, as long as a
         // whole one still fits: nothing waits for more, and a fast stream no longer
         // costs a sample, a ring slot and a queue entry per datagram.
         while (!ended && !pump_.StopRequested() && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
             const ssize_t more = ::recv(s, buffer.get(), kReceiveBufferSize, MSG_DONTWAIT);
-            if (more <= 0) break;
+            if (more < 0) break;
+            if (more == 0) {
+                emptyDatagramTaken = true;
+                break;
+            }
             Take(buffer.get(), static_cast<int>(more));
         }
 

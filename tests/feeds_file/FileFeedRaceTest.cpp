@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/feeds_file/FileFeedTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace filefeedtest;
 
@@ -94,6 +95,51 @@ TEST_F(FileFeedRestart, ConcurrentStopsAndStartsFromSeveralThreads) {
     ASSERT_TRUE(feed.Start(0));
     const size_t before = recorder.Total();
     ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, 3000)) << "delivery stalled after the restarts";
+}
+
+// The delivery thread is held in the callback while another thread is in Start (or
+// destruction) waiting for the threads of the stopped run; the callback then stops the
+// feed, which must return at once rather than wait for that thread.
+TEST(FileFeedStopInCallback, ReturnsWhileAnotherThreadIsInStartOrDestroy) {
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "Destroy" : "Start");
+        TempDir dir;
+        Recorder recorder;
+        auto* feed = new CFileFeed;
+        feed->SetBitrateLock(false);
+        feed->SetLoop(true);
+        feed->SetFileName(dir.Write("a.ts", Pattern(50'000)).c_str());
+        std::atomic<bool> stopReturned{false};
+        std::atomic<int> samples{0};
+        recorder.SetGate(false);
+        feed->SetCallback(&recorder, &Recorder::Callback);
+        ASSERT_TRUE(feed->Start(0));
+        ASSERT_TRUE(WaitUntil([&] { return feed->GetLastDataTime() != 0; }));  // one is at the gate
+        feed->Stop();
+        std::thread other([&] {
+            if (destroy) {
+                feed->Destroy();
+            } else {
+                EXPECT_TRUE(feed->Start(0));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // lets it reach the wait; passes either way
+        // Stop from the delivery thread: the recorder runs its hook there before recording.
+        recorder.onSample = [&] {
+            if (samples++ == 0) {
+                feed->Stop();
+                stopReturned = true;
+            }
+        };
+        recorder.SetGate(true);
+        other.join();
+        EXPECT_TRUE(stopReturned);
+        if (!destroy) {
+            feed->Stop();
+            ASSERT_TRUE(feed->WaitForDeliveryEnd(5000));
+            feed->Destroy();
+        }
+    }
 }
 
 }  // namespace

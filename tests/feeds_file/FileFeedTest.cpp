@@ -191,6 +191,21 @@ TEST_F(FileFeedTest, BitrateBelowOneBytePerTickEndsTheFileEvenWhenLooping) {
     EXPECT_EQ(recorder.Total(), 0u);
 }
 
+// The schedule is reset when the fill thread starts, not when a listener comes back:
+// the ticks missed meanwhile are caught up at once.
+TEST_F(FileFeedTest, PacedPlaybackCatchesUpTheTicksMissedWithoutCallback) {
+    Prepare(dir.Write("paced.ts", Pattern(100'000, 4)), true, true);
+    ASSERT_TRUE(feed.Start(0));
+    ASSERT_TRUE(recorder.WaitForSamples(2));
+    feed.SetCallback(nullptr, nullptr);
+    std::this_thread::sleep_for(milliseconds(600));
+    const size_t before = recorder.Lengths().size();
+    const auto resumed = Clock::now();
+    feed.SetCallback(&recorder, &Recorder::Callback);
+    ASSERT_TRUE(recorder.WaitForSamples(before + 4));
+    EXPECT_LT(Clock::now() - resumed, milliseconds(250));
+}
+
 TEST_F(FileFeedTest, WithoutCallbackTheFileIsNotRead) {
     const Bytes file = Pattern(3 * size_t{Block} + 5, 9);
     feed.SetFileName(dir.Write("nocb.ts", file).c_str());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -67,6 +68,8 @@ public:
 
     std::atomic<int> delayMs{0};
     size_t keep = SIZE_MAX;
+    // Runs on the delivery thread as each sample passes the gate; set before opening it.
+    std::function<void()> onSample;
 
     // While closed, deliveries wait in the callback.
     void SetGate(bool open) {
@@ -102,6 +105,7 @@ private:
             std::unique_lock lock(m_);
             cv_.wait(lock, [&] { return gateOpen_; });
         }
+        if (onSample) onSample();
         if (int d = delayMs.load()) std::this_thread::sleep_for(std::chrono::milliseconds(d));
         BYTE* p = nullptr;
         sample->GetPointer(&p);

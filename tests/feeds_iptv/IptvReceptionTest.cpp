@@ -46,6 +46,15 @@ TEST_F(Loopback, DatagramsBecomeSamplesByteExactGatheredToAPacketsWorth) {
     EXPECT_NE(0u, feed_.GetLastDataTime());
 }
 
+TEST_F(Loopback, EmptyDatagramGivesAnEmptySample) {
+    Start();
+    Send(Packets(1, 1));
+    Send({});
+    Send(Packets(1, 2));
+    ASSERT_TRUE(got_.WaitForSamples(3));
+    EXPECT_EQ((std::vector<Bytes>{Packets(1, 1), Bytes{}, Packets(1, 2)}), got_.Samples());
+}
+
 TEST_F(Loopback, RtpOverIPv6DropsRepeatsCountsGapsAndUnwrapsOnlyTransportStream) {
     Start(kNetFamilyIPv6);
     const Bytes a = Packets(1, 1), b = Packets(1, 2), c = Packets(1, 3), d = Packets(1, 4);
