@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
 

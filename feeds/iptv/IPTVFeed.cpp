@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <utility>
 
 #include "feeds/RegistrySettings.h"
+#include "feeds/iptv/DatagramBatch.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
 #include "net/SocketErrorText.h"
@@ -30,8 +30,8 @@ constexpr uint32_t kLoopbackIPv4 = 0x7F000001;
 constexpr uint32_t kSilenceCheckMs = 100;
 // A socket that keeps failing must not turn the receive loop into a spin.
 constexpr DWORD kReceiveErrorPauseMs = 10;
-// The largest UDP payload; a sample takes another waiting datagram only with this much room.
-constexpr uint32_t kLargestDatagram = 65536;
+// Datagrams fetched by one system call at most.
+constexpr uint32_t kBatchSlots = 16;
 
 constexpr const char* kSettingsKey = "IPTVFeed";
 constexpr const char* kHistoryKeyFormat = "\\History%u";
@@ -306,39 +306,41 @@ void CIPTVFeed::Take(const uint8_t* datagram, int length) {
 }
 
 void CIPTVFeed::ReceiveLoop(SocketHandle s) {
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReceiveBufferSize]);
-    // An empty datagram met while gathering ends that sample and is an empty one itself.
-    bool emptyDatagramTaken = false;
+    DatagramBatch batch(kBatchSlots);
     while (IMediaSample* sample = pump_.GetBuffer()) {
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         fillData_ = data;
         fillCapacity_ = static_cast<uint32_t>(sample->GetSize());
         fillLevel_ = 0;
-        // Ended by a receive error, a closed socket or an empty datagram.
-        bool ended = std::exchange(emptyDatagramTaken, false);
-        while (!ended && fillLevel_ < kMinimumSampleSize) {
-            const int length = SocketRecv(s, buffer.get(), static_cast<int>(kReceiveBufferSize));
-            if (length <= 0) {
-                if (length < 0 && !pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
-                ended = true;
+        for (;;) {
+            const uint8_t* datagram = nullptr;
+            uint32_t length = 0;
+            const bool gathered = fillLevel_ >= kMinimumSampleSize;
+            if (!batch.Peek(&datagram, &length)) {
+                // Past a packet's worth only datagrams already waiting join the sample,
+                // and only while a whole one still fits: nothing waits for more, and a
+                // fast stream does not cost a sample and a hand-over per datagram.
+                const uint32_t room = fillCapacity_ - fillLevel_;
+                if (gathered && (batch.Drained() || room < DatagramBatch::kSlotSize || pump_.StopRequested())) break;
+                const int fetched = batch.Fetch(s, !gathered, room / DatagramBatch::kSlotSize);
+                if (fetched > 0) continue;
+                if (gathered) break;
+                // A receive error or a closed socket ends the sample; a socket that
+                // keeps failing must not turn this loop into a spin.
+                if (fetched < 0 && !pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
                 break;
             }
+            if (length == 0) {
+                // An empty datagram ends the sample. Met past a packet's worth, it is
+                // kept for the next sample, which it ends empty, as it would have been
+                // had the sample gone out at a packet's worth.
+                if (!gathered) batch.Consume();
+                break;
+            }
+            batch.Consume();
             if (fillLevel_ == 0) lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
-            Take(buffer.get(), length);
-        }
-
-        // Datagrams that are already waiting go into the same sample, as long as a
-        // whole one still fits: nothing waits for more, and a fast stream no longer
-        // costs a sample, a ring slot and a queue entry per datagram.
-        while (!ended && !pump_.StopRequested() && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
-            const ssize_t more = ::recv(s, buffer.get(), kReceiveBufferSize, MSG_DONTWAIT);
-            if (more < 0) break;
-            if (more == 0) {
-                emptyDatagramTaken = true;
-                break;
-            }
-            Take(buffer.get(), static_cast<int>(more));
+            Take(datagram, length);
         }
 
         // The sample goes out with what it holds, possibly nothing; what a stop cut

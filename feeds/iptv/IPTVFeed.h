@@ -39,7 +39,6 @@ public:
     static constexpr uint32_t kRingSlots = kBufferCount + 1;  // one more than buffers: never overflows
     static constexpr uint32_t kDefaultSampleSize = 0x234000;  // 12,288 packets of 188 bytes
     static constexpr uint32_t kMinimumSampleSize = 188;
-    static constexpr uint32_t kReceiveBufferSize = 329'000;
     static constexpr uint32_t kNoDataTimeoutMs = 5000;
     static constexpr size_t kHistorySize = kIptvHistorySize;
     static constexpr size_t kTextBufferSize = 260;
