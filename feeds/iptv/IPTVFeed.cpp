@@ -190,6 +190,13 @@ void CIPTVFeed::Stop() {
     if (socket_ != kInvalidSocket) ::shutdown(socket_, SHUT_RDWR);
 }
 
+uint16_t CIPTVFeed::LocalPort() {
+    std::lock_guard lock(socketLock_);
+    NetAddress local{};
+    if (socket_ == kInvalidSocket || SocketLocalAddress(socket_, local) != 0) return 0;
+    return NetAddressPort(local);
+}
+
 void CIPTVFeed::AddToHistory(const IptvSettings& settings) {
     if (std::find(history_.begin(), history_.end(), settings) != history_.end()) return;
     std::move_backward(history_.begin(), history_.end() - 1, history_.end());

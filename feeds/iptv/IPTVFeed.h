@@ -109,6 +109,9 @@ public:
     // into their sample.
     uint64_t DatagramsReceived() const { return datagrams_.load(std::memory_order_relaxed); }
     uint64_t BytesDropped() const { return bytesDropped_.load(std::memory_order_relaxed); }
+    // The UDP port the socket of the running reception is bound to (the system's
+    // choice for a group or address given with port 0); 0 when none is open.
+    uint16_t LocalPort();
     // From a successful Start until the receive thread has wound down after Stop.
     bool Receiving() const { return pump_.Running(); }
 

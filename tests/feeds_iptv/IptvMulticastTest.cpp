@@ -18,15 +18,17 @@ NetAddress V6(uint8_t first, uint8_t second, uint8_t last, uint16_t port) {
 }
 
 TEST(IptvMulticastOverLoopback, EachFeedGetsItsOwnGroupByteExact) {
-    const uint16_t port = FreeUdpPort();
-    const NetAddress groupA = MakeIPv4Address(0xEFFF4D02, port), groupB = MakeIPv4Address(0xEFFF4D03, port);
+    // The first feed's port, as the system chose it, serves both groups.
+    NetAddress groupA = MakeIPv4Address(0xEFFF4D02, 0), groupB = MakeIPv4Address(0xEFFF4D03, 0);
     Recorder gotA, gotB;
     CIPTVFeed a(0), b(0);
-    for (auto [feed, group, got] : {std::tuple{&a, groupA, &gotA}, std::tuple{&b, groupB, &gotB}}) {
-        feed->SetGroup(group);
+    for (auto [feed, group, got] : {std::tuple{&a, &groupA, &gotA}, std::tuple{&b, &groupB, &gotB}}) {
+        SetNetAddressPort(*group, NetAddressPort(groupA));
+        feed->SetGroup(*group);
         feed->SetInterface(MakeIPv4Address(INADDR_LOOPBACK, 0));
         feed->SetCallback(got, Recorder::Callback);
         ASSERT_TRUE(feed->Start(0)) << feed->GetErrorText();
+        SetNetAddressPort(*group, feed->LocalPort());
     }
     Sender sender(kNetFamilyIPv4);
     ASSERT_TRUE(sender.PinIPv4(INADDR_LOOPBACK));

@@ -17,11 +17,13 @@ using namespace iptvtest;
 class Loopback : public ::testing::Test {
 protected:
     void Start(int family = kNetFamilyIPv4) {
-        to_ = LoopbackAddress(family, FreeUdpPort(family));
         sender_ = std::make_unique<Sender>(family);
-        feed_.SetGroup(to_);
+        feed_.SetGroup(LoopbackAddress(family, 0));
         feed_.SetCallback(&got_, Recorder::Callback);
         ASSERT_TRUE(feed_.Start(0)) << feed_.GetErrorText();
+        to_ = LoopbackAddress(family, feed_.LocalPort());
+        ASSERT_NE(0, NetAddressPort(to_));
+        feed_.SetGroup(to_);  // a restart binds the same port again
     }
     void Send(const Bytes& d) { ASSERT_EQ(static_cast<int>(d.size()), sender_->Send(to_, d)); }
     bool Stopped() { return Eventually([&] { return !feed_.Receiving(); }); }
@@ -145,9 +147,10 @@ TEST_F(Loopback, StopEndsDeliveryStartRestartsAndTheCallbackMayStop) {
     Send(Packets(1, 3));
     ASSERT_TRUE(got_.WaitForSamples(2));
 
-    const NetAddress second = LoopbackAddress(kNetFamilyIPv4, FreeUdpPort());
-    feed_.SetGroup(second);
+    feed_.SetGroup(LoopbackAddress(kNetFamilyIPv4, 0));
     ASSERT_TRUE(feed_.Start(0));  // while receiving
+    const NetAddress second = LoopbackAddress(kNetFamilyIPv4, feed_.LocalPort());
+    feed_.SetGroup(second);
     ASSERT_EQ(188, sender_->Send(second, Packets(1, 4)));
     ASSERT_TRUE(got_.WaitForSamples(3));
     EXPECT_EQ((std::vector<Bytes>{Packets(1, 1), Packets(1, 3), Packets(1, 4)}), got_.Samples());
@@ -191,10 +194,11 @@ TEST(IptvStart, FailuresSayWhatFailedAndWhy) {
         "by protocol family.",
         feed.GetErrorText());
 
-    const NetAddress taken = LoopbackAddress(kNetFamilyIPv4, FreeUdpPort());
+    NetAddress taken;
     {
         Sender holder(kNetFamilyIPv4);  // no address reuse: the bind is refused
-        ASSERT_TRUE(holder.BindTo(taken));
+        ASSERT_TRUE(holder.BindTo(LoopbackAddress(kNetFamilyIPv4, 0)));
+        taken = LoopbackAddress(kNetFamilyIPv4, holder.LocalPort());
         feed.SetGroup(taken);
         EXPECT_FALSE(feed.Start(0));
         EXPECT_EQ("The operation bind(127.0.0.1:" + std::to_string(NetAddressPort(taken)) +
@@ -233,12 +237,12 @@ TEST(IptvStart, HistoryKeepsTenMostRecentDistinctSettings) {
 
 TEST(IptvFeed, DestroyedWhileReceivingUnderLoad) {
     Sender sender(kNetFamilyIPv4);
-    const NetAddress group = LoopbackAddress(kNetFamilyIPv4, FreeUdpPort());
     Recorder got;
     auto* feed = new CIPTVFeed(0);
-    feed->SetGroup(group);
+    feed->SetGroup(LoopbackAddress(kNetFamilyIPv4, 0));
     feed->SetCallback(&got, Recorder::Callback);
     ASSERT_TRUE(feed->Start(0));
+    const NetAddress group = LoopbackAddress(kNetFamilyIPv4, feed->LocalPort());
     std::atomic<bool> sending{true};
     std::thread flood([&] {
         while (sending) sender.Send(group, Packets(7, 1));

@@ -16,6 +16,7 @@
 #include "net/Sockets.h"
 #include "platform/graph/Interfaces.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/WaitUntil.h"
 
 namespace iptvtest {
 
@@ -41,15 +42,6 @@ inline NetAddress LoopbackAddress(int family, uint16_t port) {
     return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
 }
 
-inline uint16_t FreeUdpPort(int family = kNetFamilyIPv4) {
-    const SocketHandle s = SocketCreate(family, SOCK_DGRAM);
-    NetAddress a = LoopbackAddress(family, 0);
-    EXPECT_EQ(0, SocketBind(s, a));
-    EXPECT_EQ(0, SocketLocalAddress(s, a));
-    SocketClose(s);
-    return NetAddressPort(a);
-}
-
 // Multicast leaves only through the interface the sender is pinned to, one hop at most.
 class Sender {
 public:
@@ -57,6 +49,10 @@ public:
     ~Sender() { SocketClose(s_); }
 
     bool BindTo(const NetAddress& local) { return SocketBind(s_, local) == 0; }
+    uint16_t LocalPort() {
+        NetAddress local{};
+        return SocketLocalAddress(s_, local) == 0 ? NetAddressPort(local) : 0;
+    }
     bool PinIPv4(uint32_t interfaceAddress) {
         const in_addr local{htonl(interfaceAddress)};
         const int ttl = 1;
@@ -127,13 +123,10 @@ private:
     size_t bytes_ = 0;
 };
 
-inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+// Status and counters are polled: the feed signals no event for them.
+template <class Condition>
+bool Eventually(Condition&& condition, std::chrono::milliseconds limit = 5s) {
+    return WaitUntil(std::forward<Condition>(condition), limit);
 }
 
 }  // namespace iptvtest
