@@ -92,11 +92,15 @@ IMediaSample* CFeedPump::GetBuffer() {
 void CFeedPump::Push(IMediaSample* sample) {
     const uint32_t w = writeIndex_.load(std::memory_order_relaxed);
     ring_[w].store(sample, std::memory_order_relaxed);
-    writeIndex_.store((w + 1) % slots_, std::memory_order_seq_cst);
-    // Paired with the reader's flag and its second look at the index: either the
-    // reader sees this sample, or this side sees it waiting and wakes it. The lock
-    // taken here makes the wake land after the reader has gone to sleep.
-    if (readerWaiting_.load(std::memory_order_seq_cst)) {
+    const uint32_t next = (w + 1) % slots_;
+    writeIndex_.store(next, std::memory_order_seq_cst);
+    // Paired with the reader's state and its second look at the index: either the
+    // reader sees this sample, or this side sees it asleep and wakes it. The lock
+    // taken here makes the wake land after the reader has gone to sleep. A reader
+    // that looks again by itself soon is woken only when the ring is half full.
+    const int reader = readerState_.load(std::memory_order_seq_cst);
+    const uint32_t queued = (next + slots_ - readIndex_.load(std::memory_order_relaxed)) % slots_;
+    if (reader == kReaderSleeping || (reader == kReaderCoalescing && queued * 2 >= slots_)) {
         { std::lock_guard lock(state_); }
         dataArrived_.notify_one();
     }
@@ -124,7 +128,7 @@ void CFeedPump::FillThread(std::function<void()> fill) {
 }
 
 void CFeedPump::DeliveryThread() {
-    const auto idleWake = std::chrono::milliseconds(layout_.idleWakeMs);
+    bool flowing = false;  // the last look found samples
     while (!StopRequested()) {
         const uint32_t r = readIndex_.load(std::memory_order_relaxed);
         if (r == writeIndex_.load(std::memory_order_acquire)) {
@@ -134,24 +138,31 @@ void CFeedPump::DeliveryThread() {
                 if (r == writeIndex_.load(std::memory_order_acquire)) break;
                 continue;
             }
+            const bool coalescing = flowing && layout_.coalesceMs;
+            const uint32_t limitMs = coalescing ? layout_.coalesceMs : layout_.idleWakeMs;
             bool timedOut = false;
             {
                 std::unique_lock lock(state_);
-                readerWaiting_.store(true, std::memory_order_seq_cst);
+                readerState_.store(coalescing ? kReaderCoalescing : kReaderSleeping, std::memory_order_seq_cst);
                 const auto ready = [&] {
                     return StopRequested() || fillEnded_.load(std::memory_order_seq_cst) ||
                            r != writeIndex_.load(std::memory_order_seq_cst);
                 };
-                if (layout_.idleWakeMs) {
-                    timedOut = !dataArrived_.wait_for(lock, idleWake, ready);
+                if (limitMs) {
+                    timedOut = !dataArrived_.wait_for(lock, std::chrono::milliseconds(limitMs), ready);
                 } else {
                     dataArrived_.wait(lock, ready);
                 }
-                readerWaiting_.store(false, std::memory_order_relaxed);
+                readerState_.store(kReaderBusy, std::memory_order_relaxed);
             }
-            if (timedOut && hooks_.idle) hooks_.idle();
+            if (coalescing) {
+                flowing = !timedOut;
+            } else if (timedOut && hooks_.idle) {
+                hooks_.idle();
+            }
             continue;
         }
+        flowing = true;
         IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed);
         // The slot is free before the sample can go back to the allocator; otherwise a
         // quick fill thread could fill the ring round to this slot and make it look empty.

@@ -14,7 +14,8 @@
 //   or a stop decommits the allocator.
 // - The delivery thread: the ring's only reader; it runs the deliver function (the
 //   feed's data callback) and, while the ring stays empty for idleWakeMs, the idle
-//   function. It waits on a condition variable, never by sleeping.
+//   function. It waits on a condition variable, never by sleeping; with coalesceMs
+//   the wait is timed while samples flow, and a ring half full wakes it at once.
 // - RequestStop may be called from any thread, the data callback included, and never
 //   waits for a thread: it sets the stop flag, wakes both threads and decommits the
 //   allocator. The delivery thread ends at its next test without delivering what is
@@ -46,6 +47,11 @@ public:
         const char* deliveryThreadName;
         // 0: the delivery thread sleeps until data or a stop comes.
         uint32_t idleWakeMs = 0;
+        // While samples keep coming, the delivery thread looks again after this long
+        // instead of being woken for each one (a fast stream of small samples then
+        // costs one wake-up per period, not two per sample); 0 wakes it for each.
+        // Once a look finds nothing, it sleeps until woken again.
+        uint32_t coalesceMs = 0;
     };
     struct Hooks {
         // Delivery thread: hands one sample on; the reference goes with it.
@@ -101,7 +107,8 @@ private:
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> fillEnded_{false};
-    std::atomic<bool> readerWaiting_{false};
+    enum ReaderState : int { kReaderBusy, kReaderCoalescing, kReaderSleeping };
+    std::atomic<int> readerState_{kReaderBusy};
     std::atomic<bool> running_{false};
 
     // The indices order the hand-over; the slots are atomic only so that a slot reused

@@ -28,6 +28,9 @@ constexpr const char* kProcessingThreadName = "ProcessingThread";
 constexpr uint32_t kLoopbackIPv4 = 0x7F000001;
 // How often the delivery thread looks at the no-data rule while nothing comes.
 constexpr uint32_t kSilenceCheckMs = 100;
+// While datagrams flow, samples are handed on at least this often rather than each
+// with a wake-up of its own; at most this much later than they would be.
+constexpr uint32_t kDeliveryCoalesceMs = 2;
 // A socket that keeps failing must not turn the receive loop into a spin.
 constexpr DWORD kReceiveErrorPauseMs = 10;
 // Datagrams fetched by one system call at most.
@@ -54,7 +57,7 @@ std::string HistoryKey(const std::string& key, size_t index) {
 
 CIPTVFeed::CIPTVFeed(uint32_t /*unused*/)
     : pump_({kAllocatorName, kBufferCount, kDefaultSampleSize, kReceiveThreadName, kProcessingThreadName,
-             kSilenceCheckMs},
+             kSilenceCheckMs, kDeliveryCoalesceMs},
             {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { CheckForSilence(); },
              [this] { noData_.store(true, std::memory_order_relaxed); }}) {
     type_ = kFeedIptv;

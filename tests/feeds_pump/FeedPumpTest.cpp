@@ -70,8 +70,8 @@ private:
 };
 
 struct PumpRig {
-    explicit PumpRig(uint32_t buffers, uint32_t idleWakeMs = 0)
-        : pump({"CFeedPumpTest::Thread", buffers, 4096, "PumpFill", "PumpDeliver", idleWakeMs},
+    explicit PumpRig(uint32_t buffers, uint32_t idleWakeMs = 0, uint32_t coalesceMs = 0)
+        : pump({"CFeedPumpTest::Thread", buffers, 4096, "PumpFill", "PumpDeliver", idleWakeMs, coalesceMs},
                {[this](IMediaSample* s) { receiver.Deliver(s); }, [this] { ++idleWakes; }, [this] { ++ended; }}) {}
 
     // Numbers `count` samples (or until a stop when count is 0) and pushes them.
@@ -103,14 +103,15 @@ std::vector<uint32_t> Sequence(uint32_t n) {
     return v;
 }
 
-class FeedPumpSizes : public ::testing::TestWithParam<uint32_t> {};
+// Buffers (the ring has one slot more) and the delivery thread's coalescing period.
+class FeedPumpSizes : public ::testing::TestWithParam<std::pair<uint32_t, uint32_t>> {};
 
 TEST_P(FeedPumpSizes, EndOfDataDeliversEverythingInOrderAcrossManyWraps) {
     const long before = CBaseObject::ObjectsActive();
-    const uint32_t buffers = GetParam();
+    const auto [buffers, coalesceMs] = GetParam();
     const uint32_t count = 20 * (buffers + 1) + 3;
     {
-        PumpRig rig(buffers);
+        PumpRig rig(buffers, 0, coalesceMs);
         EXPECT_EQ(buffers + 1, rig.pump.RingSlots());
         ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(count)));
         ASSERT_TRUE(rig.pump.Join(5000));
@@ -125,9 +126,9 @@ TEST_P(FeedPumpSizes, EndOfDataDeliversEverythingInOrderAcrossManyWraps) {
 // for a buffer. A stop ends both threads; nothing queued is delivered or kept alive.
 TEST_P(FeedPumpSizes, StopWithEveryBufferOutReleasesWhatIsQueued) {
     const long before = CBaseObject::ObjectsActive();
-    const uint32_t buffers = GetParam();
+    const auto [buffers, coalesceMs] = GetParam();
     {
-        PumpRig rig(buffers);
+        PumpRig rig(buffers, 0, coalesceMs);
         rig.receiver.SetGate(false);
         ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(0)));
         ASSERT_TRUE(rig.receiver.WaitForOneAtTheGate());
@@ -142,7 +143,37 @@ TEST_P(FeedPumpSizes, StopWithEveryBufferOutReleasesWhatIsQueued) {
     EXPECT_EQ(before, CBaseObject::ObjectsActive());
 }
 
-INSTANTIATE_TEST_SUITE_P(SlotsOf16And128, FeedPumpSizes, ::testing::Values(15u, 127u));
+INSTANTIATE_TEST_SUITE_P(SlotsOf16And128, FeedPumpSizes,
+                         ::testing::Values(std::pair{15u, 0u}, std::pair{127u, 0u}, std::pair{15u, 2u}));
+
+// A fill thread that pushes one sample now and then: each one arrives without waiting
+// for more to come, whether the delivery thread sleeps or is in its coalescing wait.
+TEST(FeedPump, SparseSamplesArriveWithinTheCoalescingPeriod) {
+    PumpRig rig(15, 0, 2);
+    std::atomic<uint32_t> release{0};
+    ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start([&] {
+        for (uint32_t n = 0; n < 5; ++n) {
+            while (release.load() <= n && !rig.pump.StopRequested()) std::this_thread::yield();
+            IMediaSample* sample = rig.pump.GetBuffer();
+            if (!sample) return;
+            BYTE* p = nullptr;
+            sample->GetPointer(&p);
+            std::memcpy(p, &n, sizeof n);
+            rig.pump.Push(sample);
+        }
+        rig.pump.WaitForStop(60'000);
+    }));
+    for (uint32_t n = 0; n < 5; ++n) {
+        if (n % 2) std::this_thread::sleep_for(5ms);  // past the coalescing wait: asleep
+        const auto pushed = std::chrono::steady_clock::now();
+        release = n + 1;
+        ASSERT_TRUE(rig.receiver.WaitForCount(n + 1));
+        EXPECT_LT(std::chrono::steady_clock::now() - pushed, 500ms) << n;
+    }
+    rig.pump.RequestStop();
+    ASSERT_TRUE(rig.pump.Join(5000));
+    EXPECT_EQ(Sequence(5), rig.receiver.Numbers());
+}
 
 TEST(FeedPump, StopFromTheCallbackWhileAnotherThreadWaitsForTheThreads) {
     PumpRig rig(15);
