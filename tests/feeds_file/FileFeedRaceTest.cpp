@@ -26,7 +26,7 @@ protected:
         ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     }
     size_t CountOf(uint8_t value) {
-        const Bytes data = recorder.Data();
+        const Bytes data = recorder.Joined();
         return static_cast<size_t>(std::count(data.begin(), data.end(), value));
     }
 
@@ -56,7 +56,7 @@ TEST_F(FileFeedRestart, StartRightAfterStopPlaysTheLastFileWholeOnce) {
     ASSERT_TRUE(feed.Start(0));
     ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     EXPECT_EQ(CountOf(0xBB), 777u);
-    const Bytes data = recorder.Data();
+    const Bytes data = recorder.Joined();
     ASSERT_GE(data.size(), 777u);
     EXPECT_TRUE(std::all_of(data.end() - 777, data.end(), [](uint8_t b) { return b == 0xBB; }));
 }
@@ -94,7 +94,7 @@ TEST_F(FileFeedRestart, ConcurrentStopsAndStartsFromSeveralThreads) {
     for (auto& th : threads) th.join();
     ASSERT_TRUE(feed.Start(0));
     const size_t before = recorder.Total();
-    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, 3000)) << "delivery stalled after the restarts";
+    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, std::chrono::seconds(3))) << "delivery stalled after the restarts";
 }
 
 // The delivery thread is held in the callback while another thread is in Start (or

@@ -93,7 +93,7 @@ TEST_F(Loopback, DatagramLargerThanTheSamplesRoomIsCut) {
 }
 
 TEST_F(Loopback, SlowConsumerLosesNothingWhileTheRingGoesRound) {
-    got_.delay = 3ms;
+    got_.delayMs = 3;
     Start();
     std::vector<Bytes> sent;
     for (int i = 0; i < 60; ++i) {

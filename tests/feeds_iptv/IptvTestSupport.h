@@ -1,12 +1,9 @@
 #pragma once
-// Senders, a recording data callback and private network namespaces for the IPTV
+// Senders, the recorder and private network namespaces for the IPTV
 // feed tests. Nothing here sends anywhere but loopback or a namespace of the test's own.
 #include <netinet/in.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "net/Sockets.h"
-#include "platform/graph/Interfaces.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/SampleRecorder.h"
 #include "tests/support/WaitUntil.h"
 
 namespace iptvtest {
@@ -75,53 +72,7 @@ private:
     bool pinned_ = false;
 };
 
-// Every delivered sample, whole, from the feed's delivery thread.
-class Recorder {
-public:
-    static void Callback(void* context, IMediaSample* sample) { static_cast<Recorder*>(context)->OnSample(sample); }
-
-    std::function<void()> onSample;  // on the delivery thread, first
-    std::chrono::milliseconds delay{0};
-
-    bool WaitForSamples(size_t n, std::chrono::milliseconds timeout = 5s) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, timeout, [&] { return samples_.size() >= n; });
-    }
-    std::vector<Bytes> Samples() {
-        std::lock_guard lock(m_);
-        return samples_;
-    }
-    // Datagrams already waiting may share a sample, so streams are compared as bytes.
-    bool WaitForBytes(size_t n, std::chrono::milliseconds timeout = 5s) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, timeout, [&] { return bytes_ >= n; });
-    }
-    Bytes Joined() { return Join(Samples()); }
-    static Bytes Join(const std::vector<Bytes>& pieces) {
-        Bytes all;
-        for (const Bytes& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
-        return all;
-    }
-
-private:
-    void OnSample(IMediaSample* sample) {
-        if (onSample) onSample();
-        std::this_thread::sleep_for(delay);
-        BYTE* p = nullptr;
-        sample->GetPointer(&p);
-        Bytes got(p, p + sample->GetActualDataLength());
-        sample->Release();
-        std::lock_guard lock(m_);
-        bytes_ += got.size();
-        samples_.push_back(std::move(got));
-        cv_.notify_all();
-    }
-
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::vector<Bytes> samples_;
-    size_t bytes_ = 0;
-};
+using Recorder = SampleRecorder;
 
 // Status and counters are polled: the feed signals no event for them.
 template <class Condition>

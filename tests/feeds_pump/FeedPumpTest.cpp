@@ -6,73 +6,34 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/com/Unknown.h"
+#include "tests/support/SampleRecorder.h"
 #include "tests/support/WaitUntil.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// The delivery side: records the number each sample carries; may hold deliveries at a
-// gate and run an action on the delivery thread.
-class Receiver {
-public:
-    std::function<void()> onSample;
-
-    void Deliver(IMediaSample* sample) {
-        {
-            std::unique_lock lock(m_);
-            ++waiting_;
-            cv_.notify_all();
-            cv_.wait(lock, [&] { return open_; });
-            --waiting_;
-        }
-        if (onSample) onSample();
-        BYTE* p = nullptr;
-        sample->GetPointer(&p);
-        uint32_t number = 0;
-        std::memcpy(&number, p, sizeof number);
-        sample->Release();
-        std::lock_guard lock(m_);
-        numbers_.push_back(number);
-        cv_.notify_all();
-    }
-    void SetGate(bool open) {
-        std::lock_guard lock(m_);
-        open_ = open;
-        cv_.notify_all();
-    }
-    bool WaitForOneAtTheGate() {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, 5s, [&] { return waiting_ > 0; });
-    }
-    bool WaitForCount(size_t n) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, 5s, [&] { return numbers_.size() >= n; });
-    }
-    std::vector<uint32_t> Numbers() {
-        std::lock_guard lock(m_);
-        return numbers_;
-    }
-
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::vector<uint32_t> numbers_;
-    int waiting_ = 0;
-    bool open_ = true;
-};
-
 struct PumpRig {
     explicit PumpRig(uint32_t buffers, uint32_t idleWakeMs = 0, uint32_t coalesceMs = 0)
         : pump({"CFeedPumpTest::Thread", buffers, 4096, "PumpFill", "PumpDeliver", idleWakeMs, coalesceMs},
-               {[this](IMediaSample* s) { receiver.Deliver(s); }, [this] { ++idleWakes; }, [this] { ++ended; }}) {}
+               {[this](IMediaSample* s) { SampleRecorder::Callback(&receiver, s); }, [this] { ++idleWakes; },
+                [this] { ++ended; }}) {}
+
+    // The number each delivered sample carries.
+    std::vector<uint32_t> Numbers() {
+        std::vector<uint32_t> numbers;
+        for (const auto& sample : receiver.Samples()) {
+            uint32_t n = UINT32_MAX;
+            if (sample.size() == sizeof n) std::memcpy(&n, sample.data(), sizeof n);
+            numbers.push_back(n);
+        }
+        return numbers;
+    }
 
     // Numbers `count` samples (or until a stop when count is 0) and pushes them.
     std::function<void()> Numbering(uint32_t count) {
@@ -90,7 +51,7 @@ struct PumpRig {
         };
     }
 
-    Receiver receiver;  // outlives the pump's threads
+    SampleRecorder receiver;  // outlives the pump's threads
     std::atomic<int> idleWakes{0};
     std::atomic<int> ended{0};
     std::atomic<uint32_t> pushed{0};
@@ -116,7 +77,7 @@ TEST_P(FeedPumpSizes, EndOfDataDeliversEverythingInOrderAcrossManyWraps) {
         ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(count)));
         ASSERT_TRUE(rig.pump.Join(5000));
         EXPECT_FALSE(rig.pump.Running());
-        EXPECT_EQ(Sequence(count), rig.receiver.Numbers());
+        EXPECT_EQ(Sequence(count), rig.Numbers());
         EXPECT_EQ(1, rig.ended.load());
     }
     EXPECT_EQ(before, CBaseObject::ObjectsActive());
@@ -131,13 +92,13 @@ TEST_P(FeedPumpSizes, StopWithEveryBufferOutReleasesWhatIsQueued) {
         PumpRig rig(buffers, 0, coalesceMs);
         rig.receiver.SetGate(false);
         ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(0)));
-        ASSERT_TRUE(rig.receiver.WaitForOneAtTheGate());
+        ASSERT_TRUE(rig.receiver.WaitAtGate());
         ASSERT_TRUE(WaitUntil([&] { return rig.pushed.load() == buffers; }));
         EXPECT_FALSE(rig.pump.Join(50));  // still running
         rig.pump.RequestStop();
         rig.receiver.SetGate(true);
         ASSERT_TRUE(rig.pump.Join(5000));
-        EXPECT_EQ(std::vector<uint32_t>{0}, rig.receiver.Numbers());
+        EXPECT_EQ(std::vector<uint32_t>{0}, rig.Numbers());
         EXPECT_EQ(buffers, rig.pushed.load());
     }
     EXPECT_EQ(before, CBaseObject::ObjectsActive());
@@ -159,6 +120,7 @@ TEST(FeedPump, SparseSamplesArriveWithinTheCoalescingPeriod) {
             BYTE* p = nullptr;
             sample->GetPointer(&p);
             std::memcpy(p, &n, sizeof n);
+            sample->SetActualDataLength(sizeof n);
             rig.pump.Push(sample);
         }
         rig.pump.WaitForStop(60'000);
@@ -167,19 +129,19 @@ TEST(FeedPump, SparseSamplesArriveWithinTheCoalescingPeriod) {
         if (n % 2) std::this_thread::sleep_for(5ms);  // past the coalescing wait: asleep
         const auto pushed = std::chrono::steady_clock::now();
         release = n + 1;
-        ASSERT_TRUE(rig.receiver.WaitForCount(n + 1));
+        ASSERT_TRUE(rig.receiver.WaitForSamples(n + 1));
         EXPECT_LT(std::chrono::steady_clock::now() - pushed, 500ms) << n;
     }
     rig.pump.RequestStop();
     ASSERT_TRUE(rig.pump.Join(5000));
-    EXPECT_EQ(Sequence(5), rig.receiver.Numbers());
+    EXPECT_EQ(Sequence(5), rig.Numbers());
 }
 
 TEST(FeedPump, StopFromTheCallbackWhileAnotherThreadWaitsForTheThreads) {
     PumpRig rig(15);
     rig.receiver.SetGate(false);
     ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(0)));
-    ASSERT_TRUE(rig.receiver.WaitForOneAtTheGate());
+    ASSERT_TRUE(rig.receiver.WaitAtGate());
     std::atomic<bool> stopReturned{false};
     rig.receiver.onSample = [&] {
         rig.pump.RequestStop();
@@ -197,7 +159,7 @@ TEST(FeedPump, StopFromTheCallbackWhileAnotherThreadWaitsForTheThreads) {
     rig.receiver.onSample = nullptr;
     ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(40)));
     ASSERT_TRUE(rig.pump.Join(5000));
-    const auto numbers = rig.receiver.Numbers();
+    const auto numbers = rig.Numbers();
     ASSERT_EQ(41u, numbers.size());
     EXPECT_EQ(Sequence(40), std::vector<uint32_t>(numbers.begin() + 1, numbers.end()));
 }
@@ -220,7 +182,7 @@ TEST(FeedPump, StartsStopsAndJoinsFromSeveralThreadsEndCleanly) {
         ASSERT_TRUE(rig.pump.Join(5000));
         ASSERT_EQ(CFeedPump::StartResult::Started, rig.pump.Start(rig.Numbering(100)));
         ASSERT_TRUE(rig.pump.Join(5000));
-        const auto numbers = rig.receiver.Numbers();
+        const auto numbers = rig.Numbers();
         ASSERT_GE(numbers.size(), 100u);
         EXPECT_EQ(Sequence(100), std::vector<uint32_t>(numbers.end() - 100, numbers.end()));
     }
@@ -237,7 +199,7 @@ TEST(FeedPump, IdleWakesWhileNothingComesAndStopWakesAWaitingFill) {
     ASSERT_TRUE(rig.pump.Join(5000));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
     EXPECT_TRUE(stopSeen);
-    EXPECT_TRUE(rig.receiver.Numbers().empty());
+    EXPECT_TRUE(rig.Numbers().empty());
 }
 
 }  // namespace
