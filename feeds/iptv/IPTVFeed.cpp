@@ -288,16 +288,18 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     rtpLost_.store(0, std::memory_order_relaxed);
     datagrams_.store(0, std::memory_order_relaxed);
     bytesDropped_.store(0, std::memory_order_relaxed);
+    CFeedPump::StartResult started;
     {
+        // Under the socket mutex, so that a Stop from another thread lands either
+        // before the socket is known (and this start wins) or after the threads run.
+        // The receive thread takes the mutex only as it ends, which the earlier join
+        // made sure is not this run.
         std::lock_guard lock(socketLock_);
         socket_ = s;
+        started = pump_.Start([this, s] { ReceiveLoop(s); }, sampleSize);
+        if (started != CFeedPump::StartResult::Started) socket_ = kInvalidSocket;
     }
-    const CFeedPump::StartResult started = pump_.Start([this, s] { ReceiveLoop(s); }, sampleSize);
     if (started == CFeedPump::StartResult::Started) return true;
-    {
-        std::lock_guard lock(socketLock_);
-        socket_ = kInvalidSocket;
-    }
     SocketClose(s);
     SetFailureText(started == CFeedPump::StartResult::NoBuffers ? kNoBuffersText : kNoThreadText);
     return false;
@@ -338,7 +340,7 @@ void CIPTVFeed::ReceiveLoop(SocketHandle s) {
                 if (gathered) break;
                 // A receive error or a closed socket ends the sample; a socket that
                 // keeps failing must not turn this loop into a spin.
-                if (fetched < 0 && !pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
+                if (!pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
                 break;
             }
             if (length == 0) {

@@ -18,7 +18,8 @@
 // - Settings mutex: the settings, history, RTP mode and sample size; taken briefly by
 //   any thread, never while another of these mutexes is waited for.
 // Lock order, outermost first: control mutex -> settings mutex; control mutex ->
-// socket mutex -> the pump's locks. The settings and socket mutexes never nest.
+// socket mutex -> the pump's locks (Start launches the pump's threads under the
+// socket mutex). The settings and socket mutexes never nest.
 #include <array>
 #include <atomic>
 #include <cstdint>
