@@ -30,7 +30,6 @@ public:
     static constexpr uint32_t kDefaultBitrate = 38'014'704;
     static constexpr uint32_t kBufferCount = 15;
     static constexpr uint32_t kBufferSize = 2'310'144;  // 12,288 packets of 188 bytes
-    static constexpr uint32_t kRingSlots = kBufferCount + 1;
     static constexpr size_t kFileNameSize = 260;
     static constexpr const char* kAllocatorName = "CFileFeed::Thread";
     // What a stored bitrate of 0 (or none) loads as.

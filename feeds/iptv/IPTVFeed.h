@@ -37,7 +37,6 @@
 class CIPTVFeed : public CFeed {
 public:
     static constexpr uint32_t kBufferCount = 15;
-    static constexpr uint32_t kRingSlots = kBufferCount + 1;  // one more than buffers: never overflows
     static constexpr uint32_t kDefaultSampleSize = 0x234000;  // 12,288 packets of 188 bytes
     static constexpr uint32_t kMinimumSampleSize = 188;
     static constexpr uint32_t kNoDataTimeoutMs = 5000;
