@@ -1,21 +1,29 @@
 #include "host/UdpSender.h"
 
-#include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <net/if.h>
-#include <netinet/in.h>
 #include <random>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include "net/SocketErrorText.h"
+namespace {
+
+using namespace std::chrono_literals;
+
+// The file feed's block period: the best guess before a second block has arrived.
+constexpr auto kFirstGap = 100ms;
+// A stall must not stretch what follows over seconds.
+constexpr auto kLongestGap = 1s;
+// How far behind its schedule the pacing thread still catches up.
+constexpr auto kMostLag = 5ms;
+// About three seconds of a 40 Mbit/s stream; beyond it Send waits for the network.
+constexpr size_t kMostQueued = 16u << 20;
+
+}  // namespace
 
 UdpSender::~UdpSender() { Close(); }
 
 void UdpSender::WriteRtpHeader(uint8_t* h, uint16_t sequence, uint32_t timestamp, uint32_t ssrc) {
-    h[0] = 0x80;  // version 2, no padding, extension or contributing sources
+    h[0] = kRtpVersion << 6;  // no padding, extension or contributing sources
     h[1] = kRtpPayloadType;
     h[2] = static_cast<uint8_t>(sequence >> 8);
     h[3] = static_cast<uint8_t>(sequence);
@@ -26,97 +34,175 @@ void UdpSender::WriteRtpHeader(uint8_t* h, uint16_t sequence, uint32_t timestamp
 }
 
 bool UdpSender::Open(const Options& options, std::string* error) {
-    if (!ParseNetAddress(nullptr, options.destination, destination_) || NetAddressPort(destination_) == 0) {
+    Close();
+    SendSocketRequest request;
+    if (!ParseNetAddress(nullptr, options.destination, request.destination) ||
+        NetAddressPort(request.destination) == 0) {
         *error = "not an address with a port: \"" + options.destination + "\" (use 239.1.2.3:5000 or [ff15::1]:5000)";
         return false;
     }
-    const bool v6 = destination_.family == kNetFamilyIPv6;
-    socket_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (socket_ < 0) {
-        *error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
+    request.ttl = options.ttl;
+    const auto interfaceFailure = [&](int err) {
+        *error = "cannot set up multicast sending (interface \"" + options.interface + "\"): " + std::strerror(err);
         return false;
-    }
-    if (IsMulticast(destination_)) {
-        int hops = options.ttl;
-        int rc = v6 ? ::setsockopt(socket_, IPPROTO_IPV6, IPV6_MULTICAST_HOPS, &hops, sizeof hops)
-                    : ::setsockopt(socket_, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
-        if (rc == 0 && !options.interface.empty()) {
-            if (v6) {
-                unsigned index = if_nametoindex(options.interface.c_str());
-                rc = index ? ::setsockopt(socket_, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) : -1;
-                if (!index) errno = ENODEV;
-            } else {
-                in_addr local{};
-                rc = inet_pton(AF_INET, options.interface.c_str(), &local) == 1
-                         ? ::setsockopt(socket_, IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local)
-                         : (errno = EINVAL, -1);
-            }
+    };
+    if (!options.interface.empty() && IsMulticast(request.destination)) {
+        if (request.destination.family == kNetFamilyIPv6) {
+            request.interfaceName = options.interface;
+        } else if (!ParseNetAddress(nullptr, options.interface, request.interfaceAddress) ||
+                   request.interfaceAddress.family != kNetFamilyIPv4 || request.interfaceAddress.port != 0) {
+            return interfaceFailure(EINVAL);
         }
-        if (rc != 0) {
-            *error = "cannot set up multicast sending (interface \"" + options.interface + "\"): " + std::strerror(errno);
-            Close();
+    }
+    SendSocketError failure;
+    if (!socket_.Open(request, failure)) {
+        if (std::strcmp(failure.operation, "socket()") == 0) {
+            *error = std::string("cannot create a UDP socket: ") + std::strerror(failure.systemError);
             return false;
         }
+        return interfaceFailure(failure.systemError);
     }
     rtp_ = options.rtp;
     std::random_device random;
     ssrc_ = random();
     sequence_ = static_cast<uint16_t>(random());
     datagram_.resize(12 + kPayloadSize);
+    pending_.clear();
+    {
+        std::lock_guard lock(lock_);
+        queue_.clear();
+        stop_ = failed_ = sending_ = false;
+        error_.clear();
+        datagrams_ = 0;
+        arrivals_ = 0;
+        gap_ = kFirstGap;
+        slot_ = {};
+        nextSend_ = {};
+    }
+    pacer_ = std::thread([this] { PaceLoop(); });
     return true;
 }
 
-bool UdpSender::SendDatagram(const uint8_t* payload, size_t length) {
-    const uint8_t* data = payload;
-    size_t size = length;
-    if (rtp_) {
-        auto now = std::chrono::steady_clock::now().time_since_epoch();
-        auto ticks = static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count() * 9 / 100);
-        WriteRtpHeader(datagram_.data(), sequence_++, ticks, ssrc_);
-        std::memcpy(datagram_.data() + 12, payload, length);
-        data = datagram_.data();
-        size = length + 12;
+void UdpSender::NoteArrival(Clock::time_point now) {
+    if (arrivals_ > 0) {
+        const Clock::duration gap = std::min<Clock::duration>(now - lastArrival_, kLongestGap);
+        // The first measured gap replaces the guess; later ones are smoothed so that
+        // one late block does not stretch the next.
+        gap_ = arrivals_ == 1 ? gap : (3 * gap_ + gap) / 4;
     }
-    sockaddr_storage to{};
-    unsigned toLength = NetAddressToSockaddr(destination_, to);
-    for (;;) {
-        ssize_t sent = ::sendto(socket_, data, size, 0, reinterpret_cast<sockaddr*>(&to), toLength);
-        if (sent >= 0) break;
-        if (errno == EINTR) continue;
-        // A full socket buffer under a burst: wait for room rather than lose the datagram.
-        if (errno == ENOBUFS || errno == EAGAIN) {
-            usleep(200);
-            continue;
-        }
-        error_ = std::string("cannot send to the network: ") + SocketErrorText(SocketErrorFromErrno(errno));
-        return false;
+    ++arrivals_;
+    lastArrival_ = now;
+    deadline_ = now + gap_;
+}
+
+bool UdpSender::Queue(std::vector<std::vector<uint8_t>>& batch, bool arrival) {
+    std::unique_lock lock(lock_);
+    changed_.wait(lock, [&] { return stop_ || failed_ || queue_.size() * kPayloadSize < kMostQueued; });
+    if (stop_ || failed_) return false;
+    for (auto& payload : batch) queue_.push_back(std::move(payload));
+    if (arrival) {
+        // Everything queued, what lagged behind included, is spread until the next
+        // arrival is due. The rest of a flush keeps the pace it finds.
+        const Clock::time_point now = Clock::now();
+        NoteArrival(now);
+        const size_t queued = queue_.size() + (sending_ ? 1 : 0);
+        if (queued > 0) slot_ = (deadline_ - now) / static_cast<long>(queued);
     }
-    ++datagrams_;
+    changed_.notify_all();
     return true;
 }
 
 bool UdpSender::Send(const uint8_t* data, size_t length) {
-    if (socket_ < 0) return false;
+    if (!socket_.IsOpen()) return false;
     pending_.insert(pending_.end(), data, data + length);
+    std::vector<std::vector<uint8_t>> batch;
     size_t offset = 0;
-    while (pending_.size() - offset >= kPayloadSize) {
-        if (!SendDatagram(pending_.data() + offset, kPayloadSize)) return false;
-        offset += kPayloadSize;
+    for (; pending_.size() - offset >= kPayloadSize; offset += kPayloadSize) {
+        batch.emplace_back(pending_.begin() + static_cast<std::ptrdiff_t>(offset),
+                           pending_.begin() + static_cast<std::ptrdiff_t>(offset + kPayloadSize));
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(offset));
-    return true;
+    return Queue(batch, true);
 }
 
 bool UdpSender::Flush() {
-    if (socket_ < 0 || pending_.empty()) return socket_ >= 0;
-    bool ok = SendDatagram(pending_.data(), pending_.size());
+    if (!socket_.IsOpen()) return false;
+    std::vector<std::vector<uint8_t>> batch;
+    if (!pending_.empty()) batch.push_back(std::move(pending_));
     pending_.clear();
-    return ok;
+    if (!Queue(batch, false)) return false;
+    std::unique_lock lock(lock_);
+    changed_.wait(lock, [&] { return failed_ || stop_ || (queue_.empty() && !sending_); });
+    return !failed_;
+}
+void UdpSender::Close() {
+    if (pacer_.joinable()) Flush();
+    {
+        std::lock_guard lock(lock_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    if (pacer_.joinable()) pacer_.join();
+    socket_.Close();
 }
 
-void UdpSender::Close() {
-    if (socket_ >= 0) {
-        ::close(socket_);
-        socket_ = -1;
+uint64_t UdpSender::DatagramsSent() const {
+    std::lock_guard lock(lock_);
+    return datagrams_;
+}
+
+std::string UdpSender::Error() const {
+    std::lock_guard lock(lock_);
+    return error_;
+}
+
+bool UdpSender::SendDatagram(const std::vector<uint8_t>& payload) {
+    const uint8_t* data = payload.data();
+    size_t size = payload.size();
+    if (rtp_) {
+        const auto now = Clock::now().time_since_epoch();
+        const auto ticks =
+            static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count() * 9 / 100);
+        WriteRtpHeader(datagram_.data(), sequence_++, ticks, ssrc_);
+        std::memcpy(datagram_.data() + 12, data, size);
+        data = datagram_.data();
+        size += 12;
     }
+    const int err = socket_.Send(data, size);
+    if (err == 0) return true;
+    std::lock_guard lock(lock_);
+    failed_ = true;
+    error_ = std::string("cannot send to the network: ") + std::strerror(err);
+    return false;
+}
+
+void UdpSender::PaceLoop() {
+    std::unique_lock lock(lock_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+        if (stop_) break;
+        // An absolute schedule: late wake-ups do not add up over a block.
+        const Clock::time_point now = Clock::now();
+        if (nextSend_ > now) {
+            changed_.wait_until(lock, nextSend_, [&] { return stop_; });
+            continue;
+        }
+        // A little behind (a late wake-up) is caught up; far behind (the thread was
+        // not run for a while) is not made up in a burst: the next arrival spreads
+        // the backlog anew.
+        if (now - nextSend_ > kMostLag) nextSend_ = now;
+        std::vector<uint8_t> payload = std::move(queue_.front());
+        queue_.pop_front();
+        sending_ = true;
+        lock.unlock();
+        const bool sent = SendDatagram(payload);
+        lock.lock();
+        sending_ = false;
+        if (sent) ++datagrams_;
+        nextSend_ += slot_;
+        changed_.notify_all();
+        if (!sent) break;
+    }
+    queue_.clear();
+    changed_.notify_all();
 }

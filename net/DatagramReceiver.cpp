@@ -21,7 +21,9 @@ DatagramReceiver::~DatagramReceiver() { Stop(); }
 
 void DatagramReceiver::OnDatagram(const uint8_t* data, int length) {
     const RtpUnwrapResult result = unwrapper_.Unwrap({data, static_cast<size_t>(length)});
-    if (result.expectedSequence >= 0 && lossCallback_) lossCallback_(context_, result.sequence, result.expectedSequence);
+    if (result.expectedSequence >= 0 && lossCallback_) {
+        lossCallback_(context_, result.sequence, result.expectedSequence);
+    }
     if (result.verdict != RtpVerdict::Drop) Deliver(result.data.data(), static_cast<int>(result.data.size()));
 }
 

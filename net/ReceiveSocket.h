@@ -33,10 +33,10 @@ struct ReceiveSocketRequest {
 
 enum class ReceiveSocketFailure {
     None,
-    NotLocalUnicast,     // the unicast address belongs to another computer
-    Operation,           // a system call failed: operation and errorCode tell which
-    SourceFamily,        // the source is not of the group's family
-    NoSuchInterface,     // no interface here holds the IPv6 interface address
+    NotLocalUnicast,  // the unicast address belongs to another computer
+    Operation,        // a system call failed: operation and errorCode tell which
+    SourceFamily,     // the source is not of the group's family
+    NoSuchInterface,  // no interface here holds the IPv6 interface address
 };
 
 struct ReceiveSocketError {

@@ -48,12 +48,17 @@ INT_PTR CIptvConfigDialog::OnInitDialog() {
         SetAddress(kGroupIPv4, NetAddressIPv4(s.group));
     }
     SetDlgItemInt(hwnd, kPort, NetAddressPort(s.group), FALSE);
-    // The source first: a changed source sets the box, the stored choice then wins.
-    SetAddress(kSource, s.source.family == kNetFamilyIPv4 ? NetAddressIPv4(s.source) : 0);
-    CheckDlgButton(hwnd, kSourceSpecific, s.ssm ? BST_CHECKED : BST_UNCHECKED);
+    if (!ipv6) {
+        // The source first: a changed source sets the box, the stored choice then wins.
+        SetAddress(kSource, s.source.family == kNetFamilyIPv4 ? NetAddressIPv4(s.source) : 0);
+        CheckDlgButton(hwnd, kSourceSpecific, s.ssm ? BST_CHECKED : BST_UNCHECKED);
+    }
     if (s.interfaceAddress.family == kNetFamilyIPv4) SetAddress(kInterfaceAddress, NetAddressIPv4(s.interfaceAddress));
     FillAdapters();
     ShowFamily(ipv6);
+    // Shows the chosen adapter's address; typed only while no adapter is listed, and
+    // disabled again by the first change of the group.
+    EnableWindow(GetDlgItem(hwnd, kInterfaceAddress), adapters_.Adapters().empty());
     return TRUE;
 }
 
@@ -100,11 +105,9 @@ void CIptvConfigDialog::UpdateForGroup() {
     const HWND hwnd = Window();
     const bool ipv6 = IPv6Chosen();
     const bool multicast = ipv6 || IsMulticast(MakeIPv4Address(Address(kGroupIPv4), 0));
-    const bool noAdapters = adapters_.Adapters().empty();
     EnableWindow(GetDlgItem(hwnd, kInterfaceList), multicast);
     EnableWindow(GetDlgItem(hwnd, kSource), multicast && !ipv6);
-    // Typed by hand only where no adapter can be chosen.
-    EnableWindow(GetDlgItem(hwnd, kInterfaceAddress), multicast && !ipv6 && noAdapters);
+    EnableWindow(GetDlgItem(hwnd, kInterfaceAddress), FALSE);
 }
 
 INT_PTR CIptvConfigDialog::OnCommand(WPARAM command, WORD notification) {
@@ -166,23 +169,22 @@ bool CIptvConfigDialog::Apply() {
         return true;
     }
 
+    // No adapter chosen: the interface stays as it was.
     if (const NetworkAdapter* adapter = ChosenAdapter()) {
         const NetAddress& address = s.group.family == kNetFamilyIPv6 ? adapter->ipv6 : adapter->ipv4;
         if (address.family != 0) s.interfaceAddress = address;
-    } else if (IsWindowEnabled(GetDlgItem(hwnd, kInterfaceAddress))) {
-        s.interfaceAddress = MakeIPv4Address(Address(kInterfaceAddress), 0);
     }
-    if (s.group.family == kNetFamilyIPv4) {
-        s.source = MakeIPv4Address(Address(kSource), 0);
-        s.ssm = 0;
-        if (IsDlgButtonChecked(hwnd, kSourceSpecific) == BST_CHECKED) {
-            s.ssm = 1;
-            if (IsMulticast(s.source)) {
-                char text[128];
-                std::snprintf(text, sizeof text, kMulticastSourceFormat, Formatted(s.source, false).c_str());
-                Error(text);
-                return false;
-            }
+    // For either family: the source control holds an IPv4 address, and the box is
+    // what it was when the family changed.
+    s.source = MakeIPv4Address(Address(kSource), 0);
+    s.ssm = 0;
+    if (IsDlgButtonChecked(hwnd, kSourceSpecific) == BST_CHECKED) {
+        s.ssm = 1;
+        if (IsMulticast(s.source)) {
+            char text[128];
+            std::snprintf(text, sizeof text, kMulticastSourceFormat, Formatted(s.source, false).c_str());
+            Error(text);
+            return false;
         }
     }
     settings_ = s;

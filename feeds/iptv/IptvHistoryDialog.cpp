@@ -54,8 +54,9 @@ bool CIptvHistoryDialog::Choose() {
 INT_PTR CIptvHistoryDialog::OnCommand(WPARAM command, WORD notification) {
     switch (LOWORD(command)) {
         case IDOK:
-            // Nothing chosen: nothing to take over.
-            EndDialog(Window(), Choose() ? 1 : 0);
+            // Nothing chosen: `chosen` keeps the settings it came with.
+            Choose();
+            EndDialog(Window(), 1);
             return 1;
         case IDCANCEL:
             EndDialog(Window(), 0);

@@ -10,7 +10,9 @@ public:
     static constexpr const WCHAR* kTemplateName = u"IPTVHISTORYDLG";
     static constexpr int kHistoryList = 1010;  // list box in the host's template
 
-    // OK (or a double click on an entry) ends with 1 and the entry in `chosen`.
+    // `chosen` holds the current settings on entry. OK (or a double click on an
+    // entry) ends with 1 and the entry in `chosen`; OK with nothing selected ends with
+    // 1 too and leaves `chosen` as it was, so that taking it over changes nothing.
     CIptvHistoryDialog(const IptvHistory& history, IptvSettings& chosen);
 
     INT_PTR OnInitDialog() override;

@@ -137,9 +137,11 @@ TEST_F(IptvDialogs, RefusalsKeepTheDialogOpenAndAUnicastGroupKeepsTheMulticastSe
     EXPECT_EQ(before, feed_.Settings());
 }
 
-TEST_F(IptvDialogs, IPv6GroupIsEditedAsBracketedText) {
+TEST_F(IptvDialogs, IPv6GroupIsEditedAsBracketedTextAndTakesTheSourceRule) {
     IptvSettings s;
     s.group = V6(0xff, 0x15, 0x01, 1234);
+    s.source = MakeIPv4Address(0x0A000009, 0);
+    s.ssm = 1;  // not offered for IPv6: the box opens clear and OK clears it
     feed_.SetSettings(s);
     presenter_.Type(Dlg::kGroupIPv6, "[ff15::2]").Select(Dlg::kInterfaceList, 0).Ok();
     EXPECT_TRUE(Show());
@@ -149,8 +151,12 @@ TEST_F(IptvDialogs, IPv6GroupIsEditedAsBracketedText) {
     EXPECT_FALSE(In(st, Dlg::kGroupIPv4).visible);
     EXPECT_FALSE(In(st, Dlg::kSource).enabled);
     EXPECT_FALSE(In(st, Dlg::kSourceSpecific).enabled);
-    EXPECT_EQ(V6(0xff, 0x15, 0x02, 1234), feed_.Settings().group);
-    EXPECT_EQ(V6(0xfd, 0x02, 0x01, 0), feed_.Settings().interfaceAddress);  // kdA's IPv6 address
+    EXPECT_EQ(static_cast<int>(BST_UNCHECKED), In(st, Dlg::kSourceSpecific).check);
+    s.group = V6(0xff, 0x15, 0x02, 1234);
+    s.interfaceAddress = V6(0xfd, 0x02, 0x01, 0);  // kdA's IPv6 address
+    s.source = MakeIPv4Address(0, 0);
+    s.ssm = 0;
+    EXPECT_EQ(s, feed_.Settings());
 }
 
 TEST_F(IptvDialogs, SwitchingToIPv6AndAnUnparsedTextKeepsTheAddress) {
@@ -165,12 +171,26 @@ TEST_F(IptvDialogs, SwitchingToIPv6AndAnUnparsedTextKeepsTheAddress) {
     EXPECT_EQ(before, feed_.Settings());
 }
 
-TEST_F(IptvDialogs, WithoutAdaptersTheInterfaceAddressIsTyped) {
-    presenter_.Type(Dlg::kGroupIPv4, "239.3.3.3").Type(Dlg::kInterfaceAddress, "10.1.2.3").Ok();
+// The address control shows the chosen adapter's address: open while no adapter is
+// listed, closed by a change of the group, and never read by OK.
+TEST_F(IptvDialogs, WithoutAdaptersOkLeavesTheInterfaceAsItWas) {
+    IptvSettings s;
+    s.group = MakeIPv4Address(0xEF030303, 5000);
+    s.interfaceAddress = MakeIPv4Address(0x0A010203, 0);
+    feed_.SetSettings(s);
+    presenter_.Type(Dlg::kInterfaceAddress, "10.9.9.9").Type(Dlg::kGroupIPv4, "239.3.3.4").Ok();
     EXPECT_TRUE(Show(nullptr, bare_));
-    EXPECT_TRUE(In(presenter_.Dialogs().at(0).states.at(1), Dlg::kInterfaceAddress).enabled);
     EXPECT_TRUE(In(Shown(), Dlg::kInterfaceList).items.empty());
-    EXPECT_EQ(MakeIPv4Address(0x0A010203, 0), feed_.Settings().interfaceAddress);
+    EXPECT_TRUE(In(Shown(), Dlg::kInterfaceAddress).enabled);
+    EXPECT_FALSE(In(presenter_.Dialogs().at(0).states.at(2), Dlg::kInterfaceAddress).enabled);
+    s.group = MakeIPv4Address(0xEF030304, 5000);
+    s.source = MakeIPv4Address(0, 0);
+    EXPECT_EQ(s, feed_.Settings());
+
+    presenter_.Ok();  // with adapters listed the control opens closed
+    EXPECT_TRUE(Show());
+    EXPECT_FALSE(In(presenter_.Dialogs().at(1).Shown(), Dlg::kInterfaceAddress).enabled);
+    EXPECT_EQ(s, feed_.Settings());
 }
 
 TEST_F(IptvDialogs, WithoutTemplateOrPresenterNothingIsConfirmed) {
@@ -191,8 +211,6 @@ TEST_F(IptvDialogs, HistoryListsEntriesAndStoresTheChosenOneUnderTheApplicationN
     history[3].ssm = 1;
     feed_.SetHistory(history);
     const IptvSettings before = feed_.Settings();
-    presenter_.Ok();  // nothing chosen
-    EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
     presenter_.Select(CIptvHistoryDialog::kHistoryList, 0).Cancel();
     EXPECT_FALSE(Show(CIPTVFeed::kHistoryOption));
     EXPECT_EQ(before, feed_.Settings());
@@ -215,6 +233,18 @@ TEST_F(IptvDialogs, HistoryListsEntriesAndStoresTheChosenOneUnderTheApplicationN
     EXPECT_EQ(history[1], feed_.Settings());
     EXPECT_EQ(23u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "AdressFamily"));
     EXPECT_EQ(0u, ReadRegDword(HKEY_CURRENT_USER, FeedSettingsKey("KestrelTest", "IPTVFeed").c_str(), "AdressFamily"));
+}
+
+TEST_F(IptvDialogs, HistoryOkWithNothingSelectedConfirmsTheSettingsItCameWith) {
+    IptvHistory history;
+    history[0].group = MakeIPv4Address(0xEF010101, 5000);
+    IptvSettings chosen;
+    chosen.group = MakeIPv4Address(0xEF050505, 5005);
+    const IptvSettings current = chosen;
+    presenter_.Ok();
+    CIptvHistoryDialog dialog(history, chosen);
+    EXPECT_EQ(1, dialog.DoModal(nullptr));
+    EXPECT_EQ(current, chosen);
 }
 
 }  // namespace

@@ -127,16 +127,11 @@ TEST(DatagramReceiver, StartNeedsAnOpenSocketRunsOnceAndRestartsAfterStop) {
     EXPECT_EQ(0, other.EndOfStreamCount());
 }
 
-TEST(DatagramReceiver, OpenFailuresCloseTheSocketAndNameTheCause) {
-    RtpReceiver r(RtpMode::Raw);
-    EXPECT_FALSE(r.Open(MakeIPv4Address(0xCB007101, 5000), nullptr));  // not an address of this machine
-    EXPECT_STREQ("WSAEADDRNOTAVAIL - Cannot assign requested address.", SocketErrorText(LastSocketError()));
-    EXPECT_EQ(kInvalidSocket, r.Socket());
-    EXPECT_FALSE(r.Open(NetAddress{}, nullptr));
-    EXPECT_EQ(10047, LastSocketError());
-
+TEST(DatagramReceiver, FailedReopenLeavesNoSocketAndNamesTheStep) {
     Sender holder(kNetFamilyIPv4);  // without address reuse: the port is its alone
     ASSERT_EQ(0, SocketBind(holder.Get(), kAnyPort4));
+    RtpReceiver r(RtpMode::Raw);
+    ASSERT_TRUE(r.Open(kAnyPort4, nullptr));
     EXPECT_FALSE(r.Open(BoundTo(holder.Get()), nullptr));
     EXPECT_EQ(10048, LastSocketError());
     EXPECT_EQ(kInvalidSocket, r.Socket());
