@@ -23,8 +23,10 @@
 //   delivery thread, releases the samples still in the ring, and lets the allocator go.
 // - A fill function that returns without a stop (end of data) lets the delivery thread
 //   hand on everything queued before it ends.
-// Locks, outermost first: join lock -> state lock -> the allocator's own lock. The
-// state lock is held only briefly and never around a call into the feed.
+// Locks, outermost first: the feed's own locks -> join lock -> state lock -> the
+// allocator's own lock. The state lock is held only briefly and never around a call
+// into the feed. A feed may call Start under a lock its fill function takes only
+// when Running() is false: Start then waits only for threads past their last use of it.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
