@@ -35,6 +35,9 @@ constexpr uint32_t kDeliveryCoalesceMs = 2;
 constexpr DWORD kReceiveErrorPauseMs = 10;
 // Datagrams fetched by one system call at most.
 constexpr uint32_t kBatchSlots = 16;
+// While datagrams flow, the receive thread takes them at most this often; the socket's
+// buffer holds far more than arrives meanwhile.
+constexpr uint32_t kReceiveNapMs = 1;
 
 constexpr const char* kSettingsKey = "IPTVFeed";
 constexpr const char* kHistoryKeyFormat = "\\History%u";
@@ -319,6 +322,7 @@ void CIPTVFeed::Take(const uint8_t* datagram, int length) {
 
 void CIPTVFeed::ReceiveLoop(SocketHandle s) {
     DatagramBatch batch(kBatchSlots);
+    bool flowing = false;  // the last wait for datagrams found some
     while (IMediaSample* sample = pump_.GetBuffer()) {
         BYTE* data = nullptr;
         sample->GetPointer(&data);
@@ -335,8 +339,19 @@ void CIPTVFeed::ReceiveLoop(SocketHandle s) {
                 // fast stream does not cost a sample and a hand-over per datagram.
                 const uint32_t room = fillCapacity_ - fillLevel_;
                 if (gathered && (batch.Drained() || room < DatagramBatch::kSlotSize || pump_.StopRequested())) break;
-                const int fetched = batch.Fetch(s, !gathered, room / DatagramBatch::kSlotSize);
-                if (fetched > 0) continue;
+                const uint32_t most = room / DatagramBatch::kSlotSize;
+                if (!gathered && flowing) {
+                    // While datagrams flow, a short nap and one call take all that came
+                    // meanwhile: one wake-up per nap instead of one per datagram.
+                    if (pump_.WaitForStop(kReceiveNapMs)) break;
+                    flowing = batch.Fetch(s, false, most) > 0;
+                    if (flowing) continue;
+                }
+                const int fetched = batch.Fetch(s, !gathered, most);
+                if (fetched > 0) {
+                    flowing = true;
+                    continue;
+                }
                 if (gathered) break;
                 // A receive error or a closed socket ends the sample; a socket that
                 // keeps failing must not turn this loop into a spin.
