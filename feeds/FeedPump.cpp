@@ -27,8 +27,8 @@ CFeedPump::StartResult CFeedPump::Start(std::function<void()> fill, uint32_t buf
     deliveryThread_.Join();
 
     CMemAllocator* allocator = CMemAllocator::Create(layout_.allocatorName);
-    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(layout_.bufferCount), static_cast<LONG>(bufferSize ? bufferSize : layout_.bufferSize),
-                                kBufferAlignment, 0};
+    const LONG size = static_cast<LONG>(bufferSize ? bufferSize : layout_.bufferSize);
+    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(layout_.bufferCount), size, kBufferAlignment, 0};
     ALLOCATOR_PROPERTIES actual{};
     if (!allocator || FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit())) {
         if (allocator) allocator->Release();
@@ -46,7 +46,8 @@ CFeedPump::StartResult CFeedPump::Start(std::function<void()> fill, uint32_t buf
     }
     running_.store(true, std::memory_order_release);
     const bool delivering = deliveryThread_.Start([this] { DeliveryThread(); }, layout_.deliveryThreadName);
-    if (delivering && fillThread_.Start([this, fill = std::move(fill)] { FillThread(fill); }, layout_.fillThreadName)) {
+    const auto fillBody = [this, fill = std::move(fill)] { FillThread(fill); };
+    if (delivering && fillThread_.Start(fillBody, layout_.fillThreadName)) {
         return StartResult::Started;
     }
     RequestStop();

@@ -109,7 +109,8 @@ bool CFileFeed::Start(int32_t /*unused*/) {
             // they are waited for and a fresh pair is launched. Decided under the file
             // lock, where Stop and the end of data are set, so a pair that is still
             // playing here keeps playing with the reopened file.
-            const bool windingDown = pump_.Running() && (pump_.StopRequested() || endOfData_.load(std::memory_order_acquire));
+            const bool windingDown =
+                pump_.Running() && (pump_.StopRequested() || endOfData_.load(std::memory_order_acquire));
             if (!windingDown) return StartLocked();
         }
         pump_.Join();

@@ -94,7 +94,8 @@ TEST_F(FileFeedRestart, ConcurrentStopsAndStartsFromSeveralThreads) {
     for (auto& th : threads) th.join();
     ASSERT_TRUE(feed.Start(0));
     const size_t before = recorder.Total();
-    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, std::chrono::seconds(3))) << "delivery stalled after the restarts";
+    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, std::chrono::seconds(3)))
+        << "delivery stalled after the restarts";
 }
 
 // The delivery thread is held in the callback while another thread is in Start (or
