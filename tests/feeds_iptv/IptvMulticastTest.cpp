@@ -58,7 +58,7 @@ protected:
                   b_->In("addr add fd01::2/64 dev kib nodad") && b_->In("addr add fd01::3/64 dev kib nodad") &&
                   a_->In("link set kia up") && b_->In("link set kib up");
         // The link reports itself running a moment after both ends are up.
-        linked_ = linked_ && Eventually([] {
+        linked_ = linked_ && WaitUntil([] {
                       bool upA = false, upB = false;
                       a_->Run([&] { upA = FirstActiveIPv4Address() == kA; });
                       b_->Run([&] { upB = FirstActiveIPv4Address() == kB; });
@@ -133,7 +133,7 @@ TEST_F(IptvInNamespaces, GroupsOnTheChosenInterfaceOrThroughTheFallbackAndLocalU
         SendFromB(c.from, c.group, Rtp(1, Packets(3, 2)));
         ASSERT_TRUE(got.WaitForBytes(10 * 188));
         EXPECT_EQ(Recorder::Join({Packets(7, 1), Packets(3, 2)}), got.Joined());
-        EXPECT_TRUE(Eventually([&] { return feed.GetStatus() == 0xFF; }));
+        EXPECT_TRUE(WaitUntil([&] { return feed.GetStatus() == 0xFF; }));
     }
 }
 

@@ -26,7 +26,7 @@ protected:
         feed_.SetGroup(to_);  // a restart binds the same port again
     }
     void Send(const Bytes& d) { ASSERT_EQ(static_cast<int>(d.size()), sender_->Send(to_, d)); }
-    bool Stopped() { return Eventually([&] { return !feed_.Receiving(); }); }
+    bool Stopped() { return WaitUntil([&] { return !feed_.Receiving(); }); }
 
     Recorder got_;  // outlives the feed's threads
     CIPTVFeed feed_{0};
@@ -113,24 +113,24 @@ TEST_F(Loopback, StatusNeedsPacketsAndDropsAfterFiveQuietSecondsOrAtTheTickCount
     Send(Packets(7, 1));
     ASSERT_TRUE(got_.WaitForSamples(2));
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0xFF; }));
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0x0F; }, 8s));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0xFF; }));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0x0F; }, 8s));
     const auto quiet = std::chrono::steady_clock::now() - sent;
     EXPECT_GE(quiet, 4900ms);
     EXPECT_LT(quiet, 7s);
     Send(Packets(7, 2));
-    EXPECT_TRUE(Eventually([&] { return feed_.GetStatus() == 0xFF; }, 1s));
+    EXPECT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0xFF; }, 1s));
 
     struct NearWrap {  // the count wraps two seconds from now
         NearWrap() { SetTickCountOffsetForTesting(0xFFFFFFFFu - 2000u - GetTickCount()); }
         ~NearWrap() { SetTickCountOffsetForTesting(0); }
     };
     const NearWrap nearWrap;
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0x0F; }, 1s));  // the jump itself is quiet time
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0x0F; }, 1s));  // the jump itself is quiet time
     Send(Packets(7, 3));
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0xFF; }, 1s));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0xFF; }, 1s));
     // Long before five quiet seconds: the count went below the last hand-over.
-    EXPECT_TRUE(Eventually([&] { return feed_.GetStatus() == 0x0F; }, 4s));
+    EXPECT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0x0F; }, 4s));
     EXPECT_LT(GetTickCount(), 10000u);
     feed_.Stop();
     ASSERT_TRUE(Stopped());
@@ -170,10 +170,10 @@ TEST_F(Loopback, WithoutACallbackSamplesGoBackUntilOneIsSet) {
     Send(Packets(1, 1));
     Send(Packets(1, 2));
     // The second datagram is only read once the first one's sample has gone back.
-    ASSERT_TRUE(Eventually([&] { return feed_.DatagramsReceived() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.DatagramsReceived() == 2; }));
     feed_.SetCallback(&got_, Recorder::Callback);
     Send(Packets(1, 3));
-    ASSERT_TRUE(Eventually([&] { return !got_.Samples().empty() && got_.Samples().back() == Packets(1, 3); }));
+    ASSERT_TRUE(WaitUntil([&] { return !got_.Samples().empty() && got_.Samples().back() == Packets(1, 3); }));
     const std::vector<Bytes> samples = got_.Samples();
     EXPECT_EQ(samples.end(), std::find(samples.begin(), samples.end(), Packets(1, 1)));
 }

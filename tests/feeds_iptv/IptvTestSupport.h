@@ -74,10 +74,4 @@ private:
 
 using Recorder = SampleRecorder;
 
-// Status and counters are polled: the feed signals no event for them.
-template <class Condition>
-bool Eventually(Condition&& condition, std::chrono::milliseconds limit = 5s) {
-    return WaitUntil(std::forward<Condition>(condition), limit);
-}
-
 }  // namespace iptvtest
