@@ -10,7 +10,6 @@
 #include "feeds/file/PacingSchedule.h"
 #include "feeds/file/StreamAnalysis.h"
 #include "feeds/file/SystemErrorText.h"
-#include "platform/graph/CMemAllocator.h"
 #include "platform/system/ErrorText.h"
 #include "platform/system/Tick.h"
 
@@ -35,7 +34,6 @@ constexpr const char* kLastFileValue = "LastFile";
 
 constexpr uint32_t kSniffSize = 10'240;
 constexpr long kSniffMinimum = 205;
-constexpr LONG kBufferAlignment = 32;
 constexpr DWORD kIdleSleepMs = 10;
 // Bytes due per tick: bits per second / 8 bits / 10 ticks per second.
 constexpr uint32_t kBitsPerTickDivisor = 8 * (1000 / CPacingSchedule::kTickMs);
@@ -44,7 +42,9 @@ CPacingSchedule g_pacing;
 
 }  // namespace
 
-CFileFeed::CFileFeed(uint32_t /*unused*/) {
+CFileFeed::CFileFeed(uint32_t /*unused*/)
+    : pump_({kAllocatorName, kBufferCount, kBufferSize, kProducerThreadName, kConsumerThreadName},
+            {[this](IMediaSample* sample) { Deliver(sample); }, {}, {}}) {
     type_ = kFeedFile;
     capabilities_ |= kCapFile;
     SetText(name_, kFeedName);
@@ -56,7 +56,7 @@ CFileFeed::CFileFeed(uint32_t /*unused*/) {
 CFileFeed::~CFileFeed() {
     Stop();
     std::lock_guard control(control_);
-    producer_.Join();
+    pump_.Join();
 }
 
 void CFileFeed::SetPlainFileName(const char* name) {
@@ -105,19 +105,19 @@ bool CFileFeed::Start(int32_t /*unused*/) {
     for (;;) {
         {
             CAutoLock lock(&fileLock_);
-            // Threads told to wind down may already have lost their consumer: they are
-            // waited for and a fresh pair is launched. Decided under the file lock, where
-            // the producer sets the end of data, so a pair that is still playing here
-            // keeps playing with the reopened file.
-            const bool windingDown = deliveryRunning_.load(std::memory_order_acquire) &&
-                                     (stopRequest_.load(std::memory_order_acquire) ||
-                                      endOfData_.load(std::memory_order_acquire));
-            if (!windingDown) break;
+            // Threads told to wind down may already have lost their delivery thread:
+            // they are waited for and a fresh pair is launched. Decided under the file
+            // lock, where Stop and the end of data are set, so a pair that is still
+            // playing here keeps playing with the reopened file.
+            const bool windingDown =
+                pump_.Running() && (pump_.StopRequested() || endOfData_.load(std::memory_order_acquire));
+            if (!windingDown) return StartLocked();
         }
-        producer_.Join();
+        pump_.Join();
     }
+}
 
-    CAutoLock lock(&fileLock_);
+bool CFileFeed::StartLocked() {
     SetErrorText(nullptr);
     SetLastError(0);
 
@@ -125,13 +125,13 @@ bool CFileFeed::Start(int32_t /*unused*/) {
     struct stat st;
     if (::stat(fileName_, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
         file_.Close();
-        stopRequest_.store(true, std::memory_order_release);
+        pump_.RequestStop();
         SetErrorText(kNotRegularFileText);
         return false;
     }
-    if (!file_.Open(fileName_)) {
+    if (!file_.Open(fileName_, SharedFile::Access::Sequential)) {
         // Running threads have nothing left to read.
-        stopRequest_.store(true, std::memory_order_release);
+        pump_.RequestStop();
         SetSystemError(file_.LastError());
         return false;
     }
@@ -143,35 +143,26 @@ bool CFileFeed::Start(int32_t /*unused*/) {
     // size is still played.
     file_.Seek(0);
 
-    stopRequest_.store(false, std::memory_order_release);
     endOfData_.store(false, std::memory_order_release);
-    if (!deliveryRunning_.load(std::memory_order_acquire)) {
-        // The previous producer may have cleared the flag but not yet returned.
-        producer_.Join();
-        writeIndex_.store(0, std::memory_order_relaxed);
-        readIndex_.store(0, std::memory_order_relaxed);
-        deliveryRunning_.store(true, std::memory_order_release);
-        if (!producer_.Start([this] { Producer(); }, kProducerThreadName)) {
-            deliveryRunning_.store(false, std::memory_order_release);
-            stopRequest_.store(true, std::memory_order_release);
-            file_.Close();
-            SetErrorText(kNoThreadText);
-            return false;
-        }
-    }
-    return true;
+    if (pump_.Running()) return true;
+    // The fill thread of the last run is past its last use of the file lock, so
+    // waiting for it here cannot block it.
+    const CFeedPump::StartResult started = pump_.Start([this] { ReadAndPace(); });
+    if (started == CFeedPump::StartResult::Started) return true;
+    file_.Close();
+    SetErrorText(started == CFeedPump::StartResult::NoBuffers ? kNoBuffersText : kNoThreadText);
+    return false;
 }
 
 void CFileFeed::Stop() {
-    std::lock_guard control(control_);
     CAutoLock lock(&fileLock_);
-    stopRequest_.store(true, std::memory_order_release);
+    pump_.RequestStop();
     file_.Close();
 }
 
 bool CFileFeed::WaitForDeliveryEnd(DWORD timeoutMs) {
     std::lock_guard control(control_);
-    return producer_.Join(timeoutMs);
+    return pump_.Join(timeoutMs);
 }
 
 void CFileFeed::SetSystemError(int code) {
@@ -183,7 +174,7 @@ void CFileFeed::SetSystemError(int code) {
 }
 
 void CFileFeed::WaitForTick() {
-    if (const uint32_t ms = g_pacing.Step(GetTickCount())) Sleep(ms);
+    if (const uint32_t ms = g_pacing.Step(GetTickCount())) pump_.WaitForStop(ms);
 }
 
 CFileFeed::ReadOutcome CFileFeed::ReadBlock(IMediaSample* sample, uint32_t block, long* bytes) {
@@ -191,8 +182,10 @@ CFileFeed::ReadOutcome CFileFeed::ReadBlock(IMediaSample* sample, uint32_t block
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     CAutoLock lock(&fileLock_);
-    if (stopRequest_.load(std::memory_order_acquire)) return ReadOutcome::Data;
+    if (pump_.StopRequested()) return ReadOutcome::Data;
 
+    // A block of 0 bytes (a bitrate below one byte per tick) reads nothing and so ends
+    // the file like any other empty read.
     long n = file_.Read(data, block);
     if (n <= 0) {
         if (n < 0) SetSystemError(file_.LastError());
@@ -210,112 +203,40 @@ CFileFeed::ReadOutcome CFileFeed::ReadBlock(IMediaSample* sample, uint32_t block
     return ReadOutcome::Data;
 }
 
-void CFileFeed::Producer() {
-    CMemAllocator* allocator = CMemAllocator::Create(kAllocatorName);
-    ALLOCATOR_PROPERTIES wanted{kBufferCount, kBufferSize, kBufferAlignment, 0};
-    ALLOCATOR_PROPERTIES actual{};
-    bool ready = allocator && SUCCEEDED(allocator->SetProperties(&wanted, &actual)) &&
-                 SUCCEEDED(allocator->Commit());
-    if (!ready) {
-        SetErrorText(kNoBuffersText);
-    } else if (!consumer_.Start([this] { Consumer(); }, kConsumerThreadName)) {
-        SetErrorText(kNoThreadText);
-        ready = false;
-    }
-
-    if (ready) {
-        g_pacing.Reset();
-        bool hadCallback = true;
-        uint32_t dueInTick = 0;  // paced bytes of the current tick not yet read
-        while (!stopRequest_.load(std::memory_order_acquire)) {
-            IMediaSample* sample = nullptr;
-            if (allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT) != S_OK) {
-                Sleep(kIdleSleepMs);
-                continue;
-            }
-            sample->SetActualDataLength(kBufferSize);
-            if (!callback_.load(std::memory_order_acquire)) {
-                // Nobody listens: the file stays where it is and the CPU idles.
-                sample->Release();
-                hadCallback = false;
-                Sleep(kIdleSleepMs);
-                continue;
-            }
-            if (!hadCallback) {
-                // Resume at the paced rate rather than rushing through the time missed.
-                g_pacing.Reset();
-                dueInTick = 0;
-                hadCallback = true;
-            }
-
-            uint32_t block = kBufferSize;
-            const bool paced = bitrateLock_.load(std::memory_order_relaxed);
-            if (paced) {
-                if (dueInTick == 0) {
-                    WaitForTick();
-                    dueInTick = bitrate_.load(std::memory_order_relaxed) / kBitsPerTickDivisor;
-                    if (dueInTick == 0) {
-                        // Less than a byte per tick: nothing due yet, which is not the end.
-                        sample->Release();
-                        continue;
-                    }
-                }
-                // A tick's bytes beyond one buffer go out in further buffers of the same tick.
-                block = std::min(dueInTick, kBufferSize);
-            } else {
-                dueInTick = 0;
-            }
-
-            long bytes = 0;
-            const ReadOutcome outcome = ReadBlock(sample, block, &bytes);
-            if (paced) dueInTick = static_cast<uint32_t>(bytes) < block ? 0 : dueInTick - block;
-            if (bytes > 0) {
-                sample->SetActualDataLength(bytes);
-                const uint32_t w = writeIndex_.load(std::memory_order_relaxed);
-                ring_[w].store(sample, std::memory_order_relaxed);
-                writeIndex_.store((w + 1) % kRingSlots, std::memory_order_release);
-            } else {
-                sample->Release();
-            }
-            if (outcome == ReadOutcome::End) break;
-        }
-        consumer_.Join();
-        ReleaseRing();
-    }
-
-    if (allocator) {
-        allocator->Decommit();
-        allocator->Release();
-    }
-    deliveryRunning_.store(false, std::memory_order_release);
-}
-
-void CFileFeed::Consumer() {
-    while (!stopRequest_.load(std::memory_order_acquire)) {
-        const uint32_t r = readIndex_.load(std::memory_order_relaxed);
-        if (r == writeIndex_.load(std::memory_order_acquire)) {
-            // The producer fills the ring before it marks the end, so an empty ring
-            // seen after the mark stays empty.
-            if (endOfData_.load(std::memory_order_acquire)) {
-                if (r == writeIndex_.load(std::memory_order_acquire)) break;
-                continue;
-            }
-            Sleep(kIdleSleepMs);
+void CFileFeed::ReadAndPace() {
+    g_pacing.Reset();
+    uint32_t dueInTick = 0;  // paced bytes of the current tick not yet read
+    while (IMediaSample* sample = pump_.GetBuffer()) {
+        sample->SetActualDataLength(kBufferSize);
+        if (!callback_.load(std::memory_order_acquire)) {
+            // Nobody listens: the file stays where it is and the CPU idles.
+            sample->Release();
+            pump_.WaitForStop(kIdleSleepMs);
             continue;
         }
-        IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed);
-        // The slot is free before the sample goes back to the allocator; otherwise a
-        // quick producer could fill the ring round to this slot and make it look empty.
-        readIndex_.store((r + 1) % kRingSlots, std::memory_order_release);
-        Deliver(sample);
-    }
-}
 
-void CFileFeed::ReleaseRing() {
-    uint32_t r = readIndex_.load(std::memory_order_relaxed);
-    const uint32_t w = writeIndex_.load(std::memory_order_acquire);
-    for (; r != w; r = (r + 1) % kRingSlots) {
-        if (IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed)) sample->Release();
+        uint32_t block = kBufferSize;
+        const bool paced = bitrateLock_.load(std::memory_order_relaxed);
+        if (paced) {
+            if (dueInTick == 0) {
+                WaitForTick();
+                dueInTick = bitrate_.load(std::memory_order_relaxed) / kBitsPerTickDivisor;
+            }
+            // A tick's bytes beyond one buffer go out in further buffers of the same tick.
+            block = std::min(dueInTick, kBufferSize);
+        } else {
+            dueInTick = 0;
+        }
+
+        long bytes = 0;
+        const ReadOutcome outcome = ReadBlock(sample, block, &bytes);
+        if (paced) dueInTick = static_cast<uint32_t>(bytes) < block ? 0 : dueInTick - block;
+        if (bytes > 0) {
+            sample->SetActualDataLength(bytes);
+            pump_.Push(sample);
+        } else {
+            sample->Release();
+        }
+        if (outcome == ReadOutcome::End) break;
     }
-    readIndex_.store(r, std::memory_order_relaxed);
 }

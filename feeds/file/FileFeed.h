@@ -1,25 +1,36 @@
 #pragma once
-// Plays a transport-stream file as if it were a live source: a producer thread reads
-// blocks (paced to a bitrate, or as fast as buffers come back) into a 16-slot ring,
-// and a consumer thread hands them to the data callback in order.
+// Plays a transport-stream file as if it were a live source: the feed pump's fill
+// thread reads blocks (paced to a bitrate, or as fast as buffers come back), and its
+// delivery thread hands them to the data callback in order.
+//
+// Threading contract
+// - Caller threads: Start, Stop, the setters, the settings and the dialog. Start and
+//   destruction are serialised by the control mutex and wait there for the threads of
+//   an earlier start. Stop takes only the file lock (then the pump's state lock inside
+//   it) and never waits for a thread, so it may be called from any thread, the data
+//   callback included, while another thread is in Start or destruction.
+// - The fill thread (read and pace): every read and seek, under the file lock, with
+//   the stop test right before the read. It sets the end of data under the file lock.
+// - The delivery thread: runs the data callback.
+// - The setters write the bitrate, bitrate lock and loop flag as atomics; the fill
+//   thread reads them afresh for every block. The file name is read only by Start.
+// Lock order, outermost first: control mutex -> file lock -> the pump's locks. The
+// control mutex is never taken by anything a pump thread runs.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 
+#include "feeds/FeedPump.h"
 #include "feeds/FileFeedSetup.h"
 #include "feeds/sdk/Feed.h"
 #include "platform/system/CritSec.h"
 #include "platform/system/SharedFile.h"
-#include "platform/system/Thread.h"
-
-class CMemAllocator;
 
 class CFileFeed : public CFeed, public IFileFeedSetup {
 public:
     static constexpr uint32_t kDefaultBitrate = 38'014'704;
     static constexpr uint32_t kBufferCount = 15;
     static constexpr uint32_t kBufferSize = 2'310'144;  // 12,288 packets of 188 bytes
-    static constexpr uint32_t kRingSlots = kBufferCount + 1;
     static constexpr size_t kFileNameSize = 260;
     static constexpr const char* kAllocatorName = "CFileFeed::Thread";
     // What a stored bitrate of 0 (or none) loads as.
@@ -59,9 +70,9 @@ public:
     uint32_t Bitrate() const { return bitrate_.load(std::memory_order_relaxed); }
     bool Loop() const { return loop_.load(std::memory_order_relaxed); }
     bool BitrateLock() const { return bitrateLock_.load(std::memory_order_relaxed); }
-    // From a Start that launched the threads until the producer has wound down.
-    bool DeliveryRunning() const { return deliveryRunning_.load(std::memory_order_acquire); }
-    // The producer has read a non-looping file to its end; what it read is still
+    // From a Start that launched the threads until the fill thread has wound down.
+    bool DeliveryRunning() const { return pump_.Running(); }
+    // The fill thread has read a non-looping file to its end; what it read is still
     // being handed on until DeliveryRunning turns false.
     bool FileEndReached() const { return endOfData_.load(std::memory_order_acquire); }
     // Waits until the threads of the last Start have ended (a stopped or finished
@@ -71,39 +82,32 @@ public:
 private:
     enum class ReadOutcome { Data, End };
 
-    void Producer();
-    void Consumer();
+    // Under the file lock: opens the file and launches the threads when none run.
+    bool StartLocked();
+    // The fill thread's loop.
+    void ReadAndPace();
     // Fills the sample with the next block of at most `block` bytes; End when a
     // non-looping file is over or there is nothing left to read.
     ReadOutcome ReadBlock(IMediaSample* sample, uint32_t block, long* bytes);
     // Sleeps until the next 100 ms slot of the process-wide schedule is due.
-    static void WaitForTick();
+    void WaitForTick();
     void SetSystemError(int code);
-    void ReleaseRing();
 
     char fileName_[kFileNameSize] = {};
     std::atomic<uint32_t> bitrate_{kDefaultBitrate};
     std::atomic<bool> bitrateLock_{true};
     std::atomic<bool> loop_{false};
 
-    // Serialises Start, Stop and destruction with each other.
+    // Serialises Start and destruction with each other; never taken by Stop.
     std::mutex control_;
     // Guards the file, every read and seek, and the stop test that precedes a read.
     CCritSec fileLock_;
     SharedFile file_;
-    std::atomic<bool> stopRequest_{false};
-    // Set by the producer at the end of a non-looping file: the consumer delivers
-    // what is still queued and then ends.
+    // Set by the fill thread at the end of a non-looping file: the delivery thread
+    // hands on what is still queued and then ends.
     std::atomic<bool> endOfData_{false};
-    std::atomic<bool> deliveryRunning_{false};
     char errorBuffer_[260] = {};
 
-    // The indices order the hand-over; the slots are atomic only so that reuse of a
-    // slot after the ring has gone round is free of formal races.
-    std::atomic<IMediaSample*> ring_[kRingSlots] = {};
-    std::atomic<uint32_t> writeIndex_{0};
-    std::atomic<uint32_t> readIndex_{0};
-
-    Thread producer_;
-    Thread consumer_;
+    // Last, so that its threads are gone before anything they use.
+    CFeedPump pump_;
 };

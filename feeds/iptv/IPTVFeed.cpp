@@ -1,7 +1,5 @@
 #include "feeds/iptv/IPTVFeed.h"
 
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,10 +11,11 @@
 #include <string>
 
 #include "feeds/RegistrySettings.h"
+#include "feeds/iptv/DatagramBatch.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
 #include "net/SocketErrorText.h"
-#include "platform/graph/CMemAllocator.h"
+#include "net/ReceiveSocket.h"
 #include "platform/system/Tick.h"
 
 namespace {
@@ -26,50 +25,29 @@ constexpr const char* kFeedDetails = "TCP/IP Network / IPTV";
 constexpr const char* kReceiveThreadName = "IPTVReceive";
 constexpr const char* kProcessingThreadName = "ProcessingThread";
 
-constexpr LONG kBufferAlignment = 32;
 constexpr uint32_t kLoopbackIPv4 = 0x7F000001;
-// A full ring frees a buffer within a poll of the processing thread.
-constexpr DWORD kNoBufferRetryMs = 5;
+// How often the delivery thread looks at the no-data rule while nothing comes.
+constexpr uint32_t kSilenceCheckMs = 100;
+// While datagrams flow, samples are handed on at least this often rather than each
+// with a wake-up of its own; at most this much later than they would be.
+constexpr uint32_t kDeliveryCoalesceMs = 2;
 // A socket that keeps failing must not turn the receive loop into a spin.
 constexpr DWORD kReceiveErrorPauseMs = 10;
-constexpr DWORD kEmptyRingPollMs = 1;
-// The largest UDP payload; a sample takes another waiting datagram only with this much room.
-constexpr uint32_t kLargestDatagram = 65536;
+// Datagrams fetched by one system call at most.
+constexpr uint32_t kBatchSlots = 16;
+// While datagrams flow, the receive thread takes them at most this often; the socket's
+// buffer holds far more than arrives meanwhile.
+constexpr uint32_t kReceiveNapMs = 1;
 
 constexpr const char* kSettingsKey = "IPTVFeed";
 constexpr const char* kHistoryKeyFormat = "\\History%u";
 
 constexpr const char* kFailureFormat = "The operation %s failed with the error code %d - %s";
-constexpr const char* kBindFormat = "bind(%s)\r\n";
 
 // Texts are cut to the buffer on purpose: a cut message beats none.
 template <size_t N, class... Args>
 void FormatInto(char (&buffer)[N], const char* format, Args... args) {
     if (std::snprintf(buffer, N, format, args...) < 0) buffer[0] = '\0';
-}
-
-int Enable(SocketHandle socket, int level, int option, int value) {
-    return SocketSetOption(socket, level, option, &value, sizeof value);
-}
-
-// The index of the interface that holds this IPv6 address; 0 when none does.
-unsigned InterfaceIndexOfIPv6(const NetAddress& address) {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) return 0;
-    unsigned index = 0;
-    for (const ifaddrs* entry = list; entry && index == 0; entry = entry->ifa_next) {
-        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET6 || !entry->ifa_name) continue;
-        sockaddr_in6 in6;
-        std::memcpy(&in6, entry->ifa_addr, sizeof in6);
-        if (std::memcmp(&in6.sin6_addr, address.address, 16) == 0) index = ::if_nametoindex(entry->ifa_name);
-    }
-    ::freeifaddrs(list);
-    return index;
-}
-
-bool IsZeroAddress(const NetAddress& address) {
-    static constexpr uint8_t zero[16] = {};
-    return std::memcmp(address.address, zero, sizeof zero) == 0;
 }
 
 std::string HistoryKey(const std::string& key, size_t index) {
@@ -78,15 +56,13 @@ std::string HistoryKey(const std::string& key, size_t index) {
     return key + suffix;
 }
 
-sockaddr_storage ToStorage(const NetAddress& address) {
-    sockaddr_storage storage;
-    NetAddressToSockaddr(address, storage);
-    return storage;
-}
-
 }  // namespace
 
-CIPTVFeed::CIPTVFeed(uint32_t /*unused*/) {
+CIPTVFeed::CIPTVFeed(uint32_t /*unused*/)
+    : pump_({kAllocatorName, kBufferCount, kDefaultSampleSize, kReceiveThreadName, kProcessingThreadName,
+             kSilenceCheckMs, kDeliveryCoalesceMs},
+            {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { CheckForSilence(); },
+             [this] { noData_.store(true, std::memory_order_relaxed); }}) {
     type_ = kFeedIptv;
     capabilities_ |= kCapIpNetwork;
     SetText(name_, kFeedName);
@@ -97,10 +73,9 @@ CIPTVFeed::CIPTVFeed(uint32_t /*unused*/) {
 CIPTVFeed::~CIPTVFeed() {
     Stop();
     std::lock_guard control(controlLock_);
-    // The receive thread returns the samples and closes the socket before it ends;
-    // nothing of this object may be freed under it.
-    receiveThread_.Join();
-    processingThread_.Join();
+    // The receive thread closes the socket before it ends; nothing of this object may
+    // be freed under it.
+    pump_.Join();
 }
 
 IptvSettings CIPTVFeed::Settings() const {
@@ -172,7 +147,6 @@ uint8_t CIPTVFeed::GetStatus() {
 bool CIPTVFeed::LoadSettings(const char* application) {
     const std::string key = FeedSettingsKey(application, kSettingsKey);
     std::lock_guard lock(settingsLock_);
-    if (application) application_ = application;
     ReadIptvSettings(key.c_str(), settings_);
     for (size_t i = 0; i < kHistorySize; ++i) ReadIptvSettings(HistoryKey(key, i).c_str(), history_[i]);
     if (settings_.group.family == kNetFamilyIPv4 && NetAddressIPv4(settings_.group) == 0) {
@@ -186,7 +160,6 @@ bool CIPTVFeed::LoadSettings(const char* application) {
 bool CIPTVFeed::SaveSettings(const char* application) {
     const std::string key = FeedSettingsKey(application, kSettingsKey);
     std::lock_guard lock(settingsLock_);
-    if (application) application_ = application;
     bool ok = true;
     for (size_t i = 0; i < kHistorySize; ++i) {
         const NetAddress& group = history_[i].group;
@@ -201,16 +174,12 @@ bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t*
     // A dialog that could not be shown (-1) was not confirmed either.
     if (option && std::strcmp(option, kHistoryOption) == 0) {
         const History history = GetHistory();
-        IptvSettings chosen;
+        // OK with nothing selected confirms what the feed already has.
+        IptvSettings chosen = Settings();
         CIptvHistoryDialog dialog(history, chosen);
         if (dialog.DoModal(parent) <= 0) return false;
-        std::string key;
-        {
-            std::lock_guard lock(settingsLock_);
-            settings_ = chosen;
-            key = FeedSettingsKey(application_.c_str(), kSettingsKey);
-        }
-        WriteIptvSettings(key.c_str(), chosen);
+        SetSettings(chosen);
+        WriteIptvSettings(FeedSettingsKey(kDefaultApplication, kSettingsKey).c_str(), chosen);
         return true;
     }
     IptvSettings edited = Settings();
@@ -222,25 +191,23 @@ bool CIPTVFeed::ShowConfigDialog(HWND parent, const char* option, const uint8_t*
 
 void CIPTVFeed::Stop() {
     std::lock_guard lock(socketLock_);
-    stop_.store(true, std::memory_order_release);
+    pump_.RequestStop();
     // Shutting down wakes the blocked receive at once; the receive thread closes the
     // socket once it is done with it, so its number cannot be reused under the thread.
     if (socket_ != kInvalidSocket) ::shutdown(socket_, SHUT_RDWR);
+}
+
+uint16_t CIPTVFeed::LocalPort() {
+    std::lock_guard lock(socketLock_);
+    NetAddress local{};
+    if (socket_ == kInvalidSocket || SocketLocalAddress(socket_, local) != 0) return 0;
+    return NetAddressPort(local);
 }
 
 void CIPTVFeed::AddToHistory(const IptvSettings& settings) {
     if (std::find(history_.begin(), history_.end(), settings) != history_.end()) return;
     std::move_backward(history_.begin(), history_.end() - 1, history_.end());
     history_[0] = settings;
-}
-
-bool CIPTVFeed::IsLocalUnicast(const NetAddress& address) {
-    const uint32_t ipv4 = NetAddressIPv4(address);
-    if (ipv4 == kLoopbackIPv4) return true;
-    std::vector<NetAddress> local;
-    if (!LocalIPv4AddressList(local)) return false;
-    const NetAddress wanted = MakeIPv4Address(ipv4, 0);
-    return std::find(local.begin(), local.end(), wanted) != local.end();
 }
 
 void CIPTVFeed::SetFailure(const char* operation, int errorCode) {
@@ -254,130 +221,47 @@ void CIPTVFeed::SetFailureText(const char* text) {
 }
 
 SocketHandle CIPTVFeed::OpenSocket(const IptvSettings& settings) {
-    const NetAddress& group = settings.group;
-    const SocketHandle s = SocketCreate(group.family, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == kInvalidSocket) {
-        SetFailure("socket()", LastSocketError());
-        return kInvalidSocket;
-    }
-    const auto fail = [&](const char* operation, int code) {
-        SetFailure(operation, code);
-        SocketClose(s);
-        return kInvalidSocket;
-    };
-
-    // Beyond the system's ceiling only with privilege; without it the plain option
-    // grants what the ceiling allows.
-    if (Enable(s, SOL_SOCKET, SO_RCVBUFFORCE, kSocketReceiveBufferBytes) != 0 &&
-        Enable(s, SOL_SOCKET, SO_RCVBUF, kSocketReceiveBufferBytes) != 0) {
-        return fail("setsockopt(SO_RCVBUF)", LastSocketError());
-    }
-    if (Enable(s, SOL_SOCKET, SO_REUSEADDR, 1) != 0) return fail("setsockopt(SO_REUSEADDR)", LastSocketError());
-    // IPv6 sockets of the other platform take IPv6 alone.
-    if (group.family == kNetFamilyIPv6) Enable(s, IPPROTO_IPV6, IPV6_V6ONLY, 1);
-
-    const bool multicast = IsMulticast(group);
-    NetAddress bindAddress = group;
-    if (multicast) {
-        // Here a socket bound to an interface's own address never sees multicast: bind
-        // the wildcard with the group's port, take only the groups joined on this
-        // socket, and let the join choose the interface.
-        std::memset(bindAddress.address, 0, sizeof bindAddress.address);
-        if (group.family == kNetFamilyIPv4) {
-            Enable(s, IPPROTO_IP, IP_MULTICAST_ALL, 0);
-        } else {
-            Enable(s, IPPROTO_IPV6, IPV6_MULTICAST_ALL, 0);
-        }
-    }
-    if (SocketBind(s, bindAddress) != 0) {
-        const int code = LastSocketError();
-        std::string where;
-        FormatNetAddress(bindAddress, where, true);
-        char operation[kTextBufferSize];
-        FormatInto(operation, kBindFormat, where.c_str());
-        return fail(operation, code);
-    }
-    if (multicast && !JoinGroup(s, settings)) {
-        SocketClose(s);
-        return kInvalidSocket;
-    }
-    return s;
-}
-
-bool CIPTVFeed::JoinGroup(SocketHandle s, const IptvSettings& settings) {
+    static constexpr const char* kUnicastFormat =
+        "You entered a unicast IP Address (%s). In this case, you have to enter a local IP-address (and port "
+        "number) of this PC and not the address of the sending device/PC.\n";
     static constexpr const char* kSourceFamilyText =
         "The multicast source address is not of the group's address family.";
     static constexpr const char* kNoSuchInterfaceText =
         "The multicast interface address is not an address of this computer.";
-    const NetAddress& group = settings.group;
-    const NetAddress& interfaceAddress = settings.interfaceAddress;
-    const NetAddress& source = settings.source;
-    const bool sourceSpecific = settings.ssm != 0 && !IsMulticast(source);
-    if (sourceSpecific && source.family != group.family) {
-        SetFailureText(kSourceFamilyText);
-        return false;
-    }
-
-    if (group.family == kNetFamilyIPv4) {
-        // An interface of no family, or of the other family, leaves the choice to the system.
-        in_addr local{};
-        if (interfaceAddress.family == kNetFamilyIPv4) std::memcpy(&local, interfaceAddress.address, 4);
-        if (sourceSpecific) {
-            ip_mreq_source request{};
-            std::memcpy(&request.imr_multiaddr, group.address, 4);
-            std::memcpy(&request.imr_sourceaddr, source.address, 4);
-            request.imr_interface = local;
-            if (SocketSetOption(s, IPPROTO_IP, IP_ADD_SOURCE_MEMBERSHIP, &request, sizeof request) != 0) {
-                SetFailure("setsockopt(IP_ADD_SOURCE_MEMBERSHIP)", LastSocketError());
-                return false;
-            }
-            return true;
+    ReceiveSocketRequest request;
+    request.address = settings.group;
+    request.interfaceAddress = settings.interfaceAddress;
+    request.sourceSpecific = settings.ssm != 0;
+    request.source = settings.source;
+    request.protocol = IPPROTO_UDP;
+    request.reuseRequired = true;
+    request.requireLocalUnicast = true;
+    ReceiveSocketError error;
+    const SocketHandle s = OpenReceiveSocket(request, error);
+    switch (error.failure) {
+        case ReceiveSocketFailure::None:
+            break;
+        case ReceiveSocketFailure::NotLocalUnicast: {
+            std::string address;
+            FormatNetAddress(settings.group, address, false);
+            FormatInto(unicastHint_, kUnicastFormat, address.c_str());
+            SetErrorText(unicastHint_);
+            break;
         }
-        ip_mreq request{};
-        std::memcpy(&request.imr_multiaddr, group.address, 4);
-        request.imr_interface = local;
-        if (JoinGroupWithFallback(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
-            SetFailure("setsockopt(IP_ADD_MEMBERSHIP)", LastSocketError());
-            return false;
-        }
-        return true;
-    }
-
-    // IPv6: a group that is bound but never joined receives nothing on most networks,
-    // so the group is joined like an IPv4 one.
-    unsigned interfaceIndex = 0;
-    if (interfaceAddress.family == kNetFamilyIPv6 && !IsZeroAddress(interfaceAddress)) {
-        interfaceIndex = InterfaceIndexOfIPv6(interfaceAddress);
-        if (interfaceIndex == 0) {
+        case ReceiveSocketFailure::Operation:
+            SetFailure(error.operation.c_str(), error.errorCode);
+            break;
+        case ReceiveSocketFailure::SourceFamily:
+            SetFailureText(kSourceFamilyText);
+            break;
+        case ReceiveSocketFailure::NoSuchInterface:
             SetFailureText(kNoSuchInterfaceText);
-            return false;
-        }
+            break;
     }
-    if (sourceSpecific) {
-        group_source_req request{};
-        request.gsr_interface = interfaceIndex;
-        request.gsr_group = ToStorage(group);
-        request.gsr_source = ToStorage(source);
-        if (SocketSetOption(s, IPPROTO_IPV6, MCAST_JOIN_SOURCE_GROUP, &request, sizeof request) != 0) {
-            SetFailure("setsockopt(MCAST_JOIN_SOURCE_GROUP)", LastSocketError());
-            return false;
-        }
-        return true;
-    }
-    ipv6_mreq request{};
-    std::memcpy(&request.ipv6mr_multiaddr, group.address, 16);
-    request.ipv6mr_interface = interfaceIndex;
-    if (JoinGroupWithFallback(s, IPPROTO_IPV6, IPV6_ADD_MEMBERSHIP, &request, sizeof request) != 0) {
-        SetFailure("setsockopt(IPV6_ADD_MEMBERSHIP)", LastSocketError());
-        return false;
-    }
-    return true;
+    return s;
 }
 
 bool CIPTVFeed::Start(int32_t /*unused*/) {
-    static constexpr const char* kUnicastFormat =
-        "You entered a unicast IP Address (%s). In this case, you have to enter a local IP-address (and port "
-        "number) of this PC and not the address of the sending device/PC.\n";
     static constexpr const char* kNoBuffersText = "Out of memory for the receive buffers";
     static constexpr const char* kNoThreadText = "Unable to start the IPTV feed threads";
 
@@ -385,8 +269,7 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     // Reception that is still going, or winding down after a stop, ends first; its
     // threads end within a few milliseconds once the socket is shut down.
     Stop();
-    receiveThread_.Join();
-    processingThread_.Join();
+    pump_.Join();
 
     sync_.Reset();
     SetErrorText(nullptr);
@@ -401,123 +284,98 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
         sampleSize = sampleSize_;
     }
 
-    if (!IsMulticast(settings.group) && settings.group.family == kNetFamilyIPv4 &&
-        !IsLocalUnicast(settings.group)) {
-        std::string address;
-        FormatNetAddress(settings.group, address, false);
-        FormatInto(unicastHint_, kUnicastFormat, address.c_str());
-        SetErrorText(unicastHint_);
-        return false;
-    }
-
     const SocketHandle s = OpenSocket(settings);
     if (s == kInvalidSocket) return false;
 
-    if (!unwrapper_ || unwrapper_->Mode() != mode) {
-        unwrapper_ = std::make_unique<RtpReceiver>(mode);
-        unwrapper_->SetCallbacks(this, OnPayload, OnRtpLoss);
-    }
-    unwrapper_->ResetSequence();
-
-    CMemAllocator* allocator = CMemAllocator::Create(kAllocatorName);
-    ALLOCATOR_PROPERTIES wanted{static_cast<LONG>(kBufferCount), static_cast<LONG>(sampleSize), kBufferAlignment, 0};
-    ALLOCATOR_PROPERTIES actual{};
-    if (!allocator || FAILED(allocator->SetProperties(&wanted, &actual)) || FAILED(allocator->Commit())) {
-        if (allocator) allocator->Release();
-        SocketClose(s);
-        SetFailureText(kNoBuffersText);
-        return false;
-    }
+    unwrapper_ = RtpUnwrapper(mode);
 
     rtpLost_.store(0, std::memory_order_relaxed);
     datagrams_.store(0, std::memory_order_relaxed);
     bytesDropped_.store(0, std::memory_order_relaxed);
-    writeIndex_.store(0, std::memory_order_relaxed);
-    readIndex_.store(0, std::memory_order_relaxed);
+    CFeedPump::StartResult started;
     {
+        // Under the socket mutex, so that a Stop from another thread lands either
+        // before the socket is known (and this start wins) or after the threads run.
+        // The receive thread takes the mutex only as it ends, which the earlier join
+        // made sure is not this run.
         std::lock_guard lock(socketLock_);
         socket_ = s;
-        stop_.store(false, std::memory_order_release);
+        started = pump_.Start([this, s] { ReceiveLoop(s); }, sampleSize);
+        if (started != CFeedPump::StartResult::Started) socket_ = kInvalidSocket;
     }
-
-    const bool processing = processingThread_.Start([this] { ProcessingThread(); }, kProcessingThreadName);
-    const bool receiving =
-        processing && receiveThread_.Start([this, s, allocator] { ReceiveThread(s, allocator); }, kReceiveThreadName);
-    if (!receiving) {
-        Stop();
-        processingThread_.Join();
-        {
-            std::lock_guard lock(socketLock_);
-            socket_ = kInvalidSocket;
-        }
-        SocketClose(s);
-        allocator->Decommit();
-        allocator->Release();
-        SetFailureText(kNoThreadText);
-        return false;
-    }
-    return true;
+    if (started == CFeedPump::StartResult::Started) return true;
+    SocketClose(s);
+    SetFailureText(started == CFeedPump::StartResult::NoBuffers ? kNoBuffersText : kNoThreadText);
+    return false;
 }
 
-void CIPTVFeed::OnPayload(void* context, const uint8_t* data, int length) {
-    auto* self = static_cast<CIPTVFeed*>(context);
-    if (!data || length <= 0) return;
-    const uint32_t room = self->fillCapacity_ - self->fillLevel_;
-    const uint32_t taken = std::min(room, static_cast<uint32_t>(length));
-    if (taken) std::memcpy(self->fillData_ + self->fillLevel_, data, taken);
-    self->fillLevel_ += taken;
-    if (taken < static_cast<uint32_t>(length)) {
-        self->bytesDropped_.fetch_add(static_cast<uint32_t>(length) - taken, std::memory_order_relaxed);
-    }
+void CIPTVFeed::Take(const uint8_t* datagram, int length) {
+    datagrams_.fetch_add(1, std::memory_order_relaxed);
+    const RtpUnwrapResult result = unwrapper_.Unwrap({datagram, static_cast<size_t>(length)});
+    if (result.expectedSequence >= 0) rtpLost_.store(unwrapper_.Lost(), std::memory_order_relaxed);
+    if (result.verdict == RtpVerdict::Drop) return;
+    const uint32_t size = static_cast<uint32_t>(result.data.size());
+    const uint32_t taken = std::min(fillCapacity_ - fillLevel_, size);
+    if (taken) std::memcpy(fillData_ + fillLevel_, result.data.data(), taken);
+    fillLevel_ += taken;
+    if (taken < size) bytesDropped_.fetch_add(size - taken, std::memory_order_relaxed);
 }
 
-void CIPTVFeed::OnRtpLoss(void* context, int received, int expected) {
-    auto* self = static_cast<CIPTVFeed*>(context);
-    // A step back (a late packet or a restarted sender) is no loss.
-    const uint32_t gap = static_cast<uint32_t>(received - expected) & 0xFFFF;
-    if (gap < 0x8000) self->rtpLost_.fetch_add(gap, std::memory_order_relaxed);
-}
-
-void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[kReceiveBufferSize]);
-    while (!stop_.load(std::memory_order_acquire)) {
-        IMediaSample* sample = nullptr;
-        if (allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT) != S_OK) {
-            Sleep(kNoBufferRetryMs);
-            continue;
-        }
+void CIPTVFeed::ReceiveLoop(SocketHandle s) {
+    DatagramBatch batch(kBatchSlots);
+    bool flowing = false;  // the last wait for datagrams found some
+    while (IMediaSample* sample = pump_.GetBuffer()) {
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         fillData_ = data;
         fillCapacity_ = static_cast<uint32_t>(sample->GetSize());
         fillLevel_ = 0;
-        do {
-            const int length = SocketRecv(s, buffer.get(), static_cast<int>(kReceiveBufferSize));
-            if (length <= 0) {
-                if (length < 0 && !stop_.load(std::memory_order_acquire)) Sleep(kReceiveErrorPauseMs);
+        for (;;) {
+            const uint8_t* datagram = nullptr;
+            uint32_t length = 0;
+            const bool gathered = fillLevel_ >= kMinimumSampleSize;
+            if (!batch.Peek(&datagram, &length)) {
+                // Past a packet's worth only datagrams already waiting join the sample,
+                // and only while a whole one still fits: nothing waits for more, and a
+                // fast stream does not cost a sample and a hand-over per datagram.
+                const uint32_t room = fillCapacity_ - fillLevel_;
+                if (gathered && (batch.Drained() || room < DatagramBatch::kSlotSize || pump_.StopRequested())) break;
+                const uint32_t most = room / DatagramBatch::kSlotSize;
+                if (!gathered && flowing) {
+                    // While datagrams flow, a short nap and one call take all that came
+                    // meanwhile: one wake-up per nap instead of one per datagram.
+                    if (pump_.WaitForStop(kReceiveNapMs)) break;
+                    flowing = batch.Fetch(s, false, most) > 0;
+                    if (flowing) continue;
+                }
+                const int fetched = batch.Fetch(s, !gathered, most);
+                if (fetched > 0) {
+                    flowing = true;
+                    continue;
+                }
+                if (gathered) break;
+                // A receive error or a closed socket ends the sample; a socket that
+                // keeps failing must not turn this loop into a spin.
+                if (!pump_.StopRequested()) pump_.WaitForStop(kReceiveErrorPauseMs);
                 break;
             }
+            if (length == 0) {
+                // An empty datagram ends the sample. Met past a packet's worth, it is
+                // kept for the next sample, which it ends empty, as it would have been
+                // had the sample gone out at a packet's worth.
+                if (!gathered) batch.Consume();
+                break;
+            }
+            batch.Consume();
             if (fillLevel_ == 0) lastDeliveryTime_.store(GetTickCount(), std::memory_order_relaxed);
-            datagrams_.fetch_add(1, std::memory_order_relaxed);
-            unwrapper_->OnDatagram(buffer.get(), length);
-        } while (fillLevel_ < kMinimumSampleSize);
-
-        // Datagrams that are already waiting go into the same sample, as long as a
-        // whole one still fits: nothing waits for more, and a fast stream no longer
-        // costs a sample, a ring slot and a queue entry per datagram.
-        while (!stop_.load(std::memory_order_acquire) && fillCapacity_ - fillLevel_ >= kLargestDatagram) {
-            const ssize_t more = ::recv(s, buffer.get(), kReceiveBufferSize, MSG_DONTWAIT);
-            if (more <= 0) break;
-            datagrams_.fetch_add(1, std::memory_order_relaxed);
-            unwrapper_->OnDatagram(buffer.get(), static_cast<int>(more));
+            Take(datagram, length);
         }
 
-        // An empty sample carries nothing and would only pretend that data arrived.
-        if (fillLevel_ > 0 && callback_.load(std::memory_order_acquire)) {
+        // The sample goes out with what it holds, possibly nothing; what a stop cut
+        // short is not delivered anyway.
+        if (!pump_.StopRequested() && callback_.load(std::memory_order_acquire)) {
             sample->SetActualDataLength(static_cast<LONG>(fillLevel_));
-            const uint32_t w = writeIndex_.load(std::memory_order_relaxed);
-            ring_[w].store(sample, std::memory_order_relaxed);
-            writeIndex_.store((w + 1) % kRingSlots, std::memory_order_release);
+            pump_.Push(sample);
         } else {
             sample->Release();
         }
@@ -525,53 +383,30 @@ void CIPTVFeed::ReceiveThread(SocketHandle s, CMemAllocator* allocator) {
     fillData_ = nullptr;
     fillCapacity_ = fillLevel_ = 0;
 
-    processingThread_.Join();
-    ReleaseRing();
-    allocator->Decommit();
-    allocator->Release();
     std::lock_guard lock(socketLock_);
     if (socket_ == s) socket_ = kInvalidSocket;
     ::close(s);
 }
 
-void CIPTVFeed::ProcessingThread() {
-    while (!stop_.load(std::memory_order_acquire)) {
-        const uint32_t r = readIndex_.load(std::memory_order_relaxed);
-        if (r == writeIndex_.load(std::memory_order_acquire)) {
-            const uint32_t now = GetTickCount();
-            const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
-            // A tick count below the last hand-over means the counter wrapped.
-            if (!noData_.load(std::memory_order_relaxed) && (now < last || now - last >= kNoDataTimeoutMs)) {
-                noData_.store(true, std::memory_order_relaxed);
-            }
-            Sleep(kEmptyRingPollMs);
-            continue;
-        }
-        IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed);
-        // The slot is free before the sample can go back to the allocator, so that a
-        // quick receive thread cannot fill the ring round to it and make it look empty.
-        readIndex_.store((r + 1) % kRingSlots, std::memory_order_release);
-
-        BYTE* data = nullptr;
-        sample->GetPointer(&data);
-        sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
-        const DataCallback callback = callback_.load(std::memory_order_acquire);
-        if (callback) {
-            callback(callbackContext_.load(std::memory_order_relaxed), sample);
-        } else {
-            sample->Release();
-        }
-        lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
-        noData_.store(false, std::memory_order_relaxed);
+void CIPTVFeed::DeliverSample(IMediaSample* sample) {
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
+    const DataCallback callback = callback_.load(std::memory_order_acquire);
+    if (callback) {
+        callback(callbackContext_.load(std::memory_order_relaxed), sample);
+    } else {
+        sample->Release();
     }
-    noData_.store(true, std::memory_order_relaxed);
+    lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
+    noData_.store(false, std::memory_order_relaxed);
 }
 
-void CIPTVFeed::ReleaseRing() {
-    uint32_t r = readIndex_.load(std::memory_order_relaxed);
-    const uint32_t w = writeIndex_.load(std::memory_order_acquire);
-    for (; r != w; r = (r + 1) % kRingSlots) {
-        if (IMediaSample* sample = ring_[r].exchange(nullptr, std::memory_order_relaxed)) sample->Release();
+void CIPTVFeed::CheckForSilence() {
+    const uint32_t now = GetTickCount();
+    const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
+    // A tick count below the last hand-over means the counter wrapped.
+    if (!noData_.load(std::memory_order_relaxed) && (now < last || now - last >= kNoDataTimeoutMs)) {
+        noData_.store(true, std::memory_order_relaxed);
     }
-    readIndex_.store(r, std::memory_order_relaxed);
 }

@@ -1,8 +1,25 @@
 #pragma once
 // Receives a transport stream from UDP: a multicast group (any-source or
 // source-specific) or a unicast address of this computer, IPv4 or IPv6, plain or RTP.
-// A receive thread fills media samples from the socket into a 16-slot ring; a
-// processing thread hands them to the data callback in order.
+// The feed pump's fill thread receives datagrams into media samples; its delivery
+// thread hands them to the data callback in order.
+//
+// Threading contract
+// - Caller threads: Start, Stop, the settings, history and dialogs. Start and
+//   destruction are serialised by the control mutex and wait there for the threads of
+//   an earlier start. Stop takes only the socket mutex (and the pump's state lock
+//   inside it) and never waits for a thread, so it may be called from any thread, the
+//   data callback included.
+// - The receive thread (the pump's fill thread): owns the socket it was started with,
+//   the RTP unwrapper and the sample being filled; it closes the socket as it ends.
+//   Stop shuts the socket down under the socket mutex to wake its blocked receive.
+// - The delivery thread: the sync tracker's only writer, the no-data rule (a timed
+//   wake-up while no data comes) and the data callback.
+// - Settings mutex: the settings, history, RTP mode and sample size; taken briefly by
+//   any thread, never while another of these mutexes is waited for.
+// Lock order, outermost first: control mutex -> settings mutex; control mutex ->
+// socket mutex -> the pump's locks (Start launches the pump's threads under the
+// socket mutex). The settings and socket mutexes never nest.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -10,23 +27,18 @@
 #include <mutex>
 #include <string>
 
+#include "feeds/FeedPump.h"
 #include "feeds/iptv/IptvSettings.h"
 #include "feeds/iptv/TsSyncTracker.h"
 #include "feeds/sdk/Feed.h"
-#include "net/RtpReceiver.h"
+#include "net/RtpUnwrap.h"
 #include "net/Sockets.h"
-#include "platform/system/Thread.h"
-
-class CMemAllocator;
 
 class CIPTVFeed : public CFeed {
 public:
     static constexpr uint32_t kBufferCount = 15;
-    static constexpr uint32_t kRingSlots = kBufferCount + 1;  // one more than buffers: never overflows
     static constexpr uint32_t kDefaultSampleSize = 0x234000;  // 12,288 packets of 188 bytes
     static constexpr uint32_t kMinimumSampleSize = 188;
-    static constexpr uint32_t kReceiveBufferSize = 329'000;
-    static constexpr int kSocketReceiveBufferBytes = 0x1000000;
     static constexpr uint32_t kNoDataTimeoutMs = 5000;
     static constexpr size_t kHistorySize = kIptvHistorySize;
     static constexpr size_t kTextBufferSize = 260;
@@ -61,7 +73,8 @@ public:
     bool HasConfigDialog() override { return true; }
     // The history dialog for the option "**MAGIC**IPHISTORY", the settings dialog
     // otherwise; true when the user confirmed. A history entry taken over is also
-    // stored, under the application name of the last load or save ("Brix" before one).
+    // stored, under the application name "Brix" whatever name the feed loads and
+    // saves under.
     bool ShowConfigDialog(HWND parent, const char* option, const uint8_t* descriptor) override;
 
     // Configuration for hosts that drive the feed without dialogs or the registry;
@@ -96,28 +109,32 @@ public:
     // into their sample.
     uint64_t DatagramsReceived() const { return datagrams_.load(std::memory_order_relaxed); }
     uint64_t BytesDropped() const { return bytesDropped_.load(std::memory_order_relaxed); }
+    // The UDP port the socket of the running reception is bound to (the system's
+    // choice for a group or address given with port 0); 0 when none is open.
+    uint16_t LocalPort();
     // From a successful Start until the receive thread has wound down after Stop.
-    bool Receiving() const { return receiveThread_.Running(); }
+    bool Receiving() const { return pump_.Running(); }
 
 private:
-    static void OnPayload(void* context, const uint8_t* data, int length);
-    static void OnRtpLoss(void* context, int received, int expected);
 
     // Under settingsLock_.
     void AddToHistory(const IptvSettings& settings);
-    bool IsLocalUnicast(const NetAddress& address);
-    // Opens, binds and joins; on failure the error text is set and the socket closed.
+    // Opens, binds and joins; on failure the error text is set and nothing stays open.
     SocketHandle OpenSocket(const IptvSettings& settings);
-    bool JoinGroup(SocketHandle socket, const IptvSettings& settings);
     void SetFailure(const char* operation, int errorCode);
     void SetFailureText(const char* text);
 
-    void ReceiveThread(SocketHandle socket, CMemAllocator* allocator);
-    void ProcessingThread();
-    void ReleaseRing();
+    // The pump's fill thread: receives until a stop, then closes the socket.
+    void ReceiveLoop(SocketHandle socket);
+    // The pump's delivery thread.
+    void DeliverSample(IMediaSample* sample);
+    void CheckForSilence();
+    // Receive thread: one datagram into the sample being filled.
+    void Take(const uint8_t* datagram, int length);
 
     // Serialises Start and destruction; held while the threads of an earlier start
-    // are waited for, so nothing the data callback may call takes it.
+    // are waited for, so nothing the data callback may call takes it. Declared first:
+    // the pump (declared last) is gone before anything its threads use.
     std::mutex controlLock_;
     // Guards the settings, the history and the reception options.
     mutable std::mutex settingsLock_;
@@ -125,27 +142,17 @@ private:
     History history_;
     RtpMode rtpMode_ = RtpMode::Auto;
     uint32_t sampleSize_ = kDefaultSampleSize;
-    std::string application_ = kDefaultApplication;
 
     // Guards the socket handle against being closed while Stop shuts it down.
     std::mutex socketLock_;
     SocketHandle socket_ = kInvalidSocket;
-    std::atomic<bool> stop_{false};
 
-    Thread receiveThread_;
-    Thread processingThread_;
-
-    // Receive thread only: the sample being filled and the unwrapper that fills it.
-    std::unique_ptr<RtpReceiver> unwrapper_;
+    // Receive thread only (Start sets them up before it runs): the sample being filled
+    // and the unwrapper that fills it.
+    RtpUnwrapper unwrapper_;
     uint8_t* fillData_ = nullptr;
     uint32_t fillCapacity_ = 0;
     uint32_t fillLevel_ = 0;
-
-    // The indices order the hand-over; the slots are atomic so that a slot reused
-    // after the ring went round is free of formal races.
-    std::atomic<IMediaSample*> ring_[kRingSlots] = {};
-    std::atomic<uint32_t> writeIndex_{0};
-    std::atomic<uint32_t> readIndex_{0};
 
     TsSyncTracker sync_;
     std::atomic<uint32_t> lastHandOver_{0};
@@ -157,4 +164,6 @@ private:
 
     char errorBuffer_[kTextBufferSize] = {};
     char unicastHint_[kTextBufferSize] = {};
+
+    CFeedPump pump_;
 };

@@ -19,7 +19,7 @@ SharedFile& SharedFile::operator=(SharedFile&& other) noexcept {
     return *this;
 }
 
-bool SharedFile::Open(const std::string& path) {
+bool SharedFile::Open(const std::string& path, Access access) {
     Close();
     int fd;
     do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -34,6 +34,8 @@ bool SharedFile::Open(const std::string& path) {
         error_ = errno = EISDIR;
         return false;
     }
+    // Only a hint: a system that cannot take it reads the file all the same.
+    if (access == Access::Sequential) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     fd_ = fd;
     error_ = 0;
     return true;

@@ -14,7 +14,10 @@ public:
     SharedFile(const SharedFile&) = delete;
     SharedFile& operator=(const SharedFile&) = delete;
 
-    bool Open(const std::string& path);  // closes what was open first
+    enum class Access { Random, Sequential };
+    // Closes what was open first. Sequential tells the system the file is read from
+    // start to end, so it reads ahead further.
+    bool Open(const std::string& path, Access access = Access::Random);
     // Fills the buffer unless the end comes first: bytes read, 0 at the end, -1 on error.
     long Read(void* buffer, size_t size);
     bool Seek(int64_t offset);  // from the start

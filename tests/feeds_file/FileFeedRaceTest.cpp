@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/feeds_file/FileFeedTestSupport.h"
+#include "tests/support/WaitUntil.h"
 
 using namespace filefeedtest;
 
@@ -25,7 +26,7 @@ protected:
         ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     }
     size_t CountOf(uint8_t value) {
-        const Bytes data = recorder.Data();
+        const Bytes data = recorder.Joined();
         return static_cast<size_t>(std::count(data.begin(), data.end(), value));
     }
 
@@ -55,7 +56,7 @@ TEST_F(FileFeedRestart, StartRightAfterStopPlaysTheLastFileWholeOnce) {
     ASSERT_TRUE(feed.Start(0));
     ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     EXPECT_EQ(CountOf(0xBB), 777u);
-    const Bytes data = recorder.Data();
+    const Bytes data = recorder.Joined();
     ASSERT_GE(data.size(), 777u);
     EXPECT_TRUE(std::all_of(data.end() - 777, data.end(), [](uint8_t b) { return b == 0xBB; }));
 }
@@ -93,7 +94,53 @@ TEST_F(FileFeedRestart, ConcurrentStopsAndStartsFromSeveralThreads) {
     for (auto& th : threads) th.join();
     ASSERT_TRUE(feed.Start(0));
     const size_t before = recorder.Total();
-    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, 3000)) << "delivery stalled after the restarts";
+    ASSERT_TRUE(recorder.WaitForBytes(before + 100'000, std::chrono::seconds(3)))
+        << "delivery stalled after the restarts";
+}
+
+// The delivery thread is held in the callback while another thread is in Start (or
+// destruction) waiting for the threads of the stopped run; the callback then stops the
+// feed, which must return at once rather than wait for that thread.
+TEST(FileFeedStopInCallback, ReturnsWhileAnotherThreadIsInStartOrDestroy) {
+    for (const bool destroy : {false, true}) {
+        SCOPED_TRACE(destroy ? "Destroy" : "Start");
+        TempDir dir;
+        Recorder recorder;
+        auto* feed = new CFileFeed;
+        feed->SetBitrateLock(false);
+        feed->SetLoop(true);
+        feed->SetFileName(dir.Write("a.ts", Pattern(50'000)).c_str());
+        std::atomic<bool> stopReturned{false};
+        std::atomic<int> samples{0};
+        recorder.SetGate(false);
+        feed->SetCallback(&recorder, &Recorder::Callback);
+        ASSERT_TRUE(feed->Start(0));
+        ASSERT_TRUE(WaitUntil([&] { return feed->GetLastDataTime() != 0; }));  // one is at the gate
+        feed->Stop();
+        std::thread other([&] {
+            if (destroy) {
+                feed->Destroy();
+            } else {
+                EXPECT_TRUE(feed->Start(0));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // lets it reach the wait; passes either way
+        // Stop from the delivery thread: the recorder runs its hook there before recording.
+        recorder.onSample = [&] {
+            if (samples++ == 0) {
+                feed->Stop();
+                stopReturned = true;
+            }
+        };
+        recorder.SetGate(true);
+        other.join();
+        EXPECT_TRUE(stopReturned);
+        if (!destroy) {
+            feed->Stop();
+            ASSERT_TRUE(feed->WaitForDeliveryEnd(5000));
+            feed->Destroy();
+        }
+    }
 }
 
 }  // namespace

@@ -1,20 +1,15 @@
 #pragma once
-// Temp files and a recording data callback for the file feed tests.
+// Temp files and patterns for the file feed tests.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/graph/Interfaces.h"
+#include "tests/support/SampleRecorder.h"
 
 namespace filefeedtest {
 
@@ -60,68 +55,6 @@ private:
     std::filesystem::path path_;
 };
 
-// Records what the feed delivers. Keeps at most `keep` bytes; counts everything.
-class Recorder {
-public:
-    static void Callback(void* context, IMediaSample* sample) { static_cast<Recorder*>(context)->OnSample(sample); }
-
-    std::atomic<int> delayMs{0};
-    size_t keep = SIZE_MAX;
-
-    // While closed, deliveries wait in the callback.
-    void SetGate(bool open) {
-        {
-            std::lock_guard lock(m_);
-            gateOpen_ = open;
-        }
-        cv_.notify_all();
-    }
-    bool WaitForBytes(size_t n, int timeoutMs = 5000) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return total_ >= n; });
-    }
-    bool WaitForSamples(size_t n, int timeoutMs = 5000) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return lengths_.size() >= n; });
-    }
-    size_t Total() {
-        std::lock_guard lock(m_);
-        return total_;
-    }
-    Bytes Data() {
-        std::lock_guard lock(m_);
-        return data_;
-    }
-    std::vector<long> Lengths() {
-        std::lock_guard lock(m_);
-        return lengths_;
-    }
-private:
-    void OnSample(IMediaSample* sample) {
-        {
-            std::unique_lock lock(m_);
-            cv_.wait(lock, [&] { return gateOpen_; });
-        }
-        if (int d = delayMs.load()) std::this_thread::sleep_for(std::chrono::milliseconds(d));
-        BYTE* p = nullptr;
-        sample->GetPointer(&p);
-        const long n = sample->GetActualDataLength();
-        {
-            std::lock_guard lock(m_);
-            if (data_.size() < keep) data_.insert(data_.end(), p, p + std::min<size_t>(n, keep - data_.size()));
-            lengths_.push_back(n);
-            total_ += static_cast<size_t>(n);
-        }
-        cv_.notify_all();
-        sample->Release();
-    }
-
-    std::mutex m_;
-    std::condition_variable cv_;
-    Bytes data_;
-    std::vector<long> lengths_;
-    size_t total_ = 0;
-    bool gateOpen_ = true;
-};
+using Recorder = SampleRecorder;
 
 }  // namespace filefeedtest

@@ -221,7 +221,7 @@ TEST_F(IptvDialogs, HistoryListsEntriesAndStoresTheChosenOneUnderTheApplicationN
     EXPECT_EQ((std::vector<std::string>{"239.1.1.1:5000", "[ff15::1]:1234", "232.1.1.1:5001 (SSM: 10.0.0.2)"}),
               In(Shown(), CIptvHistoryDialog::kHistoryList).items);
     EXPECT_EQ(history[3], feed_.Settings());
-    // Stored for the application that has not said its name yet.
+    // Stored under the one fixed application name, also after a load under another.
     std::string key = FeedSettingsKey("Brix", "IPTVFeed");
     EXPECT_EQ(0xE8010101u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "IP4"));
     EXPECT_EQ(1u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "SSM"));
@@ -231,8 +231,8 @@ TEST_F(IptvDialogs, HistoryListsEntriesAndStoresTheChosenOneUnderTheApplicationN
     presenter_.DoubleClick(CIptvHistoryDialog::kHistoryList, 1);
     EXPECT_TRUE(Show(CIPTVFeed::kHistoryOption));
     EXPECT_EQ(history[1], feed_.Settings());
-    key = FeedSettingsKey("KestrelTest", "IPTVFeed");
     EXPECT_EQ(23u, ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "AdressFamily"));
+    EXPECT_EQ(0u, ReadRegDword(HKEY_CURRENT_USER, FeedSettingsKey("KestrelTest", "IPTVFeed").c_str(), "AdressFamily"));
 }
 
 TEST_F(IptvDialogs, HistoryOkWithNothingSelectedConfirmsTheSettingsItCameWith) {

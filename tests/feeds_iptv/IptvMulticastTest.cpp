@@ -18,15 +18,17 @@ NetAddress V6(uint8_t first, uint8_t second, uint8_t last, uint16_t port) {
 }
 
 TEST(IptvMulticastOverLoopback, EachFeedGetsItsOwnGroupByteExact) {
-    const uint16_t port = FreeUdpPort();
-    const NetAddress groupA = MakeIPv4Address(0xEFFF4D02, port), groupB = MakeIPv4Address(0xEFFF4D03, port);
+    // The first feed's port, as the system chose it, serves both groups.
+    NetAddress groupA = MakeIPv4Address(0xEFFF4D02, 0), groupB = MakeIPv4Address(0xEFFF4D03, 0);
     Recorder gotA, gotB;
     CIPTVFeed a(0), b(0);
-    for (auto [feed, group, got] : {std::tuple{&a, groupA, &gotA}, std::tuple{&b, groupB, &gotB}}) {
-        feed->SetGroup(group);
+    for (auto [feed, group, got] : {std::tuple{&a, &groupA, &gotA}, std::tuple{&b, &groupB, &gotB}}) {
+        SetNetAddressPort(*group, NetAddressPort(groupA));
+        feed->SetGroup(*group);
         feed->SetInterface(MakeIPv4Address(INADDR_LOOPBACK, 0));
         feed->SetCallback(got, Recorder::Callback);
         ASSERT_TRUE(feed->Start(0)) << feed->GetErrorText();
+        SetNetAddressPort(*group, feed->LocalPort());
     }
     Sender sender(kNetFamilyIPv4);
     ASSERT_TRUE(sender.PinIPv4(INADDR_LOOPBACK));
@@ -56,7 +58,7 @@ protected:
                   b_->In("addr add fd01::2/64 dev kib nodad") && b_->In("addr add fd01::3/64 dev kib nodad") &&
                   a_->In("link set kia up") && b_->In("link set kib up");
         // The link reports itself running a moment after both ends are up.
-        linked_ = linked_ && Eventually([] {
+        linked_ = linked_ && WaitUntil([] {
                       bool upA = false, upB = false;
                       a_->Run([&] { upA = FirstActiveIPv4Address() == kA; });
                       b_->Run([&] { upB = FirstActiveIPv4Address() == kB; });
@@ -131,7 +133,7 @@ TEST_F(IptvInNamespaces, GroupsOnTheChosenInterfaceOrThroughTheFallbackAndLocalU
         SendFromB(c.from, c.group, Rtp(1, Packets(3, 2)));
         ASSERT_TRUE(got.WaitForBytes(10 * 188));
         EXPECT_EQ(Recorder::Join({Packets(7, 1), Packets(3, 2)}), got.Joined());
-        EXPECT_TRUE(Eventually([&] { return feed.GetStatus() == 0xFF; }));
+        EXPECT_TRUE(WaitUntil([&] { return feed.GetStatus() == 0xFF; }));
     }
 }
 

@@ -17,14 +17,16 @@ using namespace iptvtest;
 class Loopback : public ::testing::Test {
 protected:
     void Start(int family = kNetFamilyIPv4) {
-        to_ = LoopbackAddress(family, FreeUdpPort(family));
         sender_ = std::make_unique<Sender>(family);
-        feed_.SetGroup(to_);
+        feed_.SetGroup(LoopbackAddress(family, 0));
         feed_.SetCallback(&got_, Recorder::Callback);
         ASSERT_TRUE(feed_.Start(0)) << feed_.GetErrorText();
+        to_ = LoopbackAddress(family, feed_.LocalPort());
+        ASSERT_NE(0, NetAddressPort(to_));
+        feed_.SetGroup(to_);  // a restart binds the same port again
     }
     void Send(const Bytes& d) { ASSERT_EQ(static_cast<int>(d.size()), sender_->Send(to_, d)); }
-    bool Stopped() { return Eventually([&] { return !feed_.Receiving(); }); }
+    bool Stopped() { return WaitUntil([&] { return !feed_.Receiving(); }); }
 
     Recorder got_;  // outlives the feed's threads
     CIPTVFeed feed_{0};
@@ -44,6 +46,15 @@ TEST_F(Loopback, DatagramsBecomeSamplesByteExactGatheredToAPacketsWorth) {
     for (const Bytes& sample : got_.Samples()) EXPECT_GE(sample.size(), 188u);
     EXPECT_EQ(4u, feed_.DatagramsReceived());
     EXPECT_NE(0u, feed_.GetLastDataTime());
+}
+
+TEST_F(Loopback, EmptyDatagramGivesAnEmptySample) {
+    Start();
+    Send(Packets(1, 1));
+    Send({});
+    Send(Packets(1, 2));
+    ASSERT_TRUE(got_.WaitForSamples(3));
+    EXPECT_EQ((std::vector<Bytes>{Packets(1, 1), Bytes{}, Packets(1, 2)}), got_.Samples());
 }
 
 TEST_F(Loopback, RtpOverIPv6DropsRepeatsCountsGapsAndUnwrapsOnlyTransportStream) {
@@ -82,7 +93,7 @@ TEST_F(Loopback, DatagramLargerThanTheSamplesRoomIsCut) {
 }
 
 TEST_F(Loopback, SlowConsumerLosesNothingWhileTheRingGoesRound) {
-    got_.delay = 3ms;
+    got_.delayMs = 3;
     Start();
     std::vector<Bytes> sent;
     for (int i = 0; i < 60; ++i) {
@@ -102,24 +113,24 @@ TEST_F(Loopback, StatusNeedsPacketsAndDropsAfterFiveQuietSecondsOrAtTheTickCount
     Send(Packets(7, 1));
     ASSERT_TRUE(got_.WaitForSamples(2));
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0xFF; }));
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0x0F; }, 8s));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0xFF; }));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0x0F; }, 8s));
     const auto quiet = std::chrono::steady_clock::now() - sent;
     EXPECT_GE(quiet, 4900ms);
     EXPECT_LT(quiet, 7s);
     Send(Packets(7, 2));
-    EXPECT_TRUE(Eventually([&] { return feed_.GetStatus() == 0xFF; }, 1s));
+    EXPECT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0xFF; }, 1s));
 
     struct NearWrap {  // the count wraps two seconds from now
         NearWrap() { SetTickCountOffsetForTesting(0xFFFFFFFFu - 2000u - GetTickCount()); }
         ~NearWrap() { SetTickCountOffsetForTesting(0); }
     };
     const NearWrap nearWrap;
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0x0F; }, 1s));  // the jump itself is quiet time
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0x0F; }, 1s));  // the jump itself is quiet time
     Send(Packets(7, 3));
-    ASSERT_TRUE(Eventually([&] { return feed_.GetStatus() == 0xFF; }, 1s));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0xFF; }, 1s));
     // Long before five quiet seconds: the count went below the last hand-over.
-    EXPECT_TRUE(Eventually([&] { return feed_.GetStatus() == 0x0F; }, 4s));
+    EXPECT_TRUE(WaitUntil([&] { return feed_.GetStatus() == 0x0F; }, 4s));
     EXPECT_LT(GetTickCount(), 10000u);
     feed_.Stop();
     ASSERT_TRUE(Stopped());
@@ -136,9 +147,10 @@ TEST_F(Loopback, StopEndsDeliveryStartRestartsAndTheCallbackMayStop) {
     Send(Packets(1, 3));
     ASSERT_TRUE(got_.WaitForSamples(2));
 
-    const NetAddress second = LoopbackAddress(kNetFamilyIPv4, FreeUdpPort());
-    feed_.SetGroup(second);
+    feed_.SetGroup(LoopbackAddress(kNetFamilyIPv4, 0));
     ASSERT_TRUE(feed_.Start(0));  // while receiving
+    const NetAddress second = LoopbackAddress(kNetFamilyIPv4, feed_.LocalPort());
+    feed_.SetGroup(second);
     ASSERT_EQ(188, sender_->Send(second, Packets(1, 4)));
     ASSERT_TRUE(got_.WaitForSamples(3));
     EXPECT_EQ((std::vector<Bytes>{Packets(1, 1), Packets(1, 3), Packets(1, 4)}), got_.Samples());
@@ -158,10 +170,10 @@ TEST_F(Loopback, WithoutACallbackSamplesGoBackUntilOneIsSet) {
     Send(Packets(1, 1));
     Send(Packets(1, 2));
     // The second datagram is only read once the first one's sample has gone back.
-    ASSERT_TRUE(Eventually([&] { return feed_.DatagramsReceived() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return feed_.DatagramsReceived() == 2; }));
     feed_.SetCallback(&got_, Recorder::Callback);
     Send(Packets(1, 3));
-    ASSERT_TRUE(Eventually([&] { return !got_.Samples().empty() && got_.Samples().back() == Packets(1, 3); }));
+    ASSERT_TRUE(WaitUntil([&] { return !got_.Samples().empty() && got_.Samples().back() == Packets(1, 3); }));
     const std::vector<Bytes> samples = got_.Samples();
     EXPECT_EQ(samples.end(), std::find(samples.begin(), samples.end(), Packets(1, 1)));
 }
@@ -182,10 +194,11 @@ TEST(IptvStart, FailuresSayWhatFailedAndWhy) {
         "by protocol family.",
         feed.GetErrorText());
 
-    const NetAddress taken = LoopbackAddress(kNetFamilyIPv4, FreeUdpPort());
+    NetAddress taken;
     {
         Sender holder(kNetFamilyIPv4);  // no address reuse: the bind is refused
-        ASSERT_TRUE(holder.BindTo(taken));
+        ASSERT_TRUE(holder.BindTo(LoopbackAddress(kNetFamilyIPv4, 0)));
+        taken = LoopbackAddress(kNetFamilyIPv4, holder.LocalPort());
         feed.SetGroup(taken);
         EXPECT_FALSE(feed.Start(0));
         EXPECT_EQ("The operation bind(127.0.0.1:" + std::to_string(NetAddressPort(taken)) +
@@ -224,12 +237,12 @@ TEST(IptvStart, HistoryKeepsTenMostRecentDistinctSettings) {
 
 TEST(IptvFeed, DestroyedWhileReceivingUnderLoad) {
     Sender sender(kNetFamilyIPv4);
-    const NetAddress group = LoopbackAddress(kNetFamilyIPv4, FreeUdpPort());
     Recorder got;
     auto* feed = new CIPTVFeed(0);
-    feed->SetGroup(group);
+    feed->SetGroup(LoopbackAddress(kNetFamilyIPv4, 0));
     feed->SetCallback(&got, Recorder::Callback);
     ASSERT_TRUE(feed->Start(0));
+    const NetAddress group = LoopbackAddress(kNetFamilyIPv4, feed->LocalPort());
     std::atomic<bool> sending{true};
     std::thread flood([&] {
         while (sending) sender.Send(group, Packets(7, 1));

@@ -1,12 +1,9 @@
 #pragma once
-// Senders, a recording data callback and private network namespaces for the IPTV
+// Senders, the recorder and private network namespaces for the IPTV
 // feed tests. Nothing here sends anywhere but loopback or a namespace of the test's own.
 #include <netinet/in.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,8 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "net/Sockets.h"
-#include "platform/graph/Interfaces.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/SampleRecorder.h"
+#include "tests/support/WaitUntil.h"
 
 namespace iptvtest {
 
@@ -41,15 +39,6 @@ inline NetAddress LoopbackAddress(int family, uint16_t port) {
     return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
 }
 
-inline uint16_t FreeUdpPort(int family = kNetFamilyIPv4) {
-    const SocketHandle s = SocketCreate(family, SOCK_DGRAM);
-    NetAddress a = LoopbackAddress(family, 0);
-    EXPECT_EQ(0, SocketBind(s, a));
-    EXPECT_EQ(0, SocketLocalAddress(s, a));
-    SocketClose(s);
-    return NetAddressPort(a);
-}
-
 // Multicast leaves only through the interface the sender is pinned to, one hop at most.
 class Sender {
 public:
@@ -57,6 +46,10 @@ public:
     ~Sender() { SocketClose(s_); }
 
     bool BindTo(const NetAddress& local) { return SocketBind(s_, local) == 0; }
+    uint16_t LocalPort() {
+        NetAddress local{};
+        return SocketLocalAddress(s_, local) == 0 ? NetAddressPort(local) : 0;
+    }
     bool PinIPv4(uint32_t interfaceAddress) {
         const in_addr local{htonl(interfaceAddress)};
         const int ttl = 1;
@@ -79,61 +72,6 @@ private:
     bool pinned_ = false;
 };
 
-// Every delivered sample, whole, from the feed's delivery thread.
-class Recorder {
-public:
-    static void Callback(void* context, IMediaSample* sample) { static_cast<Recorder*>(context)->OnSample(sample); }
-
-    std::function<void()> onSample;  // on the delivery thread, first
-    std::chrono::milliseconds delay{0};
-
-    bool WaitForSamples(size_t n, std::chrono::milliseconds timeout = 5s) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, timeout, [&] { return samples_.size() >= n; });
-    }
-    std::vector<Bytes> Samples() {
-        std::lock_guard lock(m_);
-        return samples_;
-    }
-    // Datagrams already waiting may share a sample, so streams are compared as bytes.
-    bool WaitForBytes(size_t n, std::chrono::milliseconds timeout = 5s) {
-        std::unique_lock lock(m_);
-        return cv_.wait_for(lock, timeout, [&] { return bytes_ >= n; });
-    }
-    Bytes Joined() { return Join(Samples()); }
-    static Bytes Join(const std::vector<Bytes>& pieces) {
-        Bytes all;
-        for (const Bytes& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
-        return all;
-    }
-
-private:
-    void OnSample(IMediaSample* sample) {
-        if (onSample) onSample();
-        std::this_thread::sleep_for(delay);
-        BYTE* p = nullptr;
-        sample->GetPointer(&p);
-        Bytes got(p, p + sample->GetActualDataLength());
-        sample->Release();
-        std::lock_guard lock(m_);
-        bytes_ += got.size();
-        samples_.push_back(std::move(got));
-        cv_.notify_all();
-    }
-
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::vector<Bytes> samples_;
-    size_t bytes_ = 0;
-};
-
-inline bool Eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+using Recorder = SampleRecorder;
 
 }  // namespace iptvtest
