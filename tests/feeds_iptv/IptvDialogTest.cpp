@@ -245,6 +245,13 @@ TEST_F(IptvDialogs, HistoryOkWithNothingSelectedConfirmsTheSettingsItCameWith) {
     CIptvHistoryDialog dialog(history, chosen);
     EXPECT_EQ(1, dialog.DoModal(nullptr));
     EXPECT_EQ(current, chosen);
+
+    // Through the feed: its own settings stay what they were.
+    feed_.SetHistory(history);
+    feed_.SetSettings(current);
+    presenter_.Ok();
+    EXPECT_TRUE(Show(CIPTVFeed::kHistoryOption));
+    EXPECT_EQ(current, feed_.Settings());
 }
 
 }  // namespace
