@@ -20,6 +20,8 @@ constexpr Words kWin32[] = {
     {5, EACCES, nullptr},                                // access denied
     {6, EBADF, nullptr},                                 // invalid handle
     {8, ENOMEM, nullptr},                                // not enough memory
+    {19, EROFS, nullptr},                                // write protected
+    {19, EROFS, nullptr},                                // write protected
     {14, ENOMEM, nullptr},                               // out of memory
     {29, EIO, nullptr},                                  // write fault
     {30, EIO, nullptr},                                  // read fault
@@ -32,6 +34,8 @@ constexpr Words kWin32[] = {
     {183, EEXIST, nullptr},                              // already exists
     {206, ENAMETOOLONG, nullptr},                        // file name too long
     {267, ENOTDIR, nullptr},                             // not a directory
+    {336, EISDIR, nullptr},                              // a directory where a file belongs
+    {336, EISDIR, nullptr},                              // a directory where a file belongs
     {1009, 0, "the settings store is damaged"},          // ERROR_BADDB
     {1010, 0, "the settings key is not valid"},          // ERROR_BADKEY
     {1011, 0, "the settings key could not be opened"},   // ERROR_CANTOPEN
@@ -49,7 +53,7 @@ std::string WithCode(const std::string& words, HRESULT hr) {
 
 }  // namespace
 
-std::string Win32ErrorText(long code) {
+std::string StoreErrorWords(long code) {
     for (const Words& w : kWin32) {
         if (w.code == code) return w.words ? w.words : std::strerror(w.error);
     }
@@ -58,7 +62,7 @@ std::string Win32ErrorText(long code) {
 
 std::string HResultText(HRESULT hr) {
     const auto bits = static_cast<uint32_t>(hr);
-    if ((bits & 0xFFFF0000u) == 0x80070000u) return WithCode(Win32ErrorText(static_cast<long>(bits & 0xFFFF)), hr);
+    if ((bits & 0xFFFF0000u) == 0x80070000u) return WithCode(StoreErrorWords(static_cast<long>(bits & 0xFFFF)), hr);
     const std::pair<HRESULT, const char*> kCom[] = {
         {E_FAIL, "unspecified failure"},
         {E_NOTIMPL, "not implemented"},

@@ -7,4 +7,4 @@
 // "No space left on device (0x80070070)"; an unknown code alone.
 std::string HResultText(HRESULT hr);
 // A system error code from the settings store, in words.
-std::string Win32ErrorText(long code);
+std::string StoreErrorWords(long code);

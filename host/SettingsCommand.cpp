@@ -22,7 +22,7 @@ std::string ApplicationKey(const std::string& application) {
 }
 
 std::string StoreError(const std::string& what, LONG code) {
-    return what + " in " + RegistryDirectory() + ": " + Win32ErrorText(code);
+    return what + " in " + RegistryDirectory() + ": " + StoreErrorWords(code);
 }
 
 uint64_t LittleEndian(const std::vector<BYTE>& data, size_t bytes) {
