@@ -4,7 +4,6 @@
 #include "platform/system/Library.h"
 #include <gtest/gtest.h>
 #include <atomic>
-#include <cstring>
 #include <thread>
 
 #ifndef TEST_SERVER_PATH
@@ -69,18 +68,6 @@ protected:
     ScopedRegistryHome home_;
 };
 }  // namespace
-
-TEST(TaskMemory, AllocatesReallocatesAndFrees) {
-    auto* p = static_cast<char*>(CoTaskMemAlloc(16));
-    std::memcpy(p, "0123456789abcde", 16);
-    p = static_cast<char*>(CoTaskMemRealloc(p, 4096));
-    EXPECT_STREQ(p, "0123456789abcde") << "growing keeps the contents";
-    CoTaskMemFree(p);
-    void* empty = CoTaskMemAlloc(0);
-    EXPECT_NE(empty, nullptr) << "a zero-size block is still a block";
-    CoTaskMemFree(empty);
-    CoTaskMemFree(nullptr);
-}
 
 TEST_F(ComRuntime, ClassesRegisteredInProcess) {
     LocalFactory factory;

@@ -1,7 +1,5 @@
 #include "platform/registry/RegFileFormat.h"
 #include <gtest/gtest.h>
-#include <algorithm>
-#include <memory>
 
 namespace {
 constexpr const char* kRoot = "HKEY_CURRENT_USER";
@@ -93,20 +91,4 @@ TEST(RegFileFormat, ErrorsNameTheLine) {
     EXPECT_EQ(ParseError(Body("\"v\" = dword:1\n")), "line 4: expected = after the value name");
     // A continued value reports the line it starts on; the next error counts every line.
     EXPECT_EQ(ParseError(Body("\"a\"=hex:01,\\\n  02\n\"b\"=bad\n")), "line 6: unknown value data");
-}
-
-TEST(RegFileFormat, AVeryDeepTreeIsWrittenAndFreedWithoutRecursion) {
-    constexpr size_t kDepth = 150'000;  // far past any stack that recursion would need
-    auto root = std::make_unique<RegKey>();
-    RegKey* key = root.get();
-    for (size_t i = 0; i < kDepth; ++i) key = &key->AddChild("k");
-    key->SetValue("v", 4, {1, 0, 0, 0});
-    const std::string text = RegFileFormat::Write(*root, kRoot);
-    std::string expected = std::string(kHeader) + "\n[" + kRoot;
-    for (size_t i = 0; i < kDepth; ++i) expected += "\\k";
-    EXPECT_EQ(text, expected + "]\n\"v\"=dword:00000001\n\n") << "only the deepest key needs a line";
-    RegKey copy;
-    copy.CopyFrom(*root);
-    EXPECT_EQ(RegFileFormat::Write(copy, kRoot), text);
-    root.reset();
 }

@@ -95,7 +95,9 @@ TEST(RegistryConcurrency, ThreadsAndProcessesNeverLoseEachOthersValues) {
     ExpectAllValues();
 }
 
-TEST(RegistryConcurrency, RegisterAndUnregisterProcessesAtOnceLeaveOneWholeState) {
+// Registration is one batch: between processes (the file lock) and threads (the
+// in-process lock), a register racing an unregister leaves all of it or none.
+TEST(RegistryConcurrency, RegisterAndUnregisterAtOnceLeaveOneWholeState) {
     ScopedRegistryHome home;
     std::vector<pid_t> children;
     for (bool doRegister : {true, false}) {
@@ -114,21 +116,15 @@ TEST(RegistryConcurrency, RegisterAndUnregisterProcessesAtOnceLeaveOneWholeState
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "every run succeeds";
     }
     ExpectWholeRegistration("after both processes");
-}
 
-TEST(RegistryConcurrency, RegisterAndUnregisterThreadsAtOnceLeaveOneWholeState) {
-    ScopedRegistryHome home;
     for (int round = 0; round < 15; ++round) {
         std::latch start(2);
         HRESULT results[2] = {E_FAIL, E_FAIL};
-        std::thread reg([&] {
+        auto race = [&](int i) {
             start.arrive_and_wait();
-            results[0] = Registration(true);
-        });
-        std::thread unreg([&] {
-            start.arrive_and_wait();
-            results[1] = Registration(false);
-        });
+            results[i] = Registration(i == 0);
+        };
+        std::thread reg(race, 0), unreg(race, 1);
         reg.join();
         unreg.join();
         EXPECT_EQ(results[0], S_OK);

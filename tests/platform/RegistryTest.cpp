@@ -289,7 +289,7 @@ TEST_F(Registry, NestingBeyondTheLimitIsADamagedFileAndRefusedByTheApi) {
         bool accepted;
     };
     size_t damaged = 0;
-    for (Case c : {Case{512, true}, Case{513, false}, Case{10'000, false}, Case{175'000, false}}) {
+    for (Case c : {Case{512, true}, Case{513, false}, Case{175'000, false}}) {
         SCOPED_TRACE(c.depth);
         const std::string text =
             "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" + Chain(c.depth) + "]\n\"v\"=dword:1\n";
@@ -378,13 +378,6 @@ TEST_F(Registry, StoreFailuresCarryTheSystemsReason) {
              return setDword("A");
          },
          ERROR_DIRECTORY_NOT_SUPPORTED},
-        {"the store's folder is a file",
-         [&](const ScopedRegistryHome& h) {
-             h.Write("plain", "x");
-             setenv("KESTREL_HOME", h.File("plain/kestrel").c_str(), 1);
-             return setDword("A");
-         },
-         ERROR_DIRECTORY},
         {"full disk",
          [&](const ScopedRegistryHome& h) -> std::optional<LONG> {
              if (!mountTmpfs(h.File("small"), "size=64k")) return std::nullopt;

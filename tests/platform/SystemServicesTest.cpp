@@ -4,7 +4,6 @@
 #include "platform/system/Tick.h"
 #include <gtest/gtest.h>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -38,9 +37,6 @@ TEST(Tick, CountsMillisecondsAndTheThirtyTwoBitCountWraps) {
     EXPECT_LT(DWORD(after - before), 2000u);
     EXPECT_GE(GetTickCount64() - before64, 79u) << "the 64-bit count never wraps";
     EXPECT_LT(GetTickCount64() - before64, 2000u);
-    auto start = std::chrono::steady_clock::now();
-    Sleep(0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 TEST(ErrorText, LastErrorIsPerThreadAndMessagesHaveNoNewline) {

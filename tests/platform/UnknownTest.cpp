@@ -25,19 +25,6 @@ public:
     int pokes = 0;
 };
 
-// Aggregates a Probe and exposes its IProbe as its own; lives on the test's stack.
-struct Outer final : IUnknown {
-    Outer() { inner->NonDelegatingAddRef(); }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IProbe) return inner->NonDelegatingQueryInterface(riid, ppv);
-        return riid == IID_IUnknown ? GetInterface(this, ppv) : E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG Release() override { return static_cast<ULONG>(--refs); }
-    Probe* inner = new Probe(this);
-    long refs = 0;
-};
-
 class UnknownTest : public ::testing::Test {
 protected:
     void SetUp() override { baseline_ = CBaseObject::ObjectsActive(); }
@@ -65,22 +52,6 @@ TEST_F(UnknownTest, ReferenceCountsAndQueryInterfaceRules) {
     EXPECT_EQ(p->Release(), 1u);
     EXPECT_EQ(p->Poke(), 1);
     EXPECT_EQ(p->Release(), 0u);  // the fixture checks the object went
-}
-
-TEST_F(UnknownTest, AggregatedObjectDelegatesToItsOuter) {
-    Outer outer;
-    IProbe* p = nullptr;
-    ASSERT_EQ(outer.QueryInterface(IID_IProbe, reinterpret_cast<void**>(&p)), S_OK);
-    EXPECT_EQ(outer.refs, 1) << "the reference went to the outer object";
-    EXPECT_EQ(outer.inner->Refs(), 1);
-    // Asking the inner object's interface for IUnknown yields the outer identity.
-    IUnknown* identity = nullptr;
-    ASSERT_EQ(p->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
-    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
-    identity->Release();
-    p->Release();
-    EXPECT_EQ(outer.refs, 0);
-    EXPECT_EQ(outer.inner->NonDelegatingRelease(), 0u);  // the fixture checks it went
 }
 
 TEST_F(UnknownTest, ComPtrCountsItsReferences) {

@@ -1,17 +1,8 @@
 #include "GraphTestSupport.h"
-#include <fstream>
-#include <unistd.h>
 
 using namespace graphtest;
 
 namespace {
-
-size_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    size_t size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
 
 using Allocator = AllocatorTest;
 
@@ -95,31 +86,6 @@ TEST_F(Allocator, OutstandingSampleKeepsADecommittedAllocatorAlive) {
     Ptr(s)[0] = 0x47;  // still valid memory
     s->Release();
     EXPECT_EQ(CBaseObject::ObjectsActive(), objects - 1);
-}
-
-TEST_F(Allocator, LargeIdleAllocatorCostsAddressSpaceOnly) {
-    const size_t before = ResidentBytes();
-    ASSERT_EQ(Setup(200, 1540096), S_OK);  // the feed filter's output buffers
-    ASSERT_EQ(alloc->Commit(), S_OK);
-    // One buffer at a time, as a streaming pin with a fast consumer works.
-    for (int i = 0; i < 50; ++i) {
-        IMediaSample* s = Get();
-        std::memset(Ptr(s), 0x47, static_cast<size_t>(s->GetSize()));
-        s->Release();
-    }
-    const size_t busy = ResidentBytes();
-    EXPECT_LT(busy, before + 32u * 1024 * 1024) << "resident growth " << (busy - before);
-    // Buffers taken all at once and written become resident, and go back on decommit.
-    std::vector<IMediaSample*> held;
-    for (int i = 0; i < 40; ++i) {
-        held.push_back(Get());
-        std::memset(Ptr(held.back()), 1, static_cast<size_t>(held.back()->GetSize()));
-    }
-    const size_t full = ResidentBytes();
-    EXPECT_GT(full, busy + 50u * 1024 * 1024);
-    for (IMediaSample* s : held) s->Release();
-    ASSERT_EQ(alloc->Decommit(), S_OK);
-    EXPECT_LT(ResidentBytes(), full - 50u * 1024 * 1024);
 }
 
 TEST_F(Allocator, SampleTimesFlagsAndTypeAreClearedOnReturn) {

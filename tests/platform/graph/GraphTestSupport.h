@@ -8,11 +8,12 @@
 #include "platform/graph/CMediaType.h"
 #include "platform/graph/CMemAllocator.h"
 #include "platform/graph/MediaEventSink.h"
+#include "tests/support/WaitUntil.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -33,16 +34,6 @@ inline CMediaType MakeType(const GUID& major, const GUID& sub, const GUID& forma
     mt.SetSubtype(&sub);
     mt.SetFormatType(&format);
     return mt;
-}
-
-// Polls until pred holds or the deadline passes; true when it held.
-inline bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 inline BYTE* Ptr(IMediaSample* s) {
@@ -126,24 +117,29 @@ struct Received {
     }
 };
 
-// An input pin that accepts a configurable set of subtypes of kMajorA and records
-// every sample it receives.
-class SinkPin final : public CBaseInputPin {
-public:
-    SinkPin(CBaseFilter* filter, CCritSec* lock, Received* r)
-        : CBaseInputPin("sink pin", filter, lock, nullptr, u"In"), received(r) {}
-
-    HRESULT CheckMediaType(const CMediaType* pmt) override {
-        for (const GUID& sub : accepted)
-            if (*pmt->Type() == kMajorA && *pmt->Subtype() == sub) return S_OK;
-        return S_FALSE;
+// The subtypes of kMajorA a test pin accepts, and the types it offers in order.
+struct PinTypes {
+    bool Accepts(const CMediaType* pmt) const {
+        return *pmt->Type() == kMajorA && std::find(accepted.begin(), accepted.end(), *pmt->Subtype()) != accepted.end();
     }
-    HRESULT GetMediaType(int iPosition, CMediaType* pmt) override {
+    HRESULT Offer(int iPosition, CMediaType* pmt) const {
         if (iPosition < 0) return E_INVALIDARG;
         if (iPosition >= static_cast<int>(offered.size())) return VFW_S_NO_MORE_ITEMS;
         *pmt = offered[iPosition];
         return S_OK;
     }
+    std::vector<GUID> accepted{kSubA, kSubB};
+    std::vector<CMediaType> offered;
+};
+
+// An input pin that records every sample it receives.
+class SinkPin final : public CBaseInputPin, public PinTypes {
+public:
+    SinkPin(CBaseFilter* filter, CCritSec* lock, Received* r)
+        : CBaseInputPin("sink pin", filter, lock, nullptr, u"In"), received(r) {}
+
+    HRESULT CheckMediaType(const CMediaType* pmt) override { return Accepts(pmt) ? S_OK : S_FALSE; }
+    HRESULT GetMediaType(int iPosition, CMediaType* pmt) override { return Offer(iPosition, pmt); }
     HRESULT Receive(IMediaSample* sample) override {
         HRESULT hr = CBaseInputPin::Receive(sample);
         if (hr != S_OK) return hr;
@@ -177,8 +173,6 @@ public:
     }
     IMemAllocator* Allocator() const { return m_pAllocator; }
 
-    std::vector<GUID> accepted{kSubA, kSubB};
-    std::vector<CMediaType> offered;
     std::unique_ptr<ALLOCATOR_PROPERTIES> requirements;
     Received* received;
     bool keepSamples = false;

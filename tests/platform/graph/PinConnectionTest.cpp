@@ -6,20 +6,13 @@ namespace {
 
 // An output pin that refuses with E_FAIL (inputs refuse with S_FALSE) and can script
 // the results of its buffer sizing.
-class OutPin final : public CBaseOutputPin {
+class OutPin final : public CBaseOutputPin, public PinTypes {
 public:
-    OutPin(CBaseFilter* filter, CCritSec* lock) : CBaseOutputPin("out pin", filter, lock, nullptr, u"Out") {}
-    HRESULT CheckMediaType(const CMediaType* pmt) override {
-        for (const GUID& sub : accepted)
-            if (*pmt->Type() == kMajorA && *pmt->Subtype() == sub) return S_OK;
-        return E_FAIL;
+    OutPin(CBaseFilter* filter, CCritSec* lock) : CBaseOutputPin("out pin", filter, lock, nullptr, u"Out") {
+        offered = {MakeType(kMajorA, kSubA)};
     }
-    HRESULT GetMediaType(int iPosition, CMediaType* pmt) override {
-        if (iPosition < 0) return E_INVALIDARG;
-        if (iPosition >= static_cast<int>(offered.size())) return VFW_S_NO_MORE_ITEMS;
-        *pmt = offered[iPosition];
-        return S_OK;
-    }
+    HRESULT CheckMediaType(const CMediaType* pmt) override { return Accepts(pmt) ? S_OK : E_FAIL; }
+    HRESULT GetMediaType(int iPosition, CMediaType* pmt) override { return Offer(iPosition, pmt); }
     HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* request) override {
         decidedOn.push_back(alloc);
         lastRequest = *request;
@@ -33,8 +26,6 @@ public:
     }
     IMemAllocator* Allocator() const { return m_pAllocator; }
 
-    std::vector<GUID> accepted{kSubA, kSubB};
-    std::vector<CMediaType> offered{MakeType(kMajorA, kSubA)};
     std::vector<HRESULT> decideResults;  // scripted results, then real sizing
     std::vector<IMemAllocator*> decidedOn;
     ALLOCATOR_PROPERTIES lastRequest{};

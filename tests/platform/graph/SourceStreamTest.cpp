@@ -25,7 +25,7 @@ public:
     }
     using CSourceStream::GetMediaType;
     HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* request) override {
-        ALLOCATOR_PROPERTIES want{buffers, 1880, request->cbAlign, request->cbPrefix}, got{};
+        ALLOCATOR_PROPERTIES want{4, 1880, request->cbAlign, request->cbPrefix}, got{};
         return alloc->SetProperties(&want, &got);
     }
     HRESULT FillBuffer(IMediaSample* sample) override {
@@ -64,7 +64,6 @@ public:
 
     std::atomic<Mode> mode{Mode::Count};
     std::atomic<int> limit{-1};  // S_FALSE once this many samples are numbered
-    LONG buffers = 4;
     HRESULT createResult = S_OK;
     ::Event dataArrived{false, false};
     std::atomic<bool> waiting{false};
@@ -123,14 +122,14 @@ protected:
 TEST_F(SourceStream, SamplesFlowInOrderAndRestartWithAFreshWorker) {
     Pause();
     EXPECT_TRUE(Stream()->ThreadExists());
-    ASSERT_TRUE(WaitFor([&] { return Got().Count() >= 10; }));
+    ASSERT_TRUE(WaitUntil([&] { return Got().Count() >= 10; }));
     ASSERT_EQ(sinkRef->Run(0), S_OK);
     ASSERT_EQ(sourceRef->Run(0), S_OK);
     // Commands while filling: run keeps the loop going, an unknown one is refused.
     EXPECT_EQ(Stream()->Run(), S_OK);
     EXPECT_EQ(static_cast<HRESULT>(Stream()->CallWorker(42)), E_UNEXPECTED);
     const size_t atRun = Got().Count();
-    ASSERT_TRUE(WaitFor([&] { return Got().Count() >= atRun + 10; }));
+    ASSERT_TRUE(WaitUntil([&] { return Got().Count() >= atRun + 10; }));
     ASSERT_EQ(sinkRef->Stop(), S_OK);
     ASSERT_EQ(sourceRef->Stop(), S_OK);
     EXPECT_FALSE(Stream()->ThreadExists());
@@ -144,7 +143,7 @@ TEST_F(SourceStream, SamplesFlowInOrderAndRestartWithAFreshWorker) {
         const size_t before = Got().Count();
         ASSERT_EQ(sinkRef->Run(0), S_OK);
         ASSERT_EQ(sourceRef->Run(0), S_OK);  // from stopped: pauses first
-        ASSERT_TRUE(WaitFor([&] { return Got().Count() >= before + 3; }));
+        ASSERT_TRUE(WaitUntil([&] { return Got().Count() >= before + 3; }));
         ASSERT_EQ(sourceRef->Stop(), S_OK);
         ASSERT_EQ(sinkRef->Stop(), S_OK);
         EXPECT_FALSE(Stream()->ThreadExists());
@@ -159,15 +158,14 @@ TEST_F(SourceStream, SamplesFlowInOrderAndRestartWithAFreshWorker) {
 TEST_F(SourceStream, EndOfStreamLeavesAnIdleWorkerThatPauseRestarts) {
     Stream()->limit = 3;
     Pause();
-    ASSERT_TRUE(WaitFor([&] { return Got().Eos() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return Got().Eos() == 1; }));
     EXPECT_EQ(Numbers(Got()), (std::vector<int>{0, 1, 2}));
     const int calls = Stream()->fillCalls.load();
-    std::this_thread::sleep_for(30ms);
+    EXPECT_EQ(static_cast<HRESULT>(Stream()->CallWorker(CountingStream::CMD_INIT)), E_NOTIMPL) << "answered from the idle loop";
     EXPECT_EQ(Stream()->fillCalls.load(), calls) << "the idle worker only waits for commands";
-    EXPECT_EQ(static_cast<HRESULT>(Stream()->CallWorker(CountingStream::CMD_INIT)), E_NOTIMPL);
     Stream()->limit = 5;
     EXPECT_EQ(Stream()->Pause(), S_OK) << "an idle worker takes pause as: fill again";
-    ASSERT_TRUE(WaitFor([&] { return Got().Eos() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return Got().Eos() == 2; }));
     EXPECT_EQ(Numbers(Got()), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(Stream()->startPlays.load(), 2);
     StopQuickly();
@@ -178,7 +176,7 @@ TEST_F(SourceStream, FillFailureEndsTheStreamAndTellsTheGraph) {
     ASSERT_EQ(sourceRef->JoinFilterGraph(&graph, u"source"), S_OK);
     Stream()->mode = CountingStream::Mode::Fail;
     Pause();
-    ASSERT_TRUE(WaitFor([&] { return Got().Eos() == 1 && !graph.Events().empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Got().Eos() == 1 && !graph.Events().empty(); }));
     const auto events = graph.Events();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].code, EC_ERRORABORT);
@@ -191,11 +189,11 @@ TEST_F(SourceStream, DataIsDeliveredAsItArrivesAndStopEndsTheWait) {
     Stream()->mode = CountingStream::Mode::WaitForData;
     Pause();
     for (size_t i = 1; i <= 2; ++i) {
-        ASSERT_TRUE(WaitFor([&] { return Stream()->waiting.exchange(false); }));
+        ASSERT_TRUE(WaitUntil([&] { return Stream()->waiting.exchange(false); }));
         Stream()->dataArrived.Set();
-        ASSERT_TRUE(WaitFor([&] { return Got().Count() == i; }));
+        ASSERT_TRUE(WaitUntil([&] { return Got().Count() == i; }));
     }
-    ASSERT_TRUE(WaitFor([&] { return Stream()->waiting.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return Stream()->waiting.load(); }));
     // The sink still runs, so the sample the worker held goes out, empty.
     StopQuickly();
     EXPECT_EQ(Stream()->commandSeenInFill.load(), CountingStream::CMD_STOP);
@@ -203,16 +201,9 @@ TEST_F(SourceStream, DataIsDeliveredAsItArrivesAndStopEndsTheWait) {
 }
 
 TEST_F(SourceStream, StopsWhileBlockedOnAllBuffers) {
-    Stream()->buffers = 2;
-    // Reconnect so that the pin sizes its allocator for two buffers.
-    ASSERT_EQ(Stream()->Disconnect(), S_OK);
-    ASSERT_EQ(sink->Pin()->Disconnect(), S_OK);
-    ASSERT_EQ(Stream()->Connect(sink->Pin(), nullptr), S_OK);
     sink->Pin()->keepSamples = true;
     Pause();
-    ASSERT_TRUE(WaitFor([&] { return Got().Count() == 2; }));
-    std::this_thread::sleep_for(20ms);
-    EXPECT_EQ(Got().Count(), 2u) << "no third buffer to fill";
+    ASSERT_TRUE(WaitUntil([&] { return Got().Count() == 4; })) << "every buffer is held downstream";
     auto stop = std::async(std::launch::async, [&] { return sourceRef->Stop(); });
     const bool stopped = stop.wait_for(1s) == std::future_status::ready;
     EXPECT_TRUE(stopped) << "Stop blocked while the worker waited for a buffer";
@@ -227,15 +218,16 @@ TEST_F(SourceStream, StopsWhileBlockedOnAllBuffers) {
 TEST_F(SourceStream, RefusedDeliveryOrFailedStart) {
     sink->Pin()->receiveResult = S_FALSE;
     Pause();
-    ASSERT_TRUE(WaitFor([&] { return Got().Count() == 1; }));
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(Got().Count(), 1u) << "the worker stops delivering";
+    ASSERT_TRUE(WaitUntil([&] { return Got().Count() == 1; }));
+    EXPECT_EQ(static_cast<HRESULT>(Stream()->CallWorker(CountingStream::CMD_INIT)), E_NOTIMPL)
+        << "the worker stops delivering and waits for commands";
+    EXPECT_EQ(Stream()->fillCalls.load(), 1);
     EXPECT_EQ(Got().Eos(), 0) << "a refused delivery is no end of stream";
     StopQuickly();
 
     Stream()->createResult = E_OUTOFMEMORY;
     EXPECT_EQ(sourceRef->Pause(), E_OUTOFMEMORY);
-    EXPECT_TRUE(WaitFor([&] { return Stream()->destroys.load() == 2; })) << "the worker that failed to start ended";
+    EXPECT_TRUE(WaitUntil([&] { return Stream()->destroys.load() == 2; })) << "the worker that failed to start ended";
     EXPECT_FALSE(Stream()->ThreadExists());
     ASSERT_EQ(sourceRef->Stop(), S_OK);
 }

@@ -74,7 +74,9 @@ TEST_F(ClassFactoryTest, CreatesWithOneReferenceAndPassesFailuresOn) {
 TEST_F(ClassFactoryTest, AggregationOnlyThroughIUnknown) {
     // An outer object that only counts the references it is given.
     struct Outer : IUnknown {
-        HRESULT QueryInterface(REFIID, void** ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
+        HRESULT QueryInterface(REFIID riid, void** ppv) override {
+            return riid == IID_IUnknown ? GetInterface(this, ppv) : (*ppv = nullptr, E_NOINTERFACE);
+        }
         ULONG AddRef() override { return static_cast<ULONG>(++refs); }
         ULONG Release() override { return static_cast<ULONG>(--refs); }
         long refs = 1;
@@ -91,6 +93,10 @@ TEST_F(ClassFactoryTest, AggregationOnlyThroughIUnknown) {
     IPersist* persist = nullptr;
     ASSERT_EQ(inner->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist)), S_OK);
     EXPECT_EQ(outer.refs, 2) << "other interfaces count on the outer object";
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(persist->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer)) << "the outer object's identity";
+    identity->Release();
     persist->Release();
     EXPECT_EQ(outer.refs, 1);
     inner->Release();
