@@ -57,7 +57,6 @@ TEST_F(FileFeedRestart, StartRightAfterStopPlaysTheLastFileWholeOnce) {
     ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     EXPECT_EQ(CountOf(0xBB), 777u);
     const Bytes data = recorder.Joined();
-    ASSERT_GE(data.size(), 777u);
     EXPECT_TRUE(std::all_of(data.end() - 777, data.end(), [](uint8_t b) { return b == 0xBB; }));
 }
 
@@ -69,10 +68,7 @@ TEST_F(FileFeedRestart, StartWhileTheEndOfAFileDrainsDeliversBoth) {
     feed.SetFileName(first.c_str());
     ASSERT_TRUE(feed.Start(0));
     // The producer reads to the end while the consumer still has blocks to hand on.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!feed.FileEndReached() && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_TRUE(feed.FileEndReached());
+    ASSERT_TRUE(WaitUntil([&] { return feed.FileEndReached(); }));
     EXPECT_TRUE(feed.DeliveryRunning());
     recorder.SetGate(true);
     feed.SetFileName(second.c_str());
