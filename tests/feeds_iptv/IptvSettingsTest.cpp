@@ -28,11 +28,10 @@ protected:
 };
 
 TEST_F(IptvSettingsStore, ValuesAndHistorySubkeysRoundTrip) {
-    IptvSettings s;
-    s.group = MakeIPv4Address(0xEF010203, 5000);
-    s.interfaceAddress = V6(0xfe, 0x15, 0x01, 0);
-    s.source = MakeIPv4Address(0xC0A80005, 0);
-    s.ssm = 1;
+    const IptvSettings s{.group = MakeIPv4Address(0xEF010203, 5000),
+                         .interfaceAddress = V6(0xfe, 0x15, 0x01, 0),
+                         .ssm = 1,
+                         .source = MakeIPv4Address(0xC0A80005, 0)};
     CIPTVFeed::History h;
     h[0].group = V6(0xff, 0x15, 0x01, 1002);
     h[1].group = MakeIPv4Address(0xEF000003, 0);  // no port: not stored
@@ -84,9 +83,7 @@ TEST_F(IptvSettingsStore, LoadGivesDefaultsAndMakesTheBestOfOddValues) {
     ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, key, true, "MulticastSourceIP6", "20010db8000000000000000000000001"));
     ASSERT_TRUE(WriteRegDword(HKEY_CURRENT_USER, key, "SSM", 1));
 
-    IptvSettings before;
-    before.group = V6(0xff, 0x15, 0x77, 9);
-    feed_.SetSettings(before);
+    feed_.SetSettings({.group = V6(0xff, 0x15, 0x77, 9)});
     ASSERT_TRUE(feed_.LoadSettings("IptvTest"));
     const IptvSettings s = feed_.Settings();
     EXPECT_EQ(V6(0xff, 0x15, 0x77, 1234), s.group);
