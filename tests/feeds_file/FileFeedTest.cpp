@@ -14,33 +14,8 @@ using namespace filefeedtest;
 
 namespace {
 
-constexpr uint32_t Block = CFileFeed::kBufferSize;
-
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-class FileFeedTest : public ::testing::Test {
-protected:
-    // Unpaced unless a test asks otherwise; 800,000 bit/s is 10,000 bytes per 100 ms tick.
-    void Prepare(const std::string& path, bool loop, bool paced = false, uint32_t bitrate = 800'000,
-                 Recorder* to = nullptr) {
-        feed.SetFileName(path.c_str());
-        feed.SetLoop(loop);
-        feed.SetBitrateLock(paced);
-        feed.SetBitrate(bitrate);
-        feed.SetCallback(to ? to : &recorder, &Recorder::Callback);
-    }
-    bool PlayToEnd() { return feed.Start(0) && feed.WaitForDeliveryEnd(5000); }
-    bool StopAndWait() {
-        feed.Stop();
-        return feed.WaitForDeliveryEnd(5000);
-    }
-    void TearDown() override { ASSERT_TRUE(StopAndWait()); }
-
-    TempDir dir;
-    Recorder recorder;
-    CFileFeed feed;
-};
 
 TEST(FileFeedName, LoopMarkerIsCutOffAndTurnsLoopingOn) {
     CFileFeed feed;
