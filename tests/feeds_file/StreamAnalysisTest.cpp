@@ -271,6 +271,7 @@ TEST_F(StreamAnalysis, SummaryLeavesOutStepsThatAreNoPlayingTime) {
         EXPECT_EQ(s.pcrBytes, c.bytes) << c.what;
         EXPECT_EQ(s.pcrTicks, c.ticks) << c.what;
         EXPECT_EQ(s.discontinuities, c.discontinuities) << c.what;
+        EXPECT_EQ(s.AverageBitrate(), c.ticks ? uint32_t(c.bytes * 216'000'000 / c.ticks) : 0u) << c.what;
     }
 }
 
