@@ -7,9 +7,7 @@
 #include <string>
 
 #include "feeds/file/FileFeed.h"
-#include "feeds/file/StreamAnalysis.h"
 #include "host/HostResources.h"
-#include "platform/com/WideString.h"
 #include "platform/ui/ScriptedPresenter.h"
 #include "tests/feeds_file/FileFeedTestSupport.h"
 #include "tests/platform/RegistryTestSupport.h"
@@ -72,13 +70,11 @@ TEST_F(FileFeedDialogTest, OpensWithTheFeedsSettingsAndColoursTheBitrateByItsVal
     for (int id : {204, 205, 206}) EXPECT_TRUE(shown.Find(id)->enabled) << id;
     EXPECT_EQ(shown.smallIcon, "#188");
     EXPECT_EQ(FieldColour(0), Blue);
-    for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(FieldColour(i + 1), cases[i].second) << cases[i].first;
-        const auto& colours = *Shown().states[i + 1].Find(206)->colours;
-        EXPECT_EQ(colours.text, RGB(0, 0, 0));
-        EXPECT_EQ(colours.backgroundMode, TRANSPARENT);
-        EXPECT_TRUE(colours.brushValid);
-    }
+    for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(FieldColour(i + 1), cases[i].second) << cases[i].first;
+    const auto& colours = *Shown().states[1].Find(206)->colours;
+    EXPECT_EQ(colours.text, RGB(0, 0, 0));
+    EXPECT_EQ(colours.backgroundMode, TRANSPARENT);
+    EXPECT_TRUE(colours.brushValid);
     EXPECT_EQ(feed.Bitrate(), 5'000'000u) << "cancel leaves the feed alone";
 }
 
@@ -96,9 +92,17 @@ TEST_F(FileFeedDialogTest, OkCopiesEveryFieldEvenTheDisabledBitrate) {
     EXPECT_EQ(Shown().result, 1);
 }
 
-TEST_F(FileFeedDialogTest, BrowseToAFileWithoutPcrsWarnsAndKeepsTheBitrate) {
-    const std::string path = dir.Write("nopcr.ts", Pattern(20'000));
-    presenter.Click(201).CancelFile().Click(201).PickFile(path).Answer(IDOK).Cancel();
+// A measured file sets the feed's bitrate at once, whatever the dialog's end (here a
+// cancel, which keeps name and lock); a file without PCRs then warns and keeps it.
+TEST_F(FileFeedDialogTest, BrowseMeasuresTheBitrateOrWarns) {
+    const std::string noPcrs = dir.Write("nopcr.ts", Pattern(20'000));
+    // More than 5 MiB, so that the measurement has PCRs to look at.
+    TsGenerator generator({.bitrate = 6'000'000});
+    Bytes ts(7 * 1024 * 1024 / 188 * 188);
+    generator.Generate(ts.data(), ts.size() / 188);
+    const std::string good = dir.Write("good.ts", ts);
+    feed.SetBitrateLock(false);
+    presenter.Click(201).CancelFile().Click(201).PickFile(good).Click(201).PickFile(noPcrs).Answer(IDOK).Cancel();
     EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
     EXPECT_EQ(Shown().states.at(1).Find(200)->text, "/media/start.ts") << "a cancelled browse changes nothing";
     ASSERT_EQ(presenter.MessageBoxes().size(), 1u);
@@ -109,41 +113,18 @@ TEST_F(FileFeedDialogTest, BrowseToAFileWithoutPcrsWarnsAndKeepsTheBitrate) {
     EXPECT_EQ(box.Icon(), MB_ICONEXCLAMATION);
     EXPECT_EQ(box.Buttons(), MB_OK);
     EXPECT_EQ(box.ownerCaption, "File feed");
-    const DialogState& after = Shown().states.at(2);
-    EXPECT_EQ(after.Find(200)->text, path);
-    EXPECT_EQ(after.Find(206)->text, "5000000");
-    EXPECT_EQ(feed.Bitrate(), 5'000'000u);
-
-    ASSERT_EQ(presenter.OpenFileDialogs().size(), 2u);
-    const OpenFileRequest& request = presenter.OpenFileDialogs()[1].request;
-    const std::vector<std::pair<std::string, std::string>> filters = {
-        {"Transport Streams (*.TS,*.TRP,*.MPG)", "*.TS;*.TRP;*.MPG"}, {"All files (*.*)", "*.*"}};
-    EXPECT_EQ(request.filters, filters);
-}
-
-TEST_F(FileFeedDialogTest, BrowseMeasuresAndKeepsTheBitrateEvenOnCancel) {
-    // More than 5 MiB, so that the measurement has PCRs to look at.
-    TsGeneratorOptions options;
-    options.bitrate = 6'000'000;
-    TsGenerator generator(options);
-    const size_t packets = 7 * 1024 * 1024 / 188;
-    Bytes ts(packets * 188);
-    generator.Generate(ts.data(), packets);
-    const std::string path = dir.Write("good.ts", ts);
-    const uint32_t expected = MeasureFileBitrate(WideFromUtf8(path).c_str());
-    ASSERT_NE(expected, 0u);
-
-    feed.SetBitrateLock(false);
-    presenter.Click(201).PickFile(path).Cancel();
-    EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
-    EXPECT_TRUE(presenter.MessageBoxes().empty());
-    const DialogState& after = Shown().states.at(1);
-    EXPECT_EQ(after.Find(206)->text, std::to_string(expected));
-    EXPECT_EQ(after.Find(200)->text, path);
-    EXPECT_EQ(feed.Bitrate(), expected);
-    // Cancel keeps the old name and lock.
+    EXPECT_EQ(Shown().states.at(2).Find(200)->text, good);
+    EXPECT_EQ(Shown().states.at(2).Find(206)->text, "6000000");
+    EXPECT_EQ(Shown().states.at(3).Find(200)->text, noPcrs);
+    EXPECT_EQ(Shown().states.at(3).Find(206)->text, "6000000");
+    EXPECT_EQ(feed.Bitrate(), 6'000'000u);
     EXPECT_STREQ(feed.FileName(), "/media/start.ts");
     EXPECT_FALSE(feed.BitrateLock());
+
+    ASSERT_EQ(presenter.OpenFileDialogs().size(), 3u);
+    const std::vector<std::pair<std::string, std::string>> filters = {
+        {"Transport Streams (*.TS,*.TRP,*.MPG)", "*.TS;*.TRP;*.MPG"}, {"All files (*.*)", "*.*"}};
+    EXPECT_EQ(presenter.OpenFileDialogs()[2].request.filters, filters);
 }
 
 TEST(FileFeedSettings, RoundTripWithExactValueNamesAndTypes) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -13,27 +12,7 @@ using namespace filefeedtest;
 
 namespace {
 
-constexpr uint32_t Block = CFileFeed::kBufferSize;
-
-class FileFeedRestart : public ::testing::Test {
-protected:
-    void SetUp() override {
-        feed.SetBitrateLock(false);
-        feed.SetCallback(&recorder, &Recorder::Callback);
-    }
-    void TearDown() override {
-        feed.Stop();
-        ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
-    }
-    size_t CountOf(uint8_t value) {
-        const Bytes data = recorder.Joined();
-        return static_cast<size_t>(std::count(data.begin(), data.end(), value));
-    }
-
-    TempDir dir;
-    Recorder recorder;
-    CFileFeed feed;
-};
+using FileFeedRestart = FileFeedTest;
 
 // Whatever stage the winding down had reached, the last start must end with both
 // threads running and play its file whole, once.
@@ -43,6 +22,7 @@ TEST_F(FileFeedRestart, StartRightAfterStopPlaysTheLastFileWholeOnce) {
     const std::string big = dir.Write("b.ts", Bytes(3 * size_t{Block}, 0xAA));
     const std::string last = dir.Write("c.ts", Bytes(777, 0xBB));
     recorder.delayMs = 1;
+    Prepare(small, true);
     for (int i = 0; i < 40; ++i) {
         feed.SetLoop(i < 30);
         feed.SetFileName((i < 30 ? small : big).c_str());
@@ -57,7 +37,6 @@ TEST_F(FileFeedRestart, StartRightAfterStopPlaysTheLastFileWholeOnce) {
     ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     EXPECT_EQ(CountOf(0xBB), 777u);
     const Bytes data = recorder.Joined();
-    ASSERT_GE(data.size(), 777u);
     EXPECT_TRUE(std::all_of(data.end() - 777, data.end(), [](uint8_t b) { return b == 0xBB; }));
 }
 
@@ -66,13 +45,10 @@ TEST_F(FileFeedRestart, StartWhileTheEndOfAFileDrainsDeliversBoth) {
     const std::string second = dir.Write("b.ts", Bytes(5000, 0xBB));
     recorder.delayMs = 20;
     recorder.SetGate(false);
-    feed.SetFileName(first.c_str());
+    Prepare(first, false);
     ASSERT_TRUE(feed.Start(0));
     // The producer reads to the end while the consumer still has blocks to hand on.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!feed.FileEndReached() && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_TRUE(feed.FileEndReached());
+    ASSERT_TRUE(WaitUntil([&] { return feed.FileEndReached(); }));
     EXPECT_TRUE(feed.DeliveryRunning());
     recorder.SetGate(true);
     feed.SetFileName(second.c_str());
@@ -83,8 +59,7 @@ TEST_F(FileFeedRestart, StartWhileTheEndOfAFileDrainsDeliversBoth) {
 }
 
 TEST_F(FileFeedRestart, ConcurrentStopsAndStartsFromSeveralThreads) {
-    feed.SetFileName(dir.Write("c.ts", Pattern(50'000)).c_str());
-    feed.SetLoop(true);
+    Prepare(dir.Write("c.ts", Pattern(50'000)), true);
     recorder.keep = 0;
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; ++t)

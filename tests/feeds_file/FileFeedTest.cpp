@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <sys/stat.h>
 #include <thread>
@@ -15,47 +14,20 @@ using namespace filefeedtest;
 
 namespace {
 
-constexpr uint32_t Block = CFileFeed::kBufferSize;
-// 10,000 bytes per 100 ms tick.
-constexpr uint32_t ModestBitrate = 800'000;
-
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-class FileFeedTest : public ::testing::Test {
-protected:
-    // Unpaced unless a test asks otherwise; the recorder is the callback.
-    void Prepare(const std::string& path, bool loop, bool paced = false, uint32_t bitrate = ModestBitrate,
-                 Recorder* to = nullptr) {
-        feed.SetFileName(path.c_str());
-        feed.SetLoop(loop);
-        feed.SetBitrateLock(paced);
-        feed.SetBitrate(bitrate);
-        feed.SetCallback(to ? to : &recorder, &Recorder::Callback);
-    }
-    void TearDown() override {
-        feed.Stop();
-        ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
-    }
-
-    TempDir dir;
-    Recorder recorder;
-    CFileFeed feed;
-};
 
 TEST(FileFeedName, LoopMarkerIsCutOffAndTurnsLoopingOn) {
     CFileFeed feed;
     feed.SetFileName("/media/b.ts:LOOP:trailing:LOOP:");
     EXPECT_STREQ(feed.FileName(), "/media/b.ts");
     EXPECT_TRUE(feed.Loop());
-    // Without the marker the flag stays as it was, on or off.
     feed.SetFileName("/media/c.ts");
-    EXPECT_TRUE(feed.Loop());
+    EXPECT_TRUE(feed.Loop()) << "without the marker the flag stays";
     feed.SetLoop(false);
     feed.SetFileName("/media/:LOOP");
     EXPECT_STREQ(feed.FileName(), "/media/:LOOP");
     EXPECT_FALSE(feed.Loop());
-
     feed.SetFileName(nullptr);
     EXPECT_STREQ(feed.FileName(), "");
     feed.SetFileName(std::string(400, 'x').c_str());
@@ -67,22 +39,15 @@ TEST(FileFeedName, LoopMarkerIsCutOffAndTurnsLoopingOn) {
 }
 
 TEST_F(FileFeedTest, OpenFailuresReportTheReasonAndLeaveNothingRunning) {
-    Prepare(dir.Path("missing.ts"), false);
-    EXPECT_FALSE(feed.Start(0));
-    EXPECT_STREQ(feed.GetErrorText(), "No such file or directory");
-    EXPECT_FALSE(feed.DeliveryRunning());
-    feed.SetFileName(dir.Path("").c_str());
-    EXPECT_FALSE(feed.Start(0));
-    EXPECT_STREQ(feed.GetErrorText(), "Is a directory");
+    ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);  // must not block the start
+    for (auto [name, text] : {std::pair{"missing.ts", "No such file or directory"}, {"", "Is a directory"},
+                              {"pipe", "Not a regular file"}}) {
+        Prepare(dir.Path(name), false);
+        EXPECT_FALSE(feed.Start(0)) << name;
+        EXPECT_STREQ(feed.GetErrorText(), text);
+        EXPECT_FALSE(feed.DeliveryRunning());
+    }
     EXPECT_STREQ(SystemErrorText(0xFFFFFFFFu), "Unknown error code");
-
-    // A FIFO without a writer must not block the start.
-    const std::string fifo = dir.Path("pipe");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    feed.SetFileName(fifo.c_str());
-    EXPECT_FALSE(feed.Start(0));
-    EXPECT_STREQ(feed.GetErrorText(), "Not a regular file");
-
     // A good start clears the previous text.
     Prepare(dir.Write("ok.ts", Pattern(1000)), false);
     EXPECT_TRUE(feed.Start(0));
@@ -90,56 +55,46 @@ TEST_F(FileFeedTest, OpenFailuresReportTheReasonAndLeaveNothingRunning) {
 }
 
 TEST_F(FileFeedTest, FilesTooShortToSniffKeepThePacketSizeAndPlayWholeWithOrWithoutLoop) {
-    TsGeneratorOptions options;
-    options.packetSize = 192;
-    TsGenerator generator(options);
+    TsGenerator generator({.packetSize = 192});
     Bytes ts(100 * 192);
     generator.Generate(ts.data(), 100);
     Prepare(dir.Write("m2ts.ts", ts), false);
-    ASSERT_TRUE(feed.Start(0));
+    ASSERT_TRUE(PlayToEnd());
     EXPECT_EQ(feed.GetPacketSize(), 192);
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     EXPECT_EQ(recorder.Joined(), ts);
 
     // 204 bytes are too few to judge (sniffed, they would say 204): the size found before stays.
     const Bytes tiny(204, 0x47);
     Recorder once;
-    Prepare(dir.Write("tiny.ts", tiny), false, false, ModestBitrate, &once);
-    ASSERT_TRUE(feed.Start(0));
+    Prepare(dir.Write("tiny.ts", tiny), false, false, 800'000, &once);
+    ASSERT_TRUE(PlayToEnd());
     EXPECT_EQ(feed.GetPacketSize(), 192);
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
     EXPECT_EQ(once.Joined(), tiny);
 
     // Looping repeats whole passes of it.
     Recorder looped;
     looped.keep = 2040;
-    feed.SetLoop(true);
-    feed.SetCallback(&looped, &Recorder::Callback);
+    Prepare(dir.Path("tiny.ts"), true, false, 800'000, &looped);
     ASSERT_TRUE(feed.Start(0));
     ASSERT_TRUE(looped.WaitForBytes(2040));
-    feed.Stop();
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    ASSERT_TRUE(StopAndWait());
     EXPECT_EQ(looped.Joined(), Repeated(tiny, 10));
     for (long n : looped.Lengths()) ASSERT_EQ(n, 204);
 
     // An empty file ends even when looping.
     Recorder empty;
-    Prepare(dir.Write("empty.ts", {}), true, false, ModestBitrate, &empty);
-    ASSERT_TRUE(feed.Start(0));
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    Prepare(dir.Write("empty.ts", {}), true, false, 800'000, &empty);
+    ASSERT_TRUE(PlayToEnd());
     EXPECT_EQ(empty.Total(), 0u);
 }
 
 TEST_F(FileFeedTest, LoopingConcatenatesPassesWithoutGap) {
-    // One pass is two full blocks and a partial one.
-    const Bytes file = Pattern(2 * size_t{Block} + 777, 3);
-    const size_t want = 3 * file.size();
-    recorder.keep = want;
+    const Bytes file = Pattern(2 * size_t{Block} + 777, 3);  // two full blocks and a partial one
+    recorder.keep = 3 * file.size();
     Prepare(dir.Write("loop.ts", file), true);
     ASSERT_TRUE(feed.Start(0));
-    ASSERT_TRUE(recorder.WaitForBytes(want, std::chrono::seconds(20)));
-    feed.Stop();
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    ASSERT_TRUE(recorder.WaitForBytes(3 * file.size(), std::chrono::seconds(20)));
+    ASSERT_TRUE(StopAndWait());
     EXPECT_TRUE(recorder.Joined() == Repeated(file, 3));
     const auto lengths = recorder.Lengths();
     ASSERT_GE(lengths.size(), 9u);
@@ -162,9 +117,8 @@ TEST_F(FileFeedTest, TailIsDeliveredAtTheEndOfAFileAndStopDropsWhatIsQueued) {
     feed.SetCallback(&stopped, &Recorder::Callback);
     ASSERT_TRUE(feed.Start(0));
     ASSERT_TRUE(stopped.WaitForSamples(1));
-    feed.Stop();
     const auto start = Clock::now();
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(5000));
+    ASSERT_TRUE(StopAndWait());
     EXPECT_LT(Clock::now() - start, milliseconds(500));
     EXPECT_LT(stopped.Lengths().size(), 7u);
 }
@@ -185,8 +139,7 @@ TEST_F(FileFeedTest, BitrateAboveOneBufferPerTickSplitsTheTick) {
 
 TEST_F(FileFeedTest, BitrateBelowOneBytePerTickEndsTheFileEvenWhenLooping) {
     Prepare(dir.Write("slow.ts", Pattern(30'000, 8)), true, true, 79);
-    ASSERT_TRUE(feed.Start(0));
-    ASSERT_TRUE(feed.WaitForDeliveryEnd(2000));
+    ASSERT_TRUE(PlayToEnd());
     EXPECT_TRUE(feed.FileEndReached());
     EXPECT_EQ(recorder.Total(), 0u);
 }
@@ -208,8 +161,8 @@ TEST_F(FileFeedTest, PacedPlaybackCatchesUpTheTicksMissedWithoutCallback) {
 
 TEST_F(FileFeedTest, WithoutCallbackTheFileIsNotRead) {
     const Bytes file = Pattern(3 * size_t{Block} + 5, 9);
-    feed.SetFileName(dir.Write("nocb.ts", file).c_str());
-    feed.SetBitrateLock(false);
+    Prepare(dir.Write("nocb.ts", file), false);
+    feed.SetCallback(nullptr, nullptr);
     ASSERT_TRUE(feed.Start(0));
     std::this_thread::sleep_for(milliseconds(150));
     EXPECT_TRUE(feed.DeliveryRunning());

@@ -1,7 +1,8 @@
 #pragma once
-// Temp files and patterns for the file feed tests.
+// Temp files, patterns and a feed fixture for the file feed tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "feeds/file/FileFeed.h"
 #include "tests/support/SampleRecorder.h"
 
 namespace filefeedtest {
@@ -56,5 +58,34 @@ private:
 };
 
 using Recorder = SampleRecorder;
+
+constexpr uint32_t Block = CFileFeed::kBufferSize;
+
+class FileFeedTest : public ::testing::Test {
+protected:
+    // Unpaced unless a test asks otherwise; 800,000 bit/s is 10,000 bytes per 100 ms tick.
+    void Prepare(const std::string& path, bool loop, bool paced = false, uint32_t bitrate = 800'000,
+                 Recorder* to = nullptr) {
+        feed.SetFileName(path.c_str());
+        feed.SetLoop(loop);
+        feed.SetBitrateLock(paced);
+        feed.SetBitrate(bitrate);
+        feed.SetCallback(to ? to : &recorder, &Recorder::Callback);
+    }
+    bool PlayToEnd() { return feed.Start(0) && feed.WaitForDeliveryEnd(5000); }
+    bool StopAndWait() {
+        feed.Stop();
+        return feed.WaitForDeliveryEnd(5000);
+    }
+    void TearDown() override { ASSERT_TRUE(StopAndWait()); }
+    size_t CountOf(uint8_t value) {
+        const Bytes data = recorder.Joined();
+        return static_cast<size_t>(std::count(data.begin(), data.end(), value));
+    }
+
+    TempDir dir;
+    Recorder recorder;
+    CFileFeed feed;
+};
 
 }  // namespace filefeedtest

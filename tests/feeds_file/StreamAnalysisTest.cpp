@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "tests/feeds_file/FileFeedTestSupport.h"
 #include "tools/tsgen/TsGenerator.h"
@@ -67,12 +66,8 @@ Bytes PcrPacket188(uint16_t pid, uint64_t pcr, uint8_t headerFlags = 0) {
 }
 
 Bytes NullPackets(size_t count) {
-    Bytes out;
-    for (size_t i = 0; i < count; ++i) {
-        Bytes ts(188, 0xFF);
-        ts[0] = 0x47, ts[1] = 0x1F, ts[2] = 0xFF, ts[3] = 0x10;
-        Append(out, ts);
-    }
+    Bytes out(count * 188, 0xFF);
+    for (size_t i = 0; i < out.size(); i += 188) out[i] = 0x47, out[i + 1] = 0x1F, out[i + 3] = 0x10;
     return out;
 }
 
@@ -89,63 +84,58 @@ protected:
 
 }  // namespace
 
-TEST(DetectPacketSize, RecognisesEachLayoutFromAnyStartingByteAndSays204WithoutAClearWinner) {
+// Detected and found sizes: DetectPacketSize says 204 without a clear winner;
+// FindPacketSize says 0 only when no spacing holds a sync pair at all.
+static std::pair<uint32_t, uint32_t> Sizes(const Bytes& data, size_t length) {
+    const auto n = static_cast<uint32_t>(length);
+    return {DetectPacketSize(data.data(), n), FindPacketSize(data.data(), n)};
+}
+
+TEST(PacketSize, RecognisesEachLayoutFromAnyStartingByteAndTellsTiesAndNoiseApart) {
     for (unsigned size : {188u, 192u, 204u}) {
-        TsGeneratorOptions o;
-        o.packetSize = size;
-        const Bytes data = Generate(o, 200);
+        const Bytes data = Generate({.packetSize = size}, 200);
         for (size_t start : {size_t{0}, size_t{1}, size_t{97}, size_t{5 * size + 3}})
-            EXPECT_EQ(DetectPacketSize(data.data() + start, 10'240), size) << size << " from " << start;
+            EXPECT_EQ(Sizes(Bytes(data.begin() + start, data.end()), 10'240), std::pair(size, size)) << start;
     }
     Bytes noise = filefeedtest::Pattern(10'240);
     std::replace(noise.begin(), noise.end(), uint8_t{0x47}, uint8_t{0});
-    EXPECT_EQ(DetectPacketSize(noise.data(), static_cast<uint32_t>(noise.size())), 204u);
+    EXPECT_EQ(Sizes(noise, noise.size()), std::pair(204u, 0u));
+    const std::string text = "root:x:0:0:root:/root:/bin/bash\nGnats Bug-Reporting System:/var/lib/gnats\n";
+    EXPECT_EQ(Sizes(Bytes(text.begin(), text.end()), text.size()), std::pair(204u, 0u));
+    EXPECT_EQ(Sizes(Bytes(188 * 3, 0x47), 188 * 3), std::pair(204u, 204u));  // all three spacings tie
     EXPECT_EQ(DetectPacketSize(nullptr, 100), 204u);
-
+    EXPECT_EQ(FindPacketSize(nullptr, 10), 0u);
     // One 188 pair and one 192 pair tie; a second 188 pair (412..600) breaks the tie.
-    Bytes tie(700, 0);
-    tie[0] = tie[188] = tie[300] = tie[492] = 0x47;
-    EXPECT_EQ(DetectPacketSize(tie.data(), 700), 204u);
-    tie[412] = tie[600] = 0x47;
-    EXPECT_EQ(DetectPacketSize(tie.data(), 700), 188u);
+    Bytes pairs(700, 0);
+    pairs[0] = pairs[188] = pairs[300] = pairs[492] = 0x47;
+    EXPECT_EQ(Sizes(pairs, 700), std::pair(204u, 204u));
+    pairs[412] = pairs[600] = 0x47;
+    EXPECT_EQ(Sizes(pairs, 700), std::pair(188u, 188u));
     // A pair must leave one byte beyond it.
-    EXPECT_EQ(DetectPacketSize(tie.data(), 189), 204u);
-    EXPECT_EQ(DetectPacketSize(tie.data(), 190), 188u);
+    EXPECT_EQ(Sizes(pairs, 189), std::pair(204u, 0u));
+    EXPECT_EQ(Sizes(pairs, 190), std::pair(188u, 188u));
+    Bytes lone(700, 0);
+    lone[3] = lone[3 + 204] = 0x47;
+    EXPECT_EQ(Sizes(lone, 700), std::pair(204u, 204u));
 }
-
-struct RateCase {
-    unsigned size;
-    uint32_t bitrate;
-};
-
-class MeasureGenerated : public StreamAnalysis, public ::testing::WithParamInterface<RateCase> {};
 
 // Bitrates whose PCR step per packet is a whole number of ticks, so the result is exact.
-TEST_P(MeasureGenerated, GivesTheStreamBitrateExactly) {
-    TsGeneratorOptions o;
-    o.packetSize = GetParam().size;
-    o.bitrate = GetParam().bitrate;
-    o.pcrPid = 0x0777;
-    ASSERT_EQ(uint64_t{o.packetSize} * 216'000'000 % o.bitrate, 0u);
-    EXPECT_EQ(Measure(Generate(o, PacketsFor(o, Skip + 3 * (o.bitrate / 8 / 25)))), o.bitrate);
+TEST_F(StreamAnalysis, MeasuresGeneratedStreamsOfEachLayoutExactly) {
+    for (auto [size, bitrate] : {std::pair{188u, 4'000'000u}, {192u, 4'000'000u}, {204u, 16'000'000u},
+                                 {192u, 64'000'000u}}) {
+        const TsGeneratorOptions o{.bitrate = bitrate, .packetSize = size, .pcrPid = 0x0777};
+        ASSERT_EQ(uint64_t{size} * 216'000'000 % bitrate, 0u);
+        EXPECT_EQ(Measure(Generate(o, PacketsFor(o, Skip + 3 * (bitrate / 8 / 25)))), bitrate) << size;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Layouts, MeasureGenerated,
-                         ::testing::Values(RateCase{188, 4'000'000}, RateCase{192, 4'000'000},
-                                           RateCase{204, 16'000'000}, RateCase{188, 40'608'000},
-                                           RateCase{192, 64'000'000}));
 
 TEST_F(StreamAnalysis, NothingAfterTheFirstFiveMebibytesOrNoPcrGivesZero) {
     TsGeneratorOptions o;
     const Bytes full = Generate(o, PacketsFor(o, Skip + 100'000));
     EXPECT_EQ(Measure(Bytes(full.begin(), full.begin() + Skip)), 0u);
-    EXPECT_EQ(Measure(Bytes(full.begin(), full.begin() + Skip + 1)), 0u);
     EXPECT_EQ(Measure(Bytes{}), 0u);
-
     // The second PCR counts only with a sync byte's worth of bytes beyond its packet.
-    const auto seen = Visible(full, 188);
-    ASSERT_GE(seen.size(), 2u);
-    const size_t tight = seen[1].sync + 188 + 6;
+    const size_t tight = Visible(full, 188).at(1).sync + 188 + 6;
     EXPECT_EQ(Measure(Bytes(full.begin(), full.begin() + tight)), 0u);
     EXPECT_EQ(Measure(Bytes(full.begin(), full.begin() + tight + 1)), 4'000'000u);
 
@@ -153,38 +143,15 @@ TEST_F(StreamAnalysis, NothingAfterTheFirstFiveMebibytesOrNoPcrGivesZero) {
     EXPECT_EQ(Measure(Generate(o, PacketsFor(o, Skip + Window))), 0u);
 }
 
-TEST_F(StreamAnalysis, SecondPcrMustBeOnTheFirstPidAndNotWrapped) {
+TEST_F(StreamAnalysis, PcrWrapBetweenTheTwoGivesZero) {
     TsGeneratorOptions a;
     const size_t packets = PacketsFor(a, Skip + 100'000);
-    const Bytes plain = Generate(a, packets);
-    const size_t first = Visible(plain, 188).at(0).index;
-
-    // The PCR moves to another PID right after the first one in the window.
-    const size_t n1 = first + 10;
-    Bytes moved(plain.begin(), plain.begin() + n1 * 188);
-    TsGeneratorOptions b = a;
-    b.pcrPid = 0x0200;
-    b.startPcr = TsGenerator::PcrOfPacket(a, n1);
-    Append(moved, Generate(b, 1000));
-    EXPECT_EQ(Visible(moved, 188).at(1).pid, 0x0200);
-    EXPECT_EQ(Measure(moved), 0u);
-
-    // ... and comes back: the other PID's PCRs, deliberately off, are passed over.
-    const size_t n2 = 400;
-    b.startPcr = 12'345;
-    Bytes back(plain.begin(), plain.begin() + n1 * 188);
-    Append(back, Generate(b, n2));
-    TsGeneratorOptions c = a;
-    c.startPcr = TsGenerator::PcrOfPacket(a, n1 + n2);
-    Append(back, Generate(c, 500));
-    EXPECT_EQ(Measure(back), 4'000'000u);
-
-    // A PCR wrap between the two gives 0; one early in the file is of no concern.
+    const size_t first = Visible(Generate(a, packets), 188).at(0).index;
     a.startPcr = TsGenerator::PcrWrap - TsGenerator::PcrOfPacket(a, first) - 1000;
     const Bytes wrapping = Generate(a, packets);
     ASSERT_LT(Visible(wrapping, 188).at(1).pcr, Visible(wrapping, 188).at(0).pcr);
     EXPECT_EQ(Measure(wrapping), 0u);
-    a.startPcr = TsGenerator::PcrWrap - 27'000'000;
+    a.startPcr = TsGenerator::PcrWrap - 27'000'000;  // a wrap early in the file is of no concern
     EXPECT_EQ(Measure(Generate(a, packets)), 4'000'000u);
 }
 
@@ -219,13 +186,10 @@ TEST_F(StreamAnalysis, FollowsTheArithmeticOfTheFirstPcrPair) {
 TEST_F(StreamAnalysis, OpensNamesGivenAsUtf16OrAsWidenedBytesAndNothingElse) {
     EXPECT_EQ(MeasureFileBitrate(nullptr), 0u);
     EXPECT_EQ(MeasureFileBitrate(u""), 0u);
-    EXPECT_EQ(MeasureFileBitrate(Wide("missing.ts").c_str()), 0u);
-    EXPECT_EQ(MeasureFileBitrate(Wide("").c_str()), 0u);
     ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(MeasureFileBitrate(Wide("fifo").c_str()), 0u) << "a FIFO would block";
+    for (const char* name : {"missing.ts", "", "fifo"}) EXPECT_EQ(MeasureFileBitrate(Wide(name).c_str()), 0u) << name;
     const char16_t lone[] = {u'/', 0xD800, u'x', 0};
     EXPECT_EQ(MeasureFileBitrate(lone), 0u);
-
     TsGeneratorOptions o;
     const std::string name = "caf\xC3\xA9 \xE2\x82\xAC.ts";  // "café €.ts" in UTF-8
     const std::string path = dir.Write(name, Generate(o, PacketsFor(o, Skip + 100'000)));
@@ -233,26 +197,6 @@ TEST_F(StreamAnalysis, OpensNamesGivenAsUtf16OrAsWidenedBytesAndNothingElse) {
     std::u16string widened;
     for (unsigned char c : path) widened += static_cast<char16_t>(c);
     EXPECT_EQ(MeasureFileBitrate(widened.c_str()), 4'000'000u);
-    chmod(path.c_str(), 0);
-    if (geteuid() != 0) {
-        EXPECT_EQ(MeasureFileBitrate(widened.c_str()), 0u);
-    }
-}
-
-TEST(FindPacketSize, GivesZeroOnlyWhenNoSpacingHoldsASyncPair) {
-    const std::string text = "root:x:0:0:root:/root:/bin/bash\nGnats Bug-Reporting System:/var/lib/gnats\n";
-    const std::pair<Bytes, uint32_t> cases[] = {
-        {Bytes(text.begin(), text.end()), 0},
-        {Bytes(188 * 3, 0x47), 204},  // all three spacings tie
-        {Generate(TsGeneratorOptions{.packetSize = 192}, 50), 192},
-        {Bytes{}, 0},
-    };
-    for (const auto& [data, expected] : cases)
-        EXPECT_EQ(FindPacketSize(data.data(), static_cast<uint32_t>(data.size())), expected) << data.size();
-    Bytes lone(700, 0);
-    lone[3] = lone[3 + 204] = 0x47;
-    EXPECT_EQ(FindPacketSize(lone.data(), 700), 204u);
-    EXPECT_EQ(FindPacketSize(nullptr, 10), 0u);
 }
 
 TEST_F(StreamAnalysis, SummaryAddsEveryPcrStepOfTheWholeFile) {
@@ -271,9 +215,7 @@ TEST_F(StreamAnalysis, SummaryAddsEveryPcrStepOfTheWholeFile) {
         const Bytes data =
             Generate(c.options, TsGenerator::PacketsForDuration(c.options.bitrate, c.milliseconds, c.options.packetSize));
         const auto pcrs = Visible(data, c.options.packetSize, false);
-        ASSERT_GE(pcrs.size(), 2u) << c.what;
         const StreamFileSummary s = SummariseStreamFile(dir.Write("w.ts", data).c_str());
-        EXPECT_EQ(s.error, 0) << c.what;
         EXPECT_EQ(s.size, data.size()) << c.what;
         EXPECT_EQ(s.packetSize, c.options.packetSize) << c.what;
         EXPECT_EQ(s.pcrPid, c.options.pcrPid) << c.what;
@@ -281,9 +223,7 @@ TEST_F(StreamAnalysis, SummaryAddsEveryPcrStepOfTheWholeFile) {
         EXPECT_EQ(s.pcrBytes, pcrs.back().sync - pcrs.front().sync) << c.what;
         EXPECT_EQ(s.pcrTicks, (pcrs.back().pcr + TsGenerator::PcrWrap - pcrs.front().pcr) % TsGenerator::PcrWrap)
             << c.what;
-        EXPECT_EQ(s.discontinuities, 0u) << c.what;
         EXPECT_NEAR(s.AverageBitrate(), c.options.bitrate, 1.0) << c.what;
-        EXPECT_NEAR(s.PcrSeconds(), c.milliseconds / 1000.0, 0.041) << c.what;
     }
 }
 

@@ -11,12 +11,6 @@ namespace {
 
 using namespace iptvtest;
 
-NetAddress V6(uint8_t first, uint8_t second, uint8_t last, uint16_t port) {
-    uint8_t b[16] = {first, second};
-    b[15] = last;
-    return MakeIPv6Address(b, port);
-}
-
 TEST(IptvMulticastOverLoopback, EachFeedGetsItsOwnGroupByteExact) {
     // The first feed's port, as the system chose it, serves both groups.
     NetAddress groupA = MakeIPv4Address(0xEFFF4D02, 0), groupB = MakeIPv4Address(0xEFFF4D03, 0);

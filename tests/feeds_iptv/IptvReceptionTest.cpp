@@ -213,18 +213,16 @@ TEST(IptvStart, HistoryKeepsTenMostRecentDistinctSettings) {
     CIPTVFeed feed(0);
     const auto at = [](uint32_t host) { return MakeIPv4Address(0xC6336400 + host, 5000); };
     // Not local: each start fails after recording its settings and opens nothing.
-    for (uint32_t i : {1, 2, 3, 1}) {
-        feed.SetGroup(at(i));
+    const auto startAt = [&](uint32_t host) {
+        feed.SetGroup(at(host));
         EXPECT_FALSE(feed.Start(0));
-    }
+    };
+    for (uint32_t i : {1, 2, 3, 1}) startAt(i);
     CIPTVFeed::History h = feed.GetHistory();
     EXPECT_EQ(at(3), h[0].group);  // the known entry kept its place
     EXPECT_EQ(at(1), h[2].group);
     EXPECT_EQ(IptvSettings{}, h[3]);
-    for (uint32_t i = 4; i <= 11; ++i) {
-        feed.SetGroup(at(i));
-        EXPECT_FALSE(feed.Start(0));
-    }
+    for (uint32_t i = 4; i <= 11; ++i) startAt(i);
     h = feed.GetHistory();
     EXPECT_EQ(at(11), h[0].group);
     EXPECT_EQ(at(2), h[9].group);  // 1, the oldest, is gone

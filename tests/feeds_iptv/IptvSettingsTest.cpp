@@ -4,17 +4,14 @@
 
 #include "feeds/RegistrySettings.h"
 #include "feeds/iptv/IPTVFeed.h"
+#include "tests/feeds_iptv/IptvTestSupport.h"
 #include "tests/platform/RegistryTestSupport.h"
 
 namespace {
 
-const std::string kKey = "Software\\Velmar\\IptvTest\\IPTVFeed";
+using iptvtest::V6;
 
-NetAddress V6(uint8_t first, uint8_t last, uint16_t port) {
-    uint8_t b[16] = {first, 0x15};
-    b[15] = last;
-    return MakeIPv6Address(b, port);
-}
+const std::string kKey = "Software\\Velmar\\IptvTest\\IPTVFeed";
 
 DWORD Number(const std::string& key, const char* name) { return ReadRegDword(HKEY_CURRENT_USER, key.c_str(), name); }
 
@@ -31,13 +28,12 @@ protected:
 };
 
 TEST_F(IptvSettingsStore, ValuesAndHistorySubkeysRoundTrip) {
-    IptvSettings s;
-    s.group = MakeIPv4Address(0xEF010203, 5000);
-    s.interfaceAddress = V6(0xfe, 0x01, 0);
-    s.source = MakeIPv4Address(0xC0A80005, 0);
-    s.ssm = 1;
+    const IptvSettings s{.group = MakeIPv4Address(0xEF010203, 5000),
+                         .interfaceAddress = V6(0xfe, 0x15, 0x01, 0),
+                         .ssm = 1,
+                         .source = MakeIPv4Address(0xC0A80005, 0)};
     CIPTVFeed::History h;
-    h[0].group = V6(0xff, 0x01, 1002);
+    h[0].group = V6(0xff, 0x15, 0x01, 1002);
     h[1].group = MakeIPv4Address(0xEF000003, 0);  // no port: not stored
     const uint8_t loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     h[2].group = MakeIPv6Address(loopback, 1004);  // four leading zero bytes: not stored
@@ -87,12 +83,10 @@ TEST_F(IptvSettingsStore, LoadGivesDefaultsAndMakesTheBestOfOddValues) {
     ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, key, true, "MulticastSourceIP6", "20010db8000000000000000000000001"));
     ASSERT_TRUE(WriteRegDword(HKEY_CURRENT_USER, key, "SSM", 1));
 
-    IptvSettings before;
-    before.group = V6(0xff, 0x77, 9);
-    feed_.SetSettings(before);
+    feed_.SetSettings({.group = V6(0xff, 0x15, 0x77, 9)});
     ASSERT_TRUE(feed_.LoadSettings("IptvTest"));
     const IptvSettings s = feed_.Settings();
-    EXPECT_EQ(V6(0xff, 0x77, 1234), s.group);
+    EXPECT_EQ(V6(0xff, 0x15, 0x77, 1234), s.group);
     EXPECT_EQ(MakeIPv4Address(0x0A000001, 0), s.interfaceAddress);
     const uint8_t source[16] = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     EXPECT_EQ(MakeIPv6Address(source, 0), s.source);

@@ -34,6 +34,12 @@ inline Bytes Rtp(int sequence, const Bytes& payload, uint8_t payloadType = 33) {
     return d;
 }
 
+inline NetAddress V6(uint8_t first, uint8_t second, uint8_t last, uint16_t port) {
+    uint8_t b[16] = {first, second};
+    b[15] = last;
+    return MakeIPv6Address(b, port);
+}
+
 inline NetAddress LoopbackAddress(int family, uint16_t port) {
     const uint8_t six[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
     return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
