@@ -90,16 +90,17 @@ TEST_F(MediaCommand, PlayWarnsWhenTheMeasuredRateIsNotTheFilesAverageAndMeasureS
     const double bytes = double(fs::file_size(File("vbr.ts")));
     const double average = JsonNumber(measured.out, "average_bitrate");
     EXPECT_NEAR(average, bytes * 8 / 6.2, 0.01 * bytes * 8 / 6.2) << measured.out;
+    const std::string averageText = std::to_string(static_cast<long long>(average));
     EXPECT_EQ(JsonNumber(measured.out, "pcr_discontinuities"), 0) << measured.out;
     EXPECT_EQ(JsonNumber(measured.out, "pcr_count"), 55 + 100) << measured.out;
 
     const ShellResult warned = RunShell(Kestrel() + " play '" + File("vbr.ts") + "' --seconds 0.1 --out /dev/null");
     ASSERT_EQ(warned.status, 0) << warned.err;
     EXPECT_NE(warned.err.find("differs by more than 10% from the file's average from its first to its last PCR, " +
-                              std::to_string(static_cast<long long>(average)) + " bit/s"),
+                              averageText + " bit/s"),
               std::string::npos)
         << warned.err;
-    EXPECT_NE(warned.err.find("(--bitrate " + std::to_string(static_cast<long long>(average)) + " plays it at the average)\n"),
+    EXPECT_NE(warned.err.find("(--bitrate " + averageText + " plays it at the average)\n"),
               std::string::npos)
         << warned.err;
     const ShellResult steady = RunShell(Kestrel() + " play '" + fast + "' --seconds 0.1 --out /dev/null");
