@@ -148,10 +148,7 @@ TEST(DatagramReceiver, StatusChannelOpensWithoutReuseAndTakesRtp) {
     DatagramReceiver r;
     r.SetCallbacks(&got, ReceivedData::OnData, ReceivedData::OnLoss);
     ASSERT_NE(kNoThread, r.OpenAndStart(kAnyPort4));
-    int reuse = -1;
-    socklen_t length = sizeof reuse;
-    ASSERT_EQ(0, getsockopt(r.Socket(), SOL_SOCKET, SO_REUSEADDR, &reuse, &length));
-    EXPECT_EQ(0, reuse);
+    EXPECT_EQ(0, IntOption(r.Socket(), SOL_SOCKET, SO_REUSEADDR));
     Sender sender(kNetFamilyIPv4);
     ASSERT_GT(sender.Send(BoundTo(r.Socket()), Pattern(188, 0x47)), 0);  // not RTP: dropped
     ASSERT_GT(sender.Send(BoundTo(r.Socket()), Rtp(1, {1})), 0);

@@ -2,6 +2,7 @@
 // Collects what a receiver hands to its callbacks, from whichever thread, and builds
 // the datagrams the receiver tests send.
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -39,24 +40,18 @@ public:
         return changed_.wait_for(lock, timeout, [&] { return datagrams_.size() >= count; });
     }
 
-    std::vector<Bytes> Datagrams() {
-        std::lock_guard lock(mutex_);
-        return datagrams_;
-    }
-    std::vector<std::pair<int, int>> Losses() {
-        std::lock_guard lock(mutex_);
-        return losses_;
-    }
-    int EndOfStreamCount() {
-        std::lock_guard lock(mutex_);
-        return endOfStream_;
-    }
-    bool DataAfterEnd() {
-        std::lock_guard lock(mutex_);
-        return afterEnd_;
-    }
+    std::vector<Bytes> Datagrams() { return Locked(datagrams_); }
+    std::vector<std::pair<int, int>> Losses() { return Locked(losses_); }
+    int EndOfStreamCount() { return Locked(endOfStream_); }
+    bool DataAfterEnd() { return Locked(afterEnd_); }
 
 private:
+    template <class T>
+    T Locked(const T& member) {
+        std::lock_guard lock(mutex_);
+        return member;
+    }
+
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Bytes> datagrams_;
@@ -89,12 +84,26 @@ inline NetAddress Loopback(int family, uint16_t port = 0) {
     return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
 }
 
-// The address a socket is bound to, and a plain datagram sender.
+// The address a socket is bound to, an option's value, a socket closed at scope end,
+// and a plain datagram sender.
 inline NetAddress BoundTo(SocketHandle s) {
     NetAddress a;
     SocketLocalAddress(s, a);
     return a;
 }
+
+inline int IntOption(SocketHandle s, int level, int option) {
+    int value = -1;
+    socklen_t length = sizeof value;
+    return getsockopt(s, level, option, &value, &length) == 0 ? value : -2;
+}
+
+struct Closing {
+    SocketHandle s;
+    ~Closing() {
+        if (s != kInvalidSocket) SocketClose(s);
+    }
+};
 
 class Sender {
 public:

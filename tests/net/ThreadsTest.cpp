@@ -96,10 +96,6 @@ TEST(CreateNamedThread, PriorityIsRelativeToTheProcessNotTheCreator) {
     EXPECT_EQ(NiceFor(kThreadLevelBelowNormal), fromLowered.nice);
 }
 
-
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
 TEST(NetSemaphore, CountStaysWithinZeroAndTheMaximum) {
     NetSemaphore two(2);
     EXPECT_TRUE(two.TryWait());

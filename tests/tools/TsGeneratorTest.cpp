@@ -200,10 +200,8 @@ TEST(TsGenerator, WithoutPcrTheProgramPointsAtTheNullPid) {
     EXPECT_GE(pmts, 2u);
 }
 
+// The common cases are the tsgen command's; these are the edges.
 TEST(TsGenerator, DurationGivesWholePackets) {
-    EXPECT_EQ(TsGenerator::PacketsForDuration(4'000'000, 1000, 188), 2659u);  // 500,000 bytes
-    EXPECT_EQ(TsGenerator::PacketsForDuration(4'000'000, 1000, 192), 2604u);
-    EXPECT_EQ(TsGenerator::PacketsForDuration(4'000'000, 1000, 204), 2450u);
     EXPECT_EQ(TsGenerator::PacketsForDuration(1504, 1000, 188), 1u);
     EXPECT_EQ(TsGenerator::PacketsForDuration(1503, 1000, 188), 0u);
     EXPECT_EQ(TsGenerator::PacketsForDuration(UINT32_MAX, UINT64_MAX / 4, 188), UINT64_MAX);
@@ -224,7 +222,6 @@ TEST(TsGenerator, RejectsUnusableOptions) {
               "start PCR 2576980377600 is not below 2576980377600, where the PCR wraps");
     EXPECT_EQ(error([](auto& o) { o.startPcr = Wrap - 1; }), "");
     EXPECT_EQ(error([](auto& o) { o.videoPercent = 101; }), "video share 101% is above 100%");
-    EXPECT_EQ(TsGenerator::MinimumBitrate(188, 40), 150'400u);
     EXPECT_EQ(error([](auto& o) { o.bitrate = 150'400; }), "");
     EXPECT_EQ(error([](auto& o) { o.bitrate = 150'399; }),
               "bitrate 150399 bits/s is too low for 188-byte packets and a PCR every 40 ms: at least 150400 bits/s");
