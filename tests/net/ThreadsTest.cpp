@@ -1,5 +1,6 @@
 #include "net/NamedThread.h"
 
+#include <algorithm>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -48,8 +49,21 @@ void RunObserved(ThreadPriorityLevel level, const char* name, Observed& o) {
     EXPECT_EQ(&o, o.argument);
 }
 
+// The niceness each level must give, written out here rather than asked of the code
+// under test: idle and time-critical are absolute, the others relative to the process.
 int NiceFor(ThreadPriorityLevel level) {
-    return Thread::NiceFor(PriorityForLevel(level), getpriority(PRIO_PROCESS, static_cast<id_t>(getpid())));
+    const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+    int delta = 0;
+    switch (level) {
+        case kThreadLevelIdle: return 19;
+        case kThreadLevelTimeCritical: return -20;
+        case kThreadLevelLowest: delta = 10; break;
+        case kThreadLevelBelowNormal: delta = 5; break;
+        case kThreadLevelAboveNormal: delta = -5; break;
+        case kThreadLevelHighest: delta = -10; break;
+        default: break;
+    }
+    return std::clamp(base + delta, -20, 19);
 }
 
 TEST(CreateNamedThread, LevelsNamesAndArgument) {
