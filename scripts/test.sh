@@ -5,9 +5,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 jobs=$(nproc)
+# A compiler cache, where the machine has one, makes repeated runs quick.
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 
 echo "== build (address,undefined)"
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DKESTREL_SANITIZE=address,undefined -DKESTREL_BENCH=OFF \
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DKESTREL_SANITIZE=address,undefined -DKESTREL_BENCH=OFF "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$root/build-asan" -j "$jobs"
 echo "== tests (address,undefined)"
@@ -16,7 +19,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$root/build-asan" && ctest --output-on-failure -j "$jobs")
 
 echo "== build (thread)"
-cmake -S "$root" -B "$root/build-tsan" -G Ninja -DKESTREL_SANITIZE=thread -DKESTREL_BENCH=OFF \
+cmake -S "$root" -B "$root/build-tsan" -G Ninja -DKESTREL_SANITIZE=thread -DKESTREL_BENCH=OFF "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C "$root/build-tsan" -j "$jobs" concurrency_tests
 echo "== concurrency tests (thread)"
