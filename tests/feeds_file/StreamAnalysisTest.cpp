@@ -283,8 +283,8 @@ TEST_F(StreamAnalysis, SummaryFindsThePacketsAgainAfterDamage) {
     const size_t cut = pcrs[pcrs.size() / 2].sync + 50;
     Bytes damaged(clean.begin(), clean.begin() + cut);
     Append(damaged, filefeedtest::Pattern(77));
-    damaged.insert(damaged.end(), clean.begin() + cut, clean.end());
-    damaged.resize(damaged.size() - 100);
+    // The tail without its last 100 bytes (an erase: g++ 12 misreads a shrinking resize).
+    damaged.insert(damaged.end(), clean.begin() + cut, clean.end() - 100);
     const StreamFileSummary s = SummariseStreamFile(dir.Write("d.ts", damaged).c_str());
     const bool lastTorn = pcrs.back().sync + 100 > clean.size() - 188;
     EXPECT_EQ(s.pcrCount, pcrs.size() - (lastTorn ? 1 : 0));
