@@ -2,6 +2,7 @@
 // discontinuity, stop behaviour, refused types and the file mode end to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -86,18 +87,10 @@ struct Rig {
     std::vector<Received> WithData() {
         std::lock_guard<std::mutex> g(lock);
         std::vector<Received> out;
-        for (auto& r : received)
-            if (!r.bytes.empty()) out.push_back(r);
+        std::copy_if(received.begin(), received.end(), std::back_inserter(out), [](auto& r) { return !r.bytes.empty(); });
         return out;
     }
-    size_t BytesReceived() {
-        size_t n = 0;
-        for (auto& r : WithData()) n += r.bytes.size();
-        return n;
-    }
-    bool WaitForData(size_t samples) {
-        return WaitUntil([&] { return WithData().size() >= samples; });
-    }
+    bool WaitForData(size_t samples) { return WaitUntil([&] { return WithData().size() >= samples; }); }
 };
 
 CMediaType StreamType(const GUID& subtype) {
@@ -109,10 +102,7 @@ CMediaType StreamType(const GUID& subtype) {
     return mt;
 }
 
-class FilterGraphTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(CountingControl(), nullptr) << "the counting plug-in must be on the library path"; }
-};
+using FilterGraphTest = CountingPluginTest;
 
 }  // namespace
 
@@ -262,10 +252,8 @@ TEST_F(FilterGraphTest, OnlyTheTwoTransportStreamTypesConnect) {
     Rig rig(false);
     ComPtr<IPin> out = rig.Pin(u"TS Out");
     ComPtr<IPin> antenna = rig.Pin(u"Antenna");
-    const GUID other = {0xE06D8022, 0xDB46, 0x11CF, {0xB4, 0xD1, 0x00, 0x80, 0x5F, 0x6C, 0xBB, 0xEA}};
-    CMediaType wrong = StreamType(other);
-    CMediaType bda = StreamType(KSDATAFORMAT_SUBTYPE_BDA_MPEG2_TRANSPORT);
-    CMediaType ts = StreamType(MEDIASUBTYPE_MPEG2_TRANSPORT);
+    CMediaType wrong = StreamType({0xE06D8022, 0xDB46, 0x11CF, {0xB4, 0xD1, 0x00, 0x80, 0x5F, 0x6C, 0xBB, 0xEA}});
+    CMediaType bda = StreamType(KSDATAFORMAT_SUBTYPE_BDA_MPEG2_TRANSPORT), ts = StreamType(MEDIASUBTYPE_MPEG2_TRANSPORT);
     EXPECT_NE(out->QueryAccept(&wrong), S_OK);
     EXPECT_NE(antenna->QueryAccept(&wrong), S_OK);
     EXPECT_EQ(out->QueryAccept(&bda), S_OK);
@@ -303,10 +291,12 @@ TEST_F(FilterGraphTest, FileModePlaysTheFileAtItsMeasuredRateOrTheFallback) {
     ASSERT_EQ(rig.control->Run(), S_OK);
     ASSERT_TRUE(rig.WaitForData(1));
     ASSERT_EQ(rig.WithData()[0].bytes.size(), measured / 80) << "one block per 100 ms tick at the measured rate";
-    const size_t want = file.size() + 188 * 1000;
-    ASSERT_TRUE(WaitUntil([&] { return rig.BytesReceived() >= want; }, 10s));
     std::vector<uint8_t> joined;
-    for (auto& r : rig.WithData()) joined.insert(joined.end(), r.bytes.begin(), r.bytes.end());
+    ASSERT_TRUE(WaitUntil([&] {
+        joined.clear();
+        for (auto& r : rig.WithData()) joined.insert(joined.end(), r.bytes.begin(), r.bytes.end());
+        return joined.size() >= file.size() + 188 * 1000;
+    }, 10s));
     // One pass byte for byte, then the loop starts again at the beginning.
     EXPECT_TRUE(std::equal(file.begin(), file.end(), joined.begin()));
     EXPECT_TRUE(std::equal(file.begin(), file.begin() + 188 * 1000, joined.begin() + long(file.size())));
@@ -316,11 +306,7 @@ TEST_F(FilterGraphTest, FileModePlaysTheFileAtItsMeasuredRateOrTheFallback) {
     // Restored by the host with a file too short to measure: nothing starts until the
     // graph runs, then blocks come at the fallback rate.
     path = WriteStreamFile("kestrel-persisted-", 8'000'000, 200);
-    std::vector<BYTE> saved(24 + 264, 0);
-    const char header[] = "00000000000 ";
-    for (int i = 0; i < 12; ++i) saved[2 * i] = BYTE(header[i]);
-    saved[24] = kModeFile;
-    std::memcpy(&saved[28], path.c_str(), path.size());
+    std::vector<BYTE> saved = SavedState(kModeFile, path);
     ComPtr<IStream> stream;
     ASSERT_EQ(CreateMemoryStream(saved.data(), saved.size(), stream.ReleaseAndGetAddressOf()), S_OK);
     ComPtr<IPersistStream> persist;

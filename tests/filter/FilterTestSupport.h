@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "filter/FeedFilter.h"
 #include "platform/graph/CMemAllocator.h"
@@ -79,4 +80,19 @@ struct TestSample {
         if (sample) sample->Release();
         allocator->Decommit();
     }
+};
+
+// The filter's saved state: a 24-byte UTF-16 header, the mode, then the source text.
+inline std::vector<BYTE> SavedState(uint32_t mode, const std::string& text) {
+    std::vector<BYTE> bytes(24 + 264, 0);
+    const char header[] = "00000000000 ";
+    for (int i = 0; i < 12; ++i) bytes[2 * i] = BYTE(header[i]);
+    std::memcpy(&bytes[24], &mode, 4);
+    std::memcpy(&bytes[28], text.data(), text.size());
+    return bytes;
+}
+
+class CountingPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(CountingControl(), nullptr) << "the counting plug-in must be on the library path"; }
 };
