@@ -61,12 +61,7 @@ protected:
         HKEY key = nullptr;
         return RegOpenKeyExA(HKEY_CURRENT_USER, kKey, &key) == ERROR_SUCCESS && RegCloseKey(key) == ERROR_SUCCESS;
     }
-    static void Store(const char* name, DWORD value, const char* text = nullptr) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, &key), ERROR_SUCCESS);
-        text ? SetString(key, name, text) : SetDword(key, name, value);
-        RegCloseKey(key);
-    }
+    static void Store(const char* name, DWORD value) { ASSERT_TRUE(WriteRegDword(HKEY_CURRENT_USER, kKey, name, value)); }
     // The first `copied` bytes are the descriptor's (zero past its 13), the next is untouched.
     bool Copied(const char* hex, size_t copied) const {
         for (size_t i = 0; i < copied; ++i)
@@ -84,7 +79,7 @@ protected:
 TEST_F(TransponderDialogTest, OpensWithTheStoredChoicesAndCancelWritesNothing) {
     Store("SatFilter", 0x0192);
     Store(kFirstKey, 1);
-    Store("filter", 0, "astra");
+    ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kKey, true, "filter", "astra"));
     presenter
         .Run([&](HWND dialog) {
             EXPECT_GT(SendDlgItemMessageA(dialog, D::kTable, LVM_GETCOLUMNWIDTH, 6, 0), 20)
