@@ -12,15 +12,6 @@
 
 namespace {
 
-uint32_t ModeOf(TestFilter& f, std::string* text = nullptr) {
-    uint32_t mode = 99;
-    char buffer[kSourceTextSize];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(f.control->GetMode(&mode, buffer), S_OK);
-    if (text) *text = buffer;
-    return mode;
-}
-
 using FeedFilterTest = CountingPluginTest;
 
 }  // namespace
@@ -96,9 +87,7 @@ TEST_F(FeedFilterTest, SetModeStartsAndStopsFeedsAndKeepsTheSelectionForUnknownN
     ASSERT_EQ(f.control->SetMode(kModeLiveFeed, "Counting Feed B"), S_OK);
     EXPECT_EQ(b->starts.load(), 1);
     EXPECT_EQ(a->starts.load(), 0);
-    std::string text;
-    EXPECT_EQ(ModeOf(f, &text), kModeLiveFeed);
-    EXPECT_EQ(text, "Counting Feed B");
+    EXPECT_EQ(f.Mode(), ModeAndText(kModeLiveFeed, "Counting Feed B"));
 
     // Case matters: no feed has this name, the running one stops, nothing starts.
     ASSERT_EQ(f.control->SetMode(kModeLiveFeed, "counting feed a"), S_OK);
@@ -114,8 +103,7 @@ TEST_F(FeedFilterTest, SetModeStartsAndStopsFeedsAndKeepsTheSelectionForUnknownN
     ASSERT_EQ(f.control->SetMode(kModeHostSupplied, std::string(400, 'n').c_str()), S_OK);
     EXPECT_EQ(a->stops.load(), 1);
     EXPECT_EQ(b->stops.load(), 1);
-    ModeOf(f, &text);
-    EXPECT_EQ(text, std::string(259, 'n')) << "the source text is cut to its field";
+    EXPECT_EQ(f.Mode().second, std::string(259, 'n')) << "the source text is cut to its field";
 }
 
 // Another enumeration in the process holds the list builder back until the host has
@@ -198,9 +186,7 @@ TEST_F(FeedFilterTest, PersistsModeAndSourceTextInItsOwnLayout) {
     ComPtr<IStream> shortStream;
     ASSERT_EQ(CreateMemoryStream(bytes.data(), 100, shortStream.ReleaseAndGetAddressOf()), S_OK);
     EXPECT_TRUE(FAILED(persist->Load(shortStream.Get())));
-    std::string text;
-    EXPECT_EQ(ModeOf(f, &text), kModeHostSupplied);
-    EXPECT_EQ(text, "abc:LOOP:");
+    EXPECT_EQ(f.Mode(), ModeAndText(kModeHostSupplied, "abc:LOOP:"));
 }
 
 TEST_F(FeedFilterTest, PauseTwiceStartsTheFeedOnceAndStopStopsIt) {

@@ -37,12 +37,6 @@ struct QuietSite final : IPropertyPageSite {
     HRESULT TranslateAccelerator(MSG*) override { return S_FALSE; }
 };
 
-std::string ModeText(TestFilter& f, uint32_t* mode) {
-    char text[kSourceTextSize];
-    f.control->GetMode(mode, text);
-    return text;
-}
-
 // The page window inside a frame: the child dialog that holds the feed list.
 HWND PageIn(HWND frame) {
     for (HWND w = GetWindow(frame, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
@@ -98,9 +92,7 @@ TEST_F(FeedPropertyPageTest, PassThroughModeOpensWithItsButtonAndTextAndFileStre
     EXPECT_EQ(shown.Find(kFileStream)->check, kUnchecked);
     EXPECT_EQ(shown.Find(kFileName)->text, "upstream tuner");
 
-    uint32_t mode = 99;
-    EXPECT_EQ(ModeText(f, &mode), "/media/astra.ts:LOOP:");
-    EXPECT_EQ(mode, kModeFile);
+    EXPECT_EQ(f.Mode(), ModeAndText(kModeFile, "/media/astra.ts:LOOP:"));
     const DialogState& last = presenter.Dialogs()[0].Last();
     EXPECT_EQ(last.Find(kFileStream)->check, kChecked);
     EXPECT_EQ(last.Find(kInputPin)->check, kUnchecked) << "the buttons form one group";
@@ -130,9 +122,7 @@ TEST_F(FeedPropertyPageTest, FeedsAreListedSortedAndEveryApplyAppliesTheTypedNam
         .Click(ID_APPLY_NOW)
         .Run([&](HWND) {
             EXPECT_EQ(f.control->GetFeedType(), kFeedDvbT);
-            uint32_t mode = 99;
-            EXPECT_EQ(ModeText(f, &mode), "Mu Tuner");
-            EXPECT_EQ(mode, kModeLiveFeed);
+            EXPECT_EQ(f.Mode(), ModeAndText(kModeLiveFeed, "Mu Tuner"));
         })
         .Type(kFileName, "alpha Tuner")
         .Ok();
@@ -178,17 +168,14 @@ TEST_F(FeedPropertyPageTest, DisconnectAppliesWhatTheControlsShowWhileTheyExist)
     SendMessageA(GetDlgItem(window, kFileStream), BM_CLICK, 0, 0);
     SetDlgItemTextA(window, kFileName, "/media/hotbird.ts");
     ASSERT_EQ(page->SetObjects(0, nullptr), S_OK);
-    uint32_t mode = 99;
-    EXPECT_EQ(ModeText(f, &mode), "/media/hotbird.ts");
-    EXPECT_EQ(mode, kModeFile);
+    EXPECT_EQ(f.Mode(), ModeAndText(kModeFile, "/media/hotbird.ts"));
 
     // Once the window is gone there is nothing left to apply.
     ASSERT_EQ(page->SetObjects(1, &object), S_OK);
     ASSERT_EQ(page->Deactivate(), S_OK);
     ASSERT_EQ(f.control->SetMode(kModePassThrough, "kept"), S_OK);
     ASSERT_EQ(page->SetObjects(0, nullptr), S_OK);
-    EXPECT_EQ(ModeText(f, &mode), "kept");
-    EXPECT_EQ(mode, kModePassThrough);
+    EXPECT_EQ(f.Mode(), ModeAndText(kModePassThrough, "kept"));
     page->SetPageSite(nullptr);
     page->Release();
     DestroyWindow(frame);

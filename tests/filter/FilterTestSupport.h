@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "filter/FeedFilter.h"
@@ -20,6 +21,8 @@ inline CountingPluginControl* CountingControl() {
     }();
     return control;
 }
+
+using ModeAndText = std::pair<uint32_t, std::string>;
 
 // A filter created the way the class factory creates it, with its interfaces at hand.
 struct TestFilter {
@@ -50,6 +53,15 @@ struct TestFilter {
         const char *name, *details;
         bool any = control->GetFeedInfo(0, &type, &name, &details);
         if (any && CountingControl()) generation = CountingControl()->generations() - 1;
+    }
+
+    // The mode and source text as GetMode reports them.
+    std::pair<uint32_t, std::string> Mode() const {
+        uint32_t mode = 99;
+        char text[kSourceTextSize];
+        std::memset(text, 'x', sizeof text);
+        EXPECT_EQ(control->GetMode(&mode, text), S_OK);
+        return {mode, text};
     }
 
     CountingFeedState* Feed(int device) const {
