@@ -56,7 +56,7 @@ struct TestFilter {
     }
 
     // The mode and source text as GetMode reports them.
-    std::pair<uint32_t, std::string> Mode() const {
+    ModeAndText Mode() const {
         uint32_t mode = 99;
         char text[kSourceTextSize];
         std::memset(text, 'x', sizeof text);
@@ -94,12 +94,13 @@ struct TestSample {
     }
 };
 
-// The filter's saved state: a 24-byte UTF-16 header, the mode, then the source text.
+// The filter's saved state: a 24-byte UTF-16 header, the mode (little-endian), then the
+// source text.
 inline std::vector<BYTE> SavedState(uint32_t mode, const std::string& text) {
     std::vector<BYTE> bytes(24 + 264, 0);
     const char header[] = "00000000000 ";
     for (int i = 0; i < 12; ++i) bytes[2 * i] = BYTE(header[i]);
-    std::memcpy(&bytes[24], &mode, 4);
+    for (int i = 0; i < 4; ++i) bytes[24 + i] = BYTE(mode >> (8 * i));
     std::memcpy(&bytes[28], text.data(), text.size());
     return bytes;
 }

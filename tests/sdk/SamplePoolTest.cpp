@@ -56,13 +56,21 @@ TEST(SdkSamplePool, LendsEachBufferOnceUntilItsLastReleaseAndClearsIt) {
 
 // Runs an Acquire that waits, on a thread of its own.
 struct Waiter {
-    std::atomic<IMediaSample*> got{reinterpret_cast<IMediaSample*>(1)};
+    std::atomic<bool> done{false};
+    IMediaSample* got = nullptr;
     std::thread thread;
-    explicit Waiter(CFeedSamplePool& pool) : thread([this, &pool] { got = pool.Acquire(milliseconds(5000)); }) {}
+    // The pool shows no waiters, so the thread gets a moment to block: without it the
+    // wake-up would go untested, though never flaky.
+    explicit Waiter(CFeedSamplePool& pool) : thread([this, &pool] {
+        got = pool.Acquire(milliseconds(5000));
+        done = true;
+    }) {
+        std::this_thread::sleep_for(milliseconds(50));
+    }
     IMediaSample* Result() {
-        EXPECT_TRUE(WaitUntil([&] { return got.load() != reinterpret_cast<IMediaSample*>(1); }, milliseconds(2500)));
+        EXPECT_TRUE(WaitUntil([&] { return done.load(); }, milliseconds(2500)));
         thread.join();
-        return got.load();
+        return got;
     }
 };
 
@@ -72,8 +80,9 @@ TEST(SdkSamplePool, WaitingAcquireTakesASampleReleasedOnAnotherThread) {
     IMediaSample* held = pool.Acquire();
     Waiter waiter(pool);
     held->Release();
-    EXPECT_EQ(waiter.Result(), held);
-    held->Release();
+    IMediaSample* got = waiter.Result();
+    EXPECT_EQ(got, held);
+    if (got) got->Release();
 }
 
 TEST(SdkSamplePool, AbortEndsAWaitingAcquireEmptyHandedUntilResume) {
