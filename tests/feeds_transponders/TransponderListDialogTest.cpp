@@ -61,7 +61,9 @@ protected:
         HKEY key = nullptr;
         return RegOpenKeyExA(HKEY_CURRENT_USER, kKey, &key) == ERROR_SUCCESS && RegCloseKey(key) == ERROR_SUCCESS;
     }
-    static void Store(const char* name, DWORD value) { ASSERT_TRUE(WriteRegDword(HKEY_CURRENT_USER, kKey, name, value)); }
+    static void Store(const char* name, DWORD value) {
+        ASSERT_TRUE(WriteRegDword(HKEY_CURRENT_USER, kKey, name, value));
+    }
     // The first `copied` bytes are the descriptor's (zero past its 13), the next is untouched.
     bool Copied(const char* hex, size_t copied) const {
         for (size_t i = 0; i < copied; ++i)

@@ -42,7 +42,8 @@ TEST(TranspondersCommand, ListsWhatTheDialogWouldShow) {
     for (const Case& c : cases) {
         const ShellResult result = Kestrel(c.arguments);
         EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.out;
-        EXPECT_EQ(size_t(std::count(result.out.begin(), result.out.end(), '\n')), c.lines) << c.arguments << "\n" << result.out;
+        EXPECT_EQ(size_t(std::count(result.out.begin(), result.out.end(), '\n')), c.lines)
+            << c.arguments << "\n" << result.out;
         EXPECT_EQ(result.out.substr(0, c.first.size()), c.first) << c.arguments;
     }
     EXPECT_EQ(Kestrel("", "/nonexistent/list.txt").out.find("kestrel: cannot read the transponder list"), 0u);

@@ -86,7 +86,8 @@ struct Rig {
     std::vector<Received> WithData() {
         std::lock_guard<std::mutex> g(lock);
         std::vector<Received> out;
-        std::copy_if(received.begin(), received.end(), std::back_inserter(out), [](auto& r) { return !r.bytes.empty(); });
+        std::copy_if(received.begin(), received.end(), std::back_inserter(out),
+                     [](const Received& r) { return !r.bytes.empty(); });
         return out;
     }
     bool WaitForData(size_t samples) { return WaitUntil([&] { return WithData().size() >= samples; }); }
@@ -252,7 +253,8 @@ TEST_F(FilterGraphTest, OnlyTheTwoTransportStreamTypesConnect) {
     ComPtr<IPin> out = rig.Pin(u"TS Out");
     ComPtr<IPin> antenna = rig.Pin(u"Antenna");
     CMediaType wrong = StreamType({0xE06D8022, 0xDB46, 0x11CF, {0xB4, 0xD1, 0x00, 0x80, 0x5F, 0x6C, 0xBB, 0xEA}});
-    CMediaType bda = StreamType(KSDATAFORMAT_SUBTYPE_BDA_MPEG2_TRANSPORT), ts = StreamType(MEDIASUBTYPE_MPEG2_TRANSPORT);
+    CMediaType bda = StreamType(KSDATAFORMAT_SUBTYPE_BDA_MPEG2_TRANSPORT);
+    CMediaType ts = StreamType(MEDIASUBTYPE_MPEG2_TRANSPORT);
     EXPECT_NE(out->QueryAccept(&wrong), S_OK);
     EXPECT_NE(antenna->QueryAccept(&wrong), S_OK);
     EXPECT_EQ(out->QueryAccept(&bda), S_OK);

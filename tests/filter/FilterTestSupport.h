@@ -107,5 +107,7 @@ inline std::vector<BYTE> SavedState(uint32_t mode, const std::string& text) {
 
 class CountingPluginTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(CountingControl(), nullptr) << "the counting plug-in must be on the library path"; }
+    void SetUp() override {
+        ASSERT_NE(CountingControl(), nullptr) << "the counting plug-in must be on the library path";
+    }
 };

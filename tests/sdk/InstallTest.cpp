@@ -24,8 +24,8 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = pattern;
         prefix_ = root_ / "prefix";
-        ShellResult install = RunShell(std::string(KESTREL_CMAKE) + " --install " + Quote(KESTREL_BUILD_DIR) + " --prefix " +
-                            Quote(prefix_));
+        ShellResult install = RunShell(std::string(KESTREL_CMAKE) + " --install " + Quote(KESTREL_BUILD_DIR) +
+                                       " --prefix " + Quote(prefix_));
         ASSERT_EQ(install.status, 0) << install.out << install.err;
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
@@ -57,9 +57,9 @@ TEST_F(Installed, LaysOutProgramModuleSdkManualAndCompletion) {
 
     // The completion script loads and answers for the subcommand word.
     ShellResult completion = RunShell("bash -c 'source " +
-                           (prefix_ / "share/bash-completion/completions/kestrel").string() +
-                           "; COMP_WORDS=(kestrel pl); COMP_CWORD=1; COMP_LINE=\"kestrel pl\"; COMP_POINT=10; "
-                           "_kestrel; echo \"${COMPREPLY[@]}\"'");
+                                      (prefix_ / "share/bash-completion/completions/kestrel").string() +
+                                      "; COMP_WORDS=(kestrel pl); COMP_CWORD=1; COMP_LINE=\"kestrel pl\"; "
+                                      "COMP_POINT=10; _kestrel; echo \"${COMPREPLY[@]}\"'");
     EXPECT_EQ(completion.out, "play\n");
 }
 
