@@ -142,21 +142,18 @@ TEST_F(ConfigDialogTest, PageDescriptionsCarryTheObjectIntoASheet) {
     EXPECT_TRUE(presenter.Problems().empty());
 }
 
-// Stored values are read and written through the file feed's settings as well.
 TEST(FeedSettings, KeysFollowTheProductConventionAndMissingOrEmptyKeysGiveNothing) {
     EXPECT_EQ(FeedSettingsKey("Brix", "BDAFeed Tuner 1"), "Software\\Velmar\\Brix\\BDAFeed Tuner 1");
     ScopedRegistryHome home;
-    const std::string key = FeedSettingsKey("Brix", "FileFeed");
     char buffer[260] = {};
-    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, key.c_str(), "Bitrate"), 0u);
+    EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, FeedSettingsKey("Brix", "FileFeed").c_str(), "Bitrate"), 0u);
     EXPECT_EQ(ReadRegDword(HKEY_CURRENT_USER, nullptr, "Bitrate"), 0u);
     EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, nullptr, "LastFile", buffer, sizeof buffer));
-    EXPECT_FALSE(WriteRegDword(HKEY_CURRENT_USER, FeedSettingsKey(nullptr, "FileFeed").c_str(), "Loop", 1))
-        << "no application name, no key";
-    EXPECT_FALSE(WriteRegDword(HKEY_CURRENT_USER, "", "Loop", 1));
-    EXPECT_FALSE(WriteRegDword(HKEY_CURRENT_USER, nullptr, "Loop", 1));
-    EXPECT_FALSE(WriteRegValue(HKEY_CURRENT_USER, "", true, "LastFile", "x"));
-    EXPECT_FALSE(WriteRegValue(HKEY_CURRENT_USER, nullptr, false, "Port", "1"));
+    const std::string noApplication = FeedSettingsKey(nullptr, "FileFeed");
+    for (const char* key : {noApplication.c_str(), "", static_cast<const char*>(nullptr)}) {
+        EXPECT_FALSE(WriteRegDword(HKEY_CURRENT_USER, key, "Loop", 1)) << (key ? key : "null");
+        EXPECT_FALSE(WriteRegValue(HKEY_CURRENT_USER, key, key != nullptr, "LastFile", "1")) << (key ? key : "null");
+    }
     EXPECT_TRUE(home.Files().empty()) << "not even an empty store was written";
 }
 

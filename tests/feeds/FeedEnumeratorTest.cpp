@@ -12,8 +12,8 @@
 
 #include "feeds/FileFeedSetup.h"
 #include "feeds/PluginFeeds.h"
+#include "feeds/sdk/FeedSamplePool.h"
 #include "filter/FeedKindTable.h"
-#include "platform/graph/CMemAllocator.h"
 
 namespace {
 
@@ -125,20 +125,16 @@ TEST(FeedEnumerator, DestroyingBeforeAnyEnumerationOrANullFeedDoesNothing) {
 }
 
 TEST(Feed, DeliveryWithoutCallbackReleasesTheSample) {
-    HRESULT hr = S_OK;
-    ComPtr<CMemAllocator> allocator(new CMemAllocator("test", nullptr, &hr));
-    ALLOCATOR_PROPERTIES request{1, 188, 1, 0}, actual{};
-    ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);
-    ASSERT_EQ(allocator->Commit(), S_OK);
+    CFeedSamplePool pool;
+    ASSERT_TRUE(pool.Reserve(1, 188));
     TestFeed feed(kFeedDvbS, 0);
     for (int i = 0; i < 3; ++i) {
-        IMediaSample* sample = nullptr;
         // With one buffer this only succeeds when the previous delivery gave it back.
-        ASSERT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT), S_OK) << i;
+        IMediaSample* sample = pool.Acquire();
+        ASSERT_NE(sample, nullptr) << i;
         feed.Deliver(sample);
     }
     EXPECT_NE(feed.GetLastDataTime(), 0u);
-    allocator->Decommit();
 }
 
 // The module's own kinds: the plug-in devices first, then the file feed, then IPTV.

@@ -1,38 +1,22 @@
 // kestrel transponders: the dialog's filters from the command line, over the example
 // list, with favourites from a temporary settings store.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "feeds/transponders/TransponderSelection.h"
 #include "tests/platform/RegistryTestSupport.h"
+#include "tests/support/ShellRun.h"
 
 namespace {
 
-struct Output {
-    int status;
-    std::string out;
-};
-
-Output Kestrel(const std::string& arguments,
-               const std::string& file = KESTREL_SOURCE_DIR "/tools/transponders/TransponderList.txt") {
+ShellResult Kestrel(const std::string& arguments,
+                    const std::string& file = KESTREL_SOURCE_DIR "/tools/transponders/TransponderList.txt") {
     const char* bin = std::getenv("KESTREL_TEST_BIN");
-    const std::string command =
-        std::string("'") + (bin ? bin : ".") + "/kestrel' transponders " + arguments + " --file '" + file + "' 2>&1";
-    Output result{-1, {}};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, got);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
+    return RunShell(std::string("'") + (bin ? bin : ".") + "/kestrel' transponders " + arguments + " --file '" + file +
+                    "' 2>&1");
 }
-
-size_t Lines(const std::string& text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '\n')); }
 
 TEST(TranspondersCommand, ListsWhatTheDialogWouldShow) {
     ScopedRegistryHome home;
@@ -56,9 +40,10 @@ TEST(TranspondersCommand, ListsWhatTheDialogWouldShow) {
         {"--satellite 360", 2, 1, "kestrel: --satellite wants degrees east such as 19.2 or 19.2E, or all: 360\n"},
     };
     for (const Case& c : cases) {
-        const Output result = Kestrel(c.arguments);
+        const ShellResult result = Kestrel(c.arguments);
         EXPECT_EQ(result.status, c.status) << c.arguments << "\n" << result.out;
-        EXPECT_EQ(Lines(result.out), c.lines) << c.arguments << "\n" << result.out;
+        EXPECT_EQ(size_t(std::count(result.out.begin(), result.out.end(), '\n')), c.lines)
+            << c.arguments << "\n" << result.out;
         EXPECT_EQ(result.out.substr(0, c.first.size()), c.first) << c.arguments;
     }
     EXPECT_EQ(Kestrel("", "/nonexistent/list.txt").out.find("kestrel: cannot read the transponder list"), 0u);

@@ -12,19 +12,7 @@
 
 namespace {
 
-uint32_t ModeOf(TestFilter& f, std::string* text = nullptr) {
-    uint32_t mode = 99;
-    char buffer[kSourceTextSize];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(f.control->GetMode(&mode, buffer), S_OK);
-    if (text) *text = buffer;
-    return mode;
-}
-
-class FeedFilterTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_NE(CountingControl(), nullptr) << "the counting plug-in must be on the library path"; }
-};
+using FeedFilterTest = CountingPluginTest;
 
 }  // namespace
 
@@ -32,16 +20,17 @@ TEST_F(FeedFilterTest, ListsThePluginFoundThroughTheLibrarySearchThenTheFileFeed
     TestFilter f;
     int32_t type = -1;
     const char *name = nullptr, *details = nullptr;
+    const std::pair<int32_t, const char*> listed[] = {
+        {kFeedDvbS, "Counting Feed A"}, {kFeedDvbS, "Counting Feed B"}, {kFeedFile, "Counting File"}, {kFeedFile, ""}};
+    for (uint32_t i = 0; i < 4; ++i) {
+        ASSERT_TRUE(f.control->GetFeedInfo(i, &type, &name, &details)) << i;
+        EXPECT_EQ(type, listed[i].first) << i;
+        if (i < 3) {
+            EXPECT_STREQ(name, listed[i].second) << i;
+        }
+    }
     ASSERT_TRUE(f.control->GetFeedInfo(0, &type, &name, &details));
-    EXPECT_EQ(type, kFeedDvbS);
-    EXPECT_STREQ(name, "Counting Feed A");
     EXPECT_STREQ(details, "first counting device");
-    ASSERT_TRUE(f.control->GetFeedInfo(1, &type, &name, &details));
-    EXPECT_STREQ(name, "Counting Feed B");
-    ASSERT_TRUE(f.control->GetFeedInfo(2, &type, &name, &details));
-    EXPECT_STREQ(name, "Counting File");
-    ASSERT_TRUE(f.control->GetFeedInfo(3, &type, &name, &details));
-    EXPECT_EQ(type, kFeedFile);
     EXPECT_FALSE(f.control->GetFeedInfo(4, &type, &name, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0, &type, nullptr, &details));
     EXPECT_FALSE(f.control->GetFeedInfo(0xFFFFFFFF, &type, &name, &details));
@@ -98,9 +87,7 @@ TEST_F(FeedFilterTest, SetModeStartsAndStopsFeedsAndKeepsTheSelectionForUnknownN
     ASSERT_EQ(f.control->SetMode(kModeLiveFeed, "Counting Feed B"), S_OK);
     EXPECT_EQ(b->starts.load(), 1);
     EXPECT_EQ(a->starts.load(), 0);
-    std::string text;
-    EXPECT_EQ(ModeOf(f, &text), kModeLiveFeed);
-    EXPECT_EQ(text, "Counting Feed B");
+    EXPECT_EQ(f.Mode(), ModeAndText(kModeLiveFeed, "Counting Feed B"));
 
     // Case matters: no feed has this name, the running one stops, nothing starts.
     ASSERT_EQ(f.control->SetMode(kModeLiveFeed, "counting feed a"), S_OK);
@@ -116,8 +103,7 @@ TEST_F(FeedFilterTest, SetModeStartsAndStopsFeedsAndKeepsTheSelectionForUnknownN
     ASSERT_EQ(f.control->SetMode(kModeHostSupplied, std::string(400, 'n').c_str()), S_OK);
     EXPECT_EQ(a->stops.load(), 1);
     EXPECT_EQ(b->stops.load(), 1);
-    ModeOf(f, &text);
-    EXPECT_EQ(text, std::string(259, 'n')) << "the source text is cut to its field";
+    EXPECT_EQ(f.Mode().second, std::string(259, 'n')) << "the source text is cut to its field";
 }
 
 // Another enumeration in the process holds the list builder back until the host has
@@ -193,21 +179,14 @@ TEST_F(FeedFilterTest, PersistsModeAndSourceTextInItsOwnLayout) {
     ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
     std::vector<BYTE> bytes = CMemoryStream::FromStream(stream.Get())->Contents();
     ASSERT_EQ(bytes.size(), 24u + 264u);
-    std::vector<BYTE> expected(24 + 264, 0);
-    const char header[] = "00000000000 ";
-    for (int i = 0; i < 12; ++i) expected[2 * i] = BYTE(header[i]);
-    expected[24] = 3;  // the mode, little-endian
-    std::memcpy(&expected[28], "abc:LOOP:", 9);
-    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(bytes, SavedState(kModeHostSupplied, "abc:LOOP:"));
 
     // A truncated stream is refused and changes nothing.
     bytes[24] = 0;
     ComPtr<IStream> shortStream;
     ASSERT_EQ(CreateMemoryStream(bytes.data(), 100, shortStream.ReleaseAndGetAddressOf()), S_OK);
     EXPECT_TRUE(FAILED(persist->Load(shortStream.Get())));
-    std::string text;
-    EXPECT_EQ(ModeOf(f, &text), kModeHostSupplied);
-    EXPECT_EQ(text, "abc:LOOP:");
+    EXPECT_EQ(f.Mode(), ModeAndText(kModeHostSupplied, "abc:LOOP:"));
 }
 
 TEST_F(FeedFilterTest, PauseTwiceStartsTheFeedOnceAndStopStopsIt) {

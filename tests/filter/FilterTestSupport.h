@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "filter/FeedFilter.h"
 #include "platform/graph/CMemAllocator.h"
@@ -19,6 +21,8 @@ inline CountingPluginControl* CountingControl() {
     }();
     return control;
 }
+
+using ModeAndText = std::pair<uint32_t, std::string>;
 
 // A filter created the way the class factory creates it, with its interfaces at hand.
 struct TestFilter {
@@ -51,6 +55,15 @@ struct TestFilter {
         if (any && CountingControl()) generation = CountingControl()->generations() - 1;
     }
 
+    // The mode and source text as GetMode reports them.
+    ModeAndText Mode() const {
+        uint32_t mode = 99;
+        char text[kSourceTextSize];
+        std::memset(text, 'x', sizeof text);
+        EXPECT_EQ(control->GetMode(&mode, text), S_OK);
+        return {mode, text};
+    }
+
     CountingFeedState* Feed(int device) const {
         return CountingControl() ? CountingControl()->state(device, generation) : nullptr;
     }
@@ -78,5 +91,23 @@ struct TestSample {
     ~TestSample() {
         if (sample) sample->Release();
         allocator->Decommit();
+    }
+};
+
+// The filter's saved state: a 24-byte UTF-16 header, the mode (little-endian), then the
+// source text.
+inline std::vector<BYTE> SavedState(uint32_t mode, const std::string& text) {
+    std::vector<BYTE> bytes(24 + 264, 0);
+    const char header[] = "00000000000 ";
+    for (int i = 0; i < 12; ++i) bytes[2 * i] = BYTE(header[i]);
+    for (int i = 0; i < 4; ++i) bytes[24 + i] = BYTE(mode >> (8 * i));
+    std::memcpy(&bytes[28], text.data(), text.size());
+    return bytes;
+}
+
+class CountingPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(CountingControl(), nullptr) << "the counting plug-in must be on the library path";
     }
 };

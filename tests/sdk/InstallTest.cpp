@@ -3,34 +3,17 @@
 // streamed from through the installed program: what a third party does.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
+
+#include "tests/support/ShellRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Shell(const std::string& command) {
-    Outcome r{-1, {}};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.output.append(buffer, n);
-    int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
@@ -41,17 +24,17 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = pattern;
         prefix_ = root_ / "prefix";
-        Outcome install = Shell(std::string(KESTREL_CMAKE) + " --install " + Quote(KESTREL_BUILD_DIR) + " --prefix " +
-                            Quote(prefix_));
-        ASSERT_EQ(install.status, 0) << install.output;
+        ShellResult install = RunShell(std::string(KESTREL_CMAKE) + " --install " + Quote(KESTREL_BUILD_DIR) +
+                                       " --prefix " + Quote(prefix_));
+        ASSERT_EQ(install.status, 0) << install.out << install.err;
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
     static fs::path LibDir() { return prefix_ / KESTREL_INSTALL_LIBDIR; }
 
     // The installed program alone: no variable points at the build tree.
-    static Outcome Kestrel(const std::string& arguments) {
-        return Shell("env -u LD_LIBRARY_PATH KESTREL_HOME=" + Quote(root_ / "home") + " " +
+    static ShellResult Kestrel(const std::string& arguments) {
+        return RunShell("env -u LD_LIBRARY_PATH KESTREL_HOME=" + Quote(root_ / "home") + " " +
                      Quote(prefix_ / "bin/kestrel") + " " + arguments);
     }
 
@@ -73,38 +56,34 @@ TEST_F(Installed, LaysOutProgramModuleSdkManualAndCompletion) {
         EXPECT_NE(page.find(std::string(".SS kestrel ") + command + "\n"), std::string::npos) << command;
 
     // The completion script loads and answers for the subcommand word.
-    Outcome completion = Shell("bash -c 'source " +
-                           (prefix_ / "share/bash-completion/completions/kestrel").string() +
-                           "; COMP_WORDS=(kestrel pl); COMP_CWORD=1; COMP_LINE=\"kestrel pl\"; COMP_POINT=10; "
-                           "_kestrel; echo \"${COMPREPLY[@]}\"'");
-    EXPECT_EQ(completion.output, "play\n");
+    ShellResult completion = RunShell("bash -c 'source " +
+                                      (prefix_ / "share/bash-completion/completions/kestrel").string() +
+                                      "; COMP_WORDS=(kestrel pl); COMP_CWORD=1; COMP_LINE=\"kestrel pl\"; "
+                                      "COMP_POINT=10; _kestrel; echo \"${COMPREPLY[@]}\"'");
+    EXPECT_EQ(completion.out, "play\n");
 }
 
 TEST_F(Installed, ExamplePluginBuiltAgainstTheSdkStreamsThroughTheInstalledProgram) {
     const fs::path build = root_ / "plinth-build";
-    // Built as a third party would, without this build's flags or a sanitizer's options.
-    const std::string env = "env -u CXXFLAGS -u LDFLAGS -u ASAN_OPTIONS PKG_CONFIG_PATH=" +
-                            Quote(LibDir() / "pkgconfig") + " ";
-    Outcome cflags = Shell(env + "pkg-config --cflags kestrel-plugin");
-    ASSERT_EQ(cflags.status, 0) << cflags.output;
-    EXPECT_NE(cflags.output.find("-I"), std::string::npos);
-
-    Outcome configure = Shell(env + KESTREL_CMAKE + " -S " + Quote(KESTREL_SOURCE_DIR "/tools/plinth") + " -B " +
-                          Quote(build) + " -G Ninja");
-    ASSERT_EQ(configure.status, 0) << configure.output;
-    Outcome compile = Shell(env + KESTREL_CMAKE + " --build " + Quote(build));
-    ASSERT_EQ(compile.status, 0) << compile.output;
-    Outcome install = Shell(env + KESTREL_CMAKE + " --install " + Quote(build));
-    ASSERT_EQ(install.status, 0) << install.output;
+    // Built as a third party would (the plug-in finds the SDK with pkg-config), without
+    // this build's flags or a sanitizer's options.
+    const std::string env =
+        "env -u CXXFLAGS -u LDFLAGS -u ASAN_OPTIONS PKG_CONFIG_PATH=" + Quote(LibDir() / "pkgconfig") + " ";
+    const std::string tree = Quote(build);
+    for (const std::string& step : {" -S " + Quote(KESTREL_SOURCE_DIR "/tools/plinth") + " -B " + tree + " -G Ninja",
+                                    " --build " + tree, " --install " + tree}) {
+        ShellResult r = RunShell(env + KESTREL_CMAKE + step);
+        ASSERT_EQ(r.status, 0) << step << "\n" << r.out << r.err;
+    }
     ASSERT_TRUE(fs::is_regular_file(LibDir() / "Plinth5.dll"));
 
-    Outcome feeds = Kestrel("feeds");
-    ASSERT_EQ(feeds.status, 0) << feeds.output;
-    EXPECT_NE(feeds.output.find("Plinth Demo Satellite"), std::string::npos) << feeds.output;
+    ShellResult feeds = Kestrel("feeds");
+    ASSERT_EQ(feeds.status, 0) << feeds.out << feeds.err;
+    EXPECT_NE(feeds.out.find("Plinth Demo Satellite"), std::string::npos) << feeds.out << feeds.err;
 
     const fs::path out = root_ / "live.ts";
-    Outcome live = Kestrel("live 'Plinth Demo Satellite' --seconds 2 --out " + Quote(out));
-    ASSERT_EQ(live.status, 0) << live.output;
+    ShellResult live = Kestrel("live 'Plinth Demo Satellite' --seconds 2 --out " + Quote(out));
+    ASSERT_EQ(live.status, 0) << live.out << live.err;
     std::ifstream file(out, std::ios::binary);
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), {});
     ASSERT_FALSE(bytes.empty());

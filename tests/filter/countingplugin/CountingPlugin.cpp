@@ -5,7 +5,7 @@
 #include <new>
 
 #include "feeds/sdk/Feed.h"
-#include "platform/graph/CMemAllocator.h"
+#include "feeds/sdk/FeedSamplePool.h"
 
 namespace {
 
@@ -30,15 +30,11 @@ public:
         SetText(details_, kDetails[device]);
         state_->alive = true;
         g_live++;
-        HRESULT hr = S_OK;
-        allocator_ = new CMemAllocator("CountingFeed", nullptr, &hr);
-        allocator_->AddRef();
+        pool_.Reserve(4, kCountingSampleLimit);
     }
     ~CountingFeed() override {
         std::lock_guard<std::mutex> guard(g_lock);
         if (g_newest[device_] == this) g_newest[device_] = nullptr;
-        allocator_->Decommit();
-        allocator_->Release();
         state_->alive = false;
         g_live--;
     }
@@ -66,12 +62,10 @@ public:
     }
 
     bool DeliverNow(int samples, uint32_t bytes) {
-        ALLOCATOR_PROPERTIES request{4, LONG(bytes), 1, 0}, actual{};
-        allocator_->Decommit();
-        if (FAILED(allocator_->SetProperties(&request, &actual)) || FAILED(allocator_->Commit())) return false;
+        if (bytes > kCountingSampleLimit) return false;
         for (int i = 0; i < samples; ++i) {
-            IMediaSample* sample = nullptr;
-            if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0))) return false;
+            IMediaSample* sample = pool_.Acquire();
+            if (!sample) return false;
             BYTE* p = nullptr;
             sample->GetPointer(&p);
             std::memset(p, i & 0xFF, bytes);
@@ -85,7 +79,7 @@ public:
 private:
     int device_;
     CountingFeedState* state_;
-    IMemAllocator* allocator_ = nullptr;
+    CFeedSamplePool pool_;
 };
 
 CountingFeedState* State(int device, int generation) {

@@ -19,6 +19,7 @@ struct CountingFeedState {
 // A and B are satellite devices; the third reports the file type, as a plug-in may,
 // with an extension pointer of its own.
 constexpr int kCountingDevices = 3;
+constexpr uint32_t kCountingSampleLimit = 188 * 100;  // the largest sample `deliver` makes
 
 struct CountingPluginControl {
     // One slot per device index; each enumeration creates fresh objects and resets them.
