@@ -65,7 +65,10 @@ struct SlotProbe final : IMediaSample {
 
 // Calls each slot by the SDK's declaration on an object built from the platform's; the
 // two classes differ in name only here, which the dynamic type check would report.
-__attribute__((no_sanitize("vptr"))) std::vector<long> SlotsThroughSdk(sdk::IMediaSample* s) {
+__attribute__((no_sanitize("vptr"), noinline)) std::vector<long> SlotsThroughSdk(sdk::IMediaSample* s) {
+    // What a plug-in sees: an object it did not build. The optimiser must not see
+    // through the cast to the probe's own type.
+    asm volatile("" : "+r"(s));
     return {long(s->QueryInterface(sdk::IID_IUnknown, nullptr)), long(s->AddRef()), long(s->Release()),
             long(s->GetPointer(nullptr)), long(s->GetSize()), long(s->GetTime(nullptr, nullptr)),
             long(s->SetTime(nullptr, nullptr)), long(s->IsSyncPoint()), long(s->SetSyncPoint(0)),
