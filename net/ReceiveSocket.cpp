@@ -1,7 +1,5 @@
 #include "net/ReceiveSocket.h"
 
-#include <ifaddrs.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -9,6 +7,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "net/InterfaceList.h"
 #include "net/SocketErrorText.h"
 
 namespace {
@@ -26,17 +25,14 @@ bool IsZeroAddress(const NetAddress& address) {
 
 // The index of the interface that holds this IPv6 address; 0 when none does.
 unsigned InterfaceIndexOfIPv6(const NetAddress& address) {
-    ifaddrs* list = nullptr;
-    if (::getifaddrs(&list) != 0) return 0;
-    unsigned index = 0;
-    for (const ifaddrs* entry = list; entry && index == 0; entry = entry->ifa_next) {
-        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET6 || !entry->ifa_name) continue;
-        sockaddr_in6 in6;
-        std::memcpy(&in6, entry->ifa_addr, sizeof in6);
-        if (std::memcmp(&in6.sin6_addr, address.address, 16) == 0) index = ::if_nametoindex(entry->ifa_name);
+    std::vector<NetInterface> interfaces;
+    if (!ListNetInterfaces(&interfaces, nullptr)) return 0;
+    for (const NetInterface& item : interfaces) {
+        for (const NetAddress& held : item.addresses) {
+            if (held.family == kNetFamilyIPv6 && std::memcmp(held.address, address.address, 16) == 0) return item.index;
+        }
     }
-    ::freeifaddrs(list);
-    return index;
+    return 0;
 }
 
 sockaddr_storage ToStorage(const NetAddress& address) {
