@@ -60,7 +60,6 @@ public:
 protected:
     explicit DatagramReceiver(RtpMode mode);
     void Deliver(const uint8_t* data, int length);
-    RtpMode Mode() const { return unwrapper_.Mode(); }
 
 private:
     static unsigned ReceiveThread(void* self);

@@ -5,9 +5,6 @@
 
 class RtpReceiver : public DatagramReceiver {
 public:
-    // Raw: every datagram whole. Rtp: the payload of RTP datagrams only. Auto: RTP
-    // carrying MPEG-2 transport stream (payload type 33) is unwrapped, anything else
-    // passes whole.
+    // What each mode takes: RtpUnwrapper::Unwrap.
     explicit RtpReceiver(RtpMode mode) : DatagramReceiver(mode) {}
-    using DatagramReceiver::Mode;
 };
