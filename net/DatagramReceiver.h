@@ -20,7 +20,6 @@ using DatagramLossCallback = void (*)(void* context, int received, int expected)
 class DatagramReceiver {
 public:
     static constexpr int kBufferSize = 65507;  // the largest UDP payload over IPv4
-    static constexpr int kReceiveBufferBytes = kReceiveSocketBufferBytes;
 
     DatagramReceiver() : DatagramReceiver(RtpMode::Rtp) {}
     // Stops. A derived class whose OnDatagram uses its own members must Stop() in its
