@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <utility>
+
+#include "platform/system/ErrorText.h"
 
 namespace {
 
@@ -21,7 +23,6 @@ constexpr Words kWin32[] = {
     {6, EBADF, nullptr},                                 // invalid handle
     {8, ENOMEM, nullptr},                                // not enough memory
     {19, EROFS, nullptr},                                // write protected
-    {19, EROFS, nullptr},                                // write protected
     {14, ENOMEM, nullptr},                               // out of memory
     {29, EIO, nullptr},                                  // write fault
     {30, EIO, nullptr},                                  // read fault
@@ -34,7 +35,6 @@ constexpr Words kWin32[] = {
     {183, EEXIST, nullptr},                              // already exists
     {206, ENAMETOOLONG, nullptr},                        // file name too long
     {267, ENOTDIR, nullptr},                             // not a directory
-    {336, EISDIR, nullptr},                              // a directory where a file belongs
     {336, EISDIR, nullptr},                              // a directory where a file belongs
     {1009, 0, "the settings store is damaged"},          // ERROR_BADDB
     {1010, 0, "the settings key is not valid"},          // ERROR_BADKEY
@@ -55,7 +55,7 @@ std::string WithCode(const std::string& words, HRESULT hr) {
 
 std::string StoreErrorWords(long code) {
     for (const Words& w : kWin32) {
-        if (w.code == code) return w.words ? w.words : std::strerror(w.error);
+        if (w.code == code) return w.words ? w.words : SystemMessageText(w.error);
     }
     return "system error " + std::to_string(code);
 }
@@ -63,7 +63,7 @@ std::string StoreErrorWords(long code) {
 std::string HResultText(HRESULT hr) {
     const auto bits = static_cast<uint32_t>(hr);
     if ((bits & 0xFFFF0000u) == 0x80070000u) return WithCode(StoreErrorWords(static_cast<long>(bits & 0xFFFF)), hr);
-    const std::pair<HRESULT, const char*> kCom[] = {
+    const std::pair<HRESULT, std::string> kCom[] = {
         {E_FAIL, "unspecified failure"},
         {E_NOTIMPL, "not implemented"},
         {E_NOINTERFACE, "the interface is not offered"},
@@ -71,9 +71,9 @@ std::string HResultText(HRESULT hr) {
         {E_UNEXPECTED, "unexpected failure"},
         {CLASS_E_CLASSNOTAVAILABLE, "the module does not offer that class"},
         {REGDB_E_CLASSNOTREG, "the class is not registered"},
-        {STG_E_READFAULT, std::strerror(EIO)},
-        {STG_E_WRITEFAULT, std::strerror(EIO)},
-        {STG_E_MEDIUMFULL, std::strerror(ENOSPC)},
+        {STG_E_READFAULT, SystemMessageText(EIO)},
+        {STG_E_WRITEFAULT, SystemMessageText(EIO)},
+        {STG_E_MEDIUMFULL, SystemMessageText(ENOSPC)},
     };
     for (const auto& [code, words] : kCom) {
         if (code == hr) return WithCode(words, hr);

@@ -2,29 +2,23 @@
 #include <thread>
 #include <vector>
 
-#include "host/InFlightWindow.h"
-#include "host/InputFile.h"
-#include "host/StreamCommand.h"
-#include "host/StreamSession.h"
+#include "host/FileInputCommand.h"
 
 namespace {
 
 // Host-supplied mode: the host reads the input on its own thread and hands each
 // buffer to the filter.
-class PushCommand final : public StreamCommand {
+class PushCommand final : public FileInputCommand {
 public:
-    PushCommand() : StreamCommand("push") {}
+    PushCommand() : FileInputCommand("push") { in_ = "-"; }
 
 private:
     void DeclareOwn(CLI::App& cmd) override {
         cmd.add_option("--in", in_, "Input file, or - for standard input")->type_name("PATH")->capture_default_str();
     }
 
-    bool Open(std::string* error) override { return input_.Open(in_, error); }
-
     bool Prepare(StreamSession& session, std::string*) override {
-        session.Control()->SetMode(kModeHostSupplied, nullptr);
-        session.Control()->SetDataCallback(&window_, &InFlightWindow::OnSampleOut);
+        Feed(session, kModeHostSupplied);
         return true;
     }
 
@@ -33,16 +27,12 @@ private:
         return true;
     }
 
-    bool Finished(const StreamSession& session) const override { return inputEnded_.load() && Drained(session); }
-
     void Stop(StreamSession&) override {
         input_.RequestStop();
         if (reader_.joinable()) reader_.join();
     }
 
     bool Drained(const StreamSession& session) const override { return session.BytesTaken() >= pushed_.load(); }
-
-    std::string InputError() const override { return input_.Error(); }
 
     // Hands each full buffer on, and what the buffer holds at the end of the input or
     // when asked to stop.
@@ -63,11 +53,7 @@ private:
         session.Wake();
     }
 
-    std::string in_ = "-";
-    InputFile input_;
-    InFlightWindow window_;
     std::thread reader_;
-    std::atomic<bool> inputEnded_{false};
     std::atomic<uint64_t> pushed_{0};
 };
 

@@ -92,7 +92,6 @@ void UdpSender::NoteArrival(Clock::time_point now) {
     }
     ++arrivals_;
     lastArrival_ = now;
-    deadline_ = now + gap_;
 }
 
 bool UdpSender::Queue(std::vector<std::vector<uint8_t>>& batch, bool arrival) {
@@ -103,10 +102,9 @@ bool UdpSender::Queue(std::vector<std::vector<uint8_t>>& batch, bool arrival) {
     if (arrival) {
         // Everything queued, what lagged behind included, is spread until the next
         // arrival is due. The rest of a flush keeps the pace it finds.
-        const Clock::time_point now = Clock::now();
-        NoteArrival(now);
+        NoteArrival(Clock::now());
         const size_t queued = queue_.size() + (sending_ ? 1 : 0);
-        if (queued > 0) slot_ = (deadline_ - now) / static_cast<long>(queued);
+        if (queued > 0) slot_ = gap_ / static_cast<long>(queued);
     }
     changed_.notify_all();
     return true;

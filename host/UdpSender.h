@@ -80,8 +80,7 @@ private:
     uint64_t datagrams_ = 0;
     uint64_t arrivals_ = 0;
     Clock::time_point lastArrival_{};
-    Clock::duration gap_{};
-    Clock::time_point deadline_{};  // when the next arrival is due
+    Clock::duration gap_{};  // the next arrival is due this long after the last
     Clock::duration slot_{};        // between two datagrams
     Clock::time_point nextSend_{};
     std::thread pacer_;
