@@ -60,9 +60,7 @@ CFileFeed::~CFileFeed() {
 }
 
 void CFileFeed::SetPlainFileName(const char* name) {
-    const size_t n = name ? std::min(std::strlen(name), kFileNameSize - 1) : 0;
-    if (n) std::memcpy(fileName_, name, n);
-    fileName_[n] = '\0';
+    SetText(fileName_, name);
 }
 
 void CFileFeed::SetFileName(const char* name) {
@@ -166,10 +164,7 @@ bool CFileFeed::WaitForDeliveryEnd(DWORD timeoutMs) {
 }
 
 void CFileFeed::SetSystemError(int code) {
-    const char* text = SystemErrorText(static_cast<uint32_t>(code));
-    const size_t n = std::min(std::strlen(text), sizeof errorBuffer_ - 1);
-    std::memcpy(errorBuffer_, text, n);
-    errorBuffer_[n] = '\0';
+    SetText(errorBuffer_, SystemErrorText(static_cast<uint32_t>(code)));
     SetErrorText(errorBuffer_);
 }
 
