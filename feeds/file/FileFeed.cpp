@@ -32,7 +32,6 @@ constexpr const char* kLoopValue = "Loop";
 constexpr const char* kBitrateValue = "Bitrate";
 constexpr const char* kLastFileValue = "LastFile";
 
-constexpr uint32_t kSniffSize = 10'240;
 constexpr long kSniffMinimum = 205;
 constexpr DWORD kIdleSleepMs = 10;
 // Bytes due per tick: bits per second / 8 bits / 10 ticks per second.
@@ -134,7 +133,7 @@ bool CFileFeed::StartLocked() {
         return false;
     }
 
-    uint8_t sniff[kSniffSize] = {};
+    uint8_t sniff[kPacketSizeSniffBytes] = {};
     const long sniffed = file_.Read(sniff, sizeof sniff);
     if (sniffed >= kSniffMinimum) packetSize_ = static_cast<uint8_t>(DetectPacketSize(sniff, sniffed));
     // Rewound whatever the sniff found, so that a file too short to tell its packet
