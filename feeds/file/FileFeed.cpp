@@ -32,7 +32,6 @@ constexpr const char* kLoopValue = "Loop";
 constexpr const char* kBitrateValue = "Bitrate";
 constexpr const char* kLastFileValue = "LastFile";
 
-constexpr uint32_t kSniffSize = 10'240;
 constexpr long kSniffMinimum = 205;
 constexpr DWORD kIdleSleepMs = 10;
 // Bytes due per tick: bits per second / 8 bits / 10 ticks per second.
@@ -60,9 +59,7 @@ CFileFeed::~CFileFeed() {
 }
 
 void CFileFeed::SetPlainFileName(const char* name) {
-    const size_t n = name ? std::min(std::strlen(name), kFileNameSize - 1) : 0;
-    if (n) std::memcpy(fileName_, name, n);
-    fileName_[n] = '\0';
+    SetText(fileName_, name);
 }
 
 void CFileFeed::SetFileName(const char* name) {
@@ -136,7 +133,7 @@ bool CFileFeed::StartLocked() {
         return false;
     }
 
-    uint8_t sniff[kSniffSize] = {};
+    uint8_t sniff[kPacketSizeSniffBytes] = {};
     const long sniffed = file_.Read(sniff, sizeof sniff);
     if (sniffed >= kSniffMinimum) packetSize_ = static_cast<uint8_t>(DetectPacketSize(sniff, sniffed));
     // Rewound whatever the sniff found, so that a file too short to tell its packet
@@ -166,10 +163,7 @@ bool CFileFeed::WaitForDeliveryEnd(DWORD timeoutMs) {
 }
 
 void CFileFeed::SetSystemError(int code) {
-    const char* text = SystemErrorText(static_cast<uint32_t>(code));
-    const size_t n = std::min(std::strlen(text), sizeof errorBuffer_ - 1);
-    std::memcpy(errorBuffer_, text, n);
-    errorBuffer_[n] = '\0';
+    SetText(errorBuffer_, SystemErrorText(static_cast<uint32_t>(code)));
     SetErrorText(errorBuffer_);
 }
 

@@ -133,7 +133,6 @@ bool OpenByName(SharedFile& file, const char16_t* path) {
     return false;
 }
 
-constexpr uint32_t SniffBytes = 10'240;          // as much as the file feed sniffs
 constexpr uint64_t PcrModulus = (uint64_t{1} << 33) * 300;
 constexpr uint64_t LongestPcrStep = 27'000'000;  // one second of the 27 MHz clock
 constexpr size_t ReadChunk = 1 << 20;
@@ -256,7 +255,7 @@ StreamFileSummary SummariseStreamFile(const char* path) {
     }
     summary.size = static_cast<uint64_t>(std::max<int64_t>(file.Size(), 0));
     FileWindow window(file);
-    const auto sniffed = static_cast<uint32_t>(window.Load(0, SniffBytes));
+    const auto sniffed = static_cast<uint32_t>(window.Load(0, kPacketSizeSniffBytes));
     summary.packetSize = FindPacketSize(window.Data(0), sniffed);
     if (summary.packetSize) FollowPcrs(window, summary);
     if (window.Error()) summary = StreamFileSummary{.error = window.Error()};

@@ -3,6 +3,9 @@
 // stream's own PCRs give.
 #include <cstdint>
 
+// The bytes at a file's start from which its packet size is told.
+constexpr uint32_t kPacketSizeSniffBytes = 10'240;
+
 // 188, 192 or 204; ties and input without any pair of sync bytes give 204.
 uint32_t DetectPacketSize(const uint8_t* data, uint32_t length);
 
@@ -19,7 +22,7 @@ uint32_t FindPacketSize(const uint8_t* data, uint32_t length);
 // What a walk through a whole file tells about it, for a host that wants more than the
 // filter's one-interval measurement.
 //
-// The packet size comes from the first 10,240 bytes, as the file feed sniffs it. The
+// The packet size comes from the first kPacketSizeSniffBytes, as the file feed sniffs it. The
 // walk then goes packet by packet (finding the sync bytes again after damage) and
 // follows the PCRs of the first PID that carries one. Each step from one of its PCRs
 // to the next adds the bytes between the two packets and the clock between them,

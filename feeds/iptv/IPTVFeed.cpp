@@ -216,7 +216,7 @@ void CIPTVFeed::SetFailure(const char* operation, int errorCode) {
 }
 
 void CIPTVFeed::SetFailureText(const char* text) {
-    FormatInto(errorBuffer_, "%s", text);
+    SetText(errorBuffer_, text);
     SetErrorText(errorBuffer_);
 }
 

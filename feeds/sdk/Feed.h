@@ -163,9 +163,11 @@ protected:
             sample->Release();
     }
 
-    void SetText(char (&field)[kFeedTextSize], const char* text) {
+    // Copies what fits of the text (null: none), always terminated.
+    template <size_t N>
+    static void SetText(char (&field)[N], const char* text) {
         size_t n = text ? std::strlen(text) : 0;
-        if (n > kFeedTextSize - 1) n = kFeedTextSize - 1;
+        if (n > N - 1) n = N - 1;
         if (n) std::memcpy(field, text, n);
         field[n] = '\0';
     }
