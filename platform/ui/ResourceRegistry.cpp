@@ -180,8 +180,6 @@ void* LoadImageA(HINSTANCE module, LPCSTR name, UINT type, int /*cx*/, int /*cy*
     return LoadIconA(module, name);
 }
 
-// Icon handles live as long as the process, like shared icons on the desktop.
-
 HINSTANCE ModuleOfAddress(const void* address) {
     Dl_info info{};
     link_map* map = nullptr;
