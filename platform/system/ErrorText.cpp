@@ -23,7 +23,7 @@ constexpr Message kMessages[] = {
     {ERROR_INVALID_HANDLE, "The handle is invalid."},
     {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command."},
     {ERROR_WRITE_PROTECT, "The media is write protected."},
-    {50, "The request is not supported."},
+    {ERROR_NOT_SUPPORTED, "The request is not supported."},
     {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
     {ERROR_DISK_FULL, "There is not enough space on the disk."},
     {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long."},
@@ -36,8 +36,8 @@ constexpr Message kMessages[] = {
     {ERROR_CANTREAD, "The configuration registry key could not be read."},
     {ERROR_CANTWRITE, "The configuration registry key could not be written."},
     {ERROR_KEY_DELETED, "Illegal operation attempted on a registry key that has been marked for deletion."},
-    {1400, "Invalid window handle."},
-    {1814, "The specified resource name cannot be found in the image file."},
+    {ERROR_INVALID_WINDOW_HANDLE, "Invalid window handle."},
+    {ERROR_RESOURCE_NAME_NOT_FOUND, "The specified resource name cannot be found in the image file."},
 };
 constexpr uint32_t kWin32Facility = 0x80070000u;
 }  // namespace

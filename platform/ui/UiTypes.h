@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/com/ComTypes.h"
+#include "platform/system/ErrorCodes.h"  // last errors the window functions set
 
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
@@ -676,8 +677,3 @@ struct PSHNOTIFY {
     NMHDR hdr;
     LPARAM lParam;
 };
-
-// Last-error values the window functions set
-constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
-constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
-constexpr DWORD ERROR_NOT_SUPPORTED = 50;  // no presenter: nothing can be shown
