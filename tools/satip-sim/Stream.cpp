@@ -108,8 +108,7 @@ RtpStreamer::RtpStreamer(SimState& state, std::shared_ptr<StreamShared> shared, 
       shared_(std::move(shared)),
       target_(target),
       cname_(std::move(cname)),
-      firstSequence_(static_cast<uint16_t>(RandomWord())),
-      sequence_(firstSequence_),
+      sequence_(static_cast<uint16_t>(RandomWord())),
       ssrc_(RandomWord()),
       timestampBase_(RandomWord()) {}
 
