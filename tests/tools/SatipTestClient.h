@@ -126,10 +126,10 @@ struct Udp {
     std::vector<uint8_t> Next(int limitMs = 1000) const {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, limitMs) <= 0) return {};
-        std::vector<uint8_t> d(65536);
-        const ssize_t got = recv(fd, d.data(), d.size(), 0);
-        d.resize(got > 0 ? static_cast<size_t>(got) : 0);
-        return d;
+        // Reused: a slow reader (under a sanitizer) must still keep up with the stream.
+        thread_local std::vector<uint8_t> buffer(65536);
+        const ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
+        return std::vector<uint8_t>(buffer.begin(), buffer.begin() + (got > 0 ? got : 0));
     }
     int fd;
     uint16_t port;
