@@ -1,6 +1,10 @@
 #include "net/RtcpStatusReceiver.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+#include "net/NetTrace.h"
 
 namespace {
 
@@ -48,11 +52,11 @@ void RtcpStatusReceiver::OnDatagram(const uint8_t* data, int length) {
     if (length <= 0 || length > kLargestReport) return;
     SatIpTunerReport report;
     if (!ParseSes1Report(data, static_cast<size_t>(length), report)) return;
-    if (trace_) {
-        std::fprintf(trace_, kTraceFormat, report.versionMajor, report.versionMinor, report.source, report.frontEnd,
-                     report.level, report.lock, report.quality, report.frequency);
-        std::fflush(trace_);
-    }
+    char line[160];
+    const int written = std::snprintf(line, sizeof line, kTraceFormat, report.versionMajor, report.versionMinor,
+                                      report.source, report.frontEnd, report.level, report.lock, report.quality,
+                                      report.frequency);
+    if (written > 0) NetTrace({line, std::min(static_cast<size_t>(written), sizeof line - 1)});
     level_.store(report.level, std::memory_order_relaxed);
     lock_.store(report.lock, std::memory_order_relaxed);
     quality_.store(report.quality, std::memory_order_relaxed);

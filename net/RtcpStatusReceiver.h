@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 #include "net/DatagramReceiver.h"
 
@@ -33,9 +32,6 @@ public:
 
     void OnDatagram(const uint8_t* data, int length) override;
 
-    // Where each report's trace line goes; standard output at first, null for none.
-    // Set before reception starts.
-    void SetTrace(FILE* out) { trace_ = out; }
 
     // The latest report; false while none has arrived since Reset.
     bool Latest(SatIpTunerReport& report) const;
@@ -43,7 +39,6 @@ public:
     void Reset();
 
 private:
-    FILE* trace_ = stdout;
     std::atomic<uint64_t> reports_{0};
     std::atomic<int> level_{0};
     std::atomic<int> lock_{0};
