@@ -118,6 +118,25 @@ bool CSATIPFeed::SaveSettings(const char* application) {
     return SaveSatIpSettings(application, settings_);
 }
 
+bool CSATIPFeed::SetPids(const std::string& pids) {
+    static constexpr size_t kMostPids = 64;
+    static constexpr unsigned kPidLimit = 8192;
+    if (pids != "all" && pids != "none") {
+        size_t count = 0;
+        for (size_t at = 0; at <= pids.size();) {
+            const size_t comma = std::min(pids.find(',', at), pids.size());
+            const std::string pid = pids.substr(at, comma - at);
+            if (pid.empty() || pid.size() > 4 || pid.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(pid) >= kPidLimit || ++count > kMostPids)
+                return false;
+            at = comma + 1;
+        }
+    }
+    std::lock_guard lock(settingsLock_);
+    pids_ = pids;
+    return true;
+}
+
 bool CSATIPFeed::KeepAliveDue(uint32_t now, uint32_t last, int timeoutSeconds) {
     // Unsigned difference: right across the wrap of the tick count.
     return now - last > static_cast<uint32_t>(std::max(timeoutSeconds, 0)) * 1000u / 2;
@@ -200,6 +219,7 @@ bool CSATIPFeed::Start(int32_t /*unused*/) {
     SetErrorText(nullptr);
     sync_.Reset();
     dropped_.store(0);
+    samples_.store(0);
     rtpLost_.store(0);
     status_.Reset();
 
@@ -209,6 +229,9 @@ bool CSATIPFeed::Start(int32_t /*unused*/) {
         std::lock_guard lock(settingsLock_);
         settings = settings_;
         target = target_;
+        static constexpr std::string_view kAllPids = "pids=all";
+        if (!pids_.empty() && target.query.ends_with(kAllPids))
+            target.query.replace(target.query.size() - kAllPids.size() + 5, std::string::npos, pids_);
     }
     if (!CheckServer(settings)) return false;
 
@@ -397,6 +420,7 @@ void CSATIPFeed::ReceiveRtp(SocketHandle s) {
         std::memcpy(data, result.data.data(), result.data.size());
         sample->SetActualDataLength(static_cast<LONG>(result.data.size()));
         lastDeliveryTime_.store(FeedTickCount(), std::memory_order_relaxed);
+        samples_.fetch_add(1, std::memory_order_relaxed);
         pump_.Push(sample);
     }
     std::lock_guard lock(sessionLock_);
@@ -430,6 +454,7 @@ void CSATIPFeed::ReceiveHttp(const std::string& url, const std::string& userAgen
                 std::memcpy(target, data, piece);
                 sample->SetActualDataLength(static_cast<LONG>(piece));
                 lastDeliveryTime_.store(FeedTickCount(), std::memory_order_relaxed);
+                samples_.fetch_add(1, std::memory_order_relaxed);
                 pump_.Push(sample);
             }
             data += piece;

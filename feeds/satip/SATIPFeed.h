@@ -88,6 +88,10 @@ public:
     void SetSettings(const SatIpSettings& settings);
     SatIpTarget Target() const;
 
+    // The PIDs asked for instead of all of them, from the next Start: "all", "none", or
+    // up to 64 comma-separated PIDs below 8192. False, and nothing changed, otherwise.
+    bool SetPids(const std::string& pids);
+
     SatIpDiscovery& Discovery() { return discovery_; }
     SatIpFailure LastFailure() const { return failure_; }
     // The RTSP status of the refused request and the request's name, when refused.
@@ -104,6 +108,10 @@ public:
     bool Running() const { return running_.load(); }
     // From the end of reception until the next Start: the receive side has ended.
     bool SourceEnded() const { return sourceEnded_.IsSet(); }
+    // Samples the receive side filled since the last Start.
+    uint64_t SamplesReceived() const { return samples_.load(); }
+    // No data has been handed on for 5 seconds, or none yet.
+    bool NoData() const { return noData_.load(std::memory_order_relaxed); }
     uint64_t PayloadsDropped() const { return dropped_.load(); }
     uint64_t RtpLost() const { return rtpLost_.load(); }
 
@@ -131,6 +139,7 @@ private:
     std::string application_;
     SatIpSettings settings_;
     SatIpTarget target_;
+    std::string pids_;  // empty: as the query says
 
     SatIpDiscovery discovery_;
 
@@ -155,6 +164,7 @@ private:
     std::atomic<uint32_t> lastHandOver_{0};
     std::atomic<bool> noData_{true};
     std::atomic<uint64_t> dropped_{0};
+    std::atomic<uint64_t> samples_{0};
     std::atomic<uint64_t> rtpLost_{0};
 
     SatIpFailure failure_ = SatIpFailure::None;
