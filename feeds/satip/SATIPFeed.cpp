@@ -119,6 +119,13 @@ bool CSATIPFeed::SaveSettings(const char* application) {
 }
 
 bool CSATIPFeed::SetPids(const std::string& pids) {
+    if (!PidListValid(pids)) return false;
+    std::lock_guard lock(settingsLock_);
+    pids_ = pids;
+    return true;
+}
+
+bool CSATIPFeed::PidListValid(const std::string& pids) {
     static constexpr size_t kMostPids = 64;
     static constexpr unsigned kPidLimit = 8192;
     if (pids != "all" && pids != "none") {
@@ -132,8 +139,6 @@ bool CSATIPFeed::SetPids(const std::string& pids) {
             at = comma + 1;
         }
     }
-    std::lock_guard lock(settingsLock_);
-    pids_ = pids;
     return true;
 }
 

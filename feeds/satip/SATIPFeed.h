@@ -91,6 +91,7 @@ public:
     // The PIDs asked for instead of all of them, from the next Start: "all", "none", or
     // up to 64 comma-separated PIDs below 8192. False, and nothing changed, otherwise.
     bool SetPids(const std::string& pids);
+    static bool PidListValid(const std::string& pids);
 
     SatIpDiscovery& Discovery() { return discovery_; }
     SatIpFailure LastFailure() const { return failure_; }
