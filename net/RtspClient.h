@@ -54,7 +54,7 @@ public:
     int Position() const { return position_.load(std::memory_order_relaxed); }
     std::string Description() const;
     // The sequence number the next request carries.
-    int NextCSeq() const;
+    int NextCSeq() const { return cseq_.load(); }
 
     // SETUP adds "x-mayNotify:" / SETUP and PLAY add "x-playNow:" when set.
     void SetMayNotify(bool on) { mayNotify_ = on; }
@@ -66,6 +66,7 @@ private:
     struct Response;
     static unsigned ReaderThread(void* self);
     void ReadLoop();
+    // Sends one request and waits for its response; the status code or 0.
     int Exchange(const std::string& lines, const char* contentType, const std::string& body, Response* response);
     void OnSetupLine(const std::string& line);
 
@@ -75,6 +76,7 @@ private:
     std::atomic<bool> connected_{false};
 
     std::mutex requestLock_;  // held by a caller for the whole exchange
+    std::mutex traceOrder_;   // a request is sent and traced before its answer is traced
 
     // Hand-over between the reader and the waiting caller.
     mutable std::mutex state_;
@@ -85,16 +87,18 @@ private:
     std::string response_;  // headers, then the body
     size_t bodyOffset_ = 0;
     size_t bodyLength_ = 0;
+    // Also guarded by state_.
 
     Event readerDone_{true, true};
 
-    int cseq_ = 1;
+    std::atomic<int> cseq_{1};
     std::string session_;
+    std::string transport_;
+    std::string description_;
+
     std::atomic<int> timeout_{kInitialTimeoutSeconds};
     std::atomic<int> streamId_{-1};
-    std::string transport_;
     std::atomic<int> position_{0};
-    std::string description_;
     bool mayNotify_ = false;
     bool playNow_ = false;
 };

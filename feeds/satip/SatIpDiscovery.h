@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "feeds/satip/SatIpServerList.h"
 #include "net/SsdpClient.h"
@@ -45,6 +46,8 @@ public:
 
 private:
     void Run();
+    // The cache entries of SAT>IP servers that the list can hold, in cache order.
+    std::vector<SsdpCacheEntry> ListableEntries() const;
     bool ListChanged();
     void Rebuild();
 

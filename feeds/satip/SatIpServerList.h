@@ -16,7 +16,7 @@ struct SatIpServer {
     uint32_t key = 0;           // SatIpServerKey of its LOCATION and USN
     uint32_t capabilities = 0;  // SatIpCapability bits
     NetAddress address{};       // where its SSDP messages came from
-    std::string name;           // at most kNameLength characters
+    std::string name;           // at most kNameLength bytes, cut between characters
 };
 
 class SatIpServerList {
@@ -46,8 +46,8 @@ public:
     void BeginRebuild();  // not ready, emptied
     // False when the list is full.
     bool Add(const SatIpServer& server);
-    // The listed key at an index, for the change check; 0 beyond the list.
-    uint32_t KeyAt(size_t index) const;
+    // The listed keys in order, for the change check.
+    std::vector<uint32_t> Keys() const;
     void FinishRebuild();  // generation counted, ready
     void MarkReady();      // ready after a round without rebuild
 
