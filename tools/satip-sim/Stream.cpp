@@ -148,8 +148,9 @@ void RtpStreamer::SendDatagrams(std::vector<uint8_t>& pending, bool flushWhole) 
     constexpr size_t kPayload = kPacketsPerDatagram * kTsPacket;
     uint8_t datagram[12 + kPayload];
     size_t at = 0;
-    while (pending.size() - at >= kPayload || (flushWhole && pending.size() > at)) {
-        const size_t take = std::min(kPayload, pending.size() - at);
+    // Datagrams carry whole packets only; a partial one waits for its rest.
+    while (pending.size() - at >= kPayload || (flushWhole && pending.size() - at >= kTsPacket)) {
+        const size_t take = std::min(kPayload, (pending.size() - at) / kTsPacket * kTsPacket);
         const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count();
         const uint32_t timestamp = timestampBase_ + static_cast<uint32_t>(elapsed * kRtpClockHz / 1000000);
         WriteRtpHeader(datagram, sequence_++, timestamp, ssrc_);
@@ -176,15 +177,15 @@ void RtpStreamer::Run() {
     PidFilter filter(state_.source.file.empty() ? state_.source.packetSize : kTsPacket);
     std::vector<uint8_t> raw(64 * 1024), pending;
     auto lastReport = Clock::now() - std::chrono::milliseconds(kRtcpIntervalMs);
-    auto oldestPending = Clock::now();
+    auto lastSent = Clock::now();
     while (!stop_ && !state_.stopping) {
         const size_t got = source_->Read(raw.data(), raw.size(), kReadWaitMs);
         const auto now = Clock::now();
-        if (got > 0 && state_.data) {
-            if (pending.empty()) oldestPending = now;
-            filter.Push(raw.data(), got, shared_->Snapshot().pids, pending);
-        }
-        SendDatagrams(pending, now - oldestPending >= kFlushAfter);
+        if (!state_.data) pending.clear();
+        if (got > 0 && state_.data) filter.Push(raw.data(), got, shared_->Snapshot().pids, pending);
+        const uint32_t before = packetsSent_;
+        SendDatagrams(pending, now - lastSent >= kFlushAfter);
+        if (packetsSent_ != before) lastSent = now;
         if (state_.rtcp && now - lastReport >= std::chrono::milliseconds(kRtcpIntervalMs)) {
             SendReport();
             lastReport = now;

@@ -156,7 +156,10 @@ int main(int argc, char** argv) {
     {
         // A source that cannot be opened is better refused now than at the first PLAY.
         std::string error;
-        if (!PacedStream::Open(state.source, &error)) return Fail(error);
+        const auto probe = PacedStream::Open(state.source, &error);
+        if (!probe) return Fail(error);
+        // Every stream opens its own reader; measuring the file once is enough.
+        state.source.bitrate = probe->Bitrate();
     }
 
     std::vector<in_addr> ssdpAddresses;
@@ -177,7 +180,11 @@ int main(int argc, char** argv) {
     // Signals are taken by the main thread alone, so every thread starts with them blocked.
     sigset_t signals;
     sigemptyset(&signals);
-    for (int s : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGPIPE}) sigaddset(&signals, s);
+    for (int s : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGPIPE}) {
+        // A shell starts background jobs with SIGINT ignored; this program still obeys it.
+        if (s != SIGPIPE) signal(s, SIG_DFL);
+        sigaddset(&signals, s);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     std::string error;
