@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "net/CurlGlobal.h"
+
 namespace {
 
 constexpr long kSuccessLow = 200;
@@ -11,7 +13,10 @@ constexpr long kSuccessHigh = 299;
 
 }  // namespace
 
-HttpStream::HttpStream() { curl_ = curl_easy_init(); }
+HttpStream::HttpStream() {
+    EnsureCurlGlobalInit();
+    curl_ = curl_easy_init();
+}
 
 HttpStream::~HttpStream() {
     if (curl_) curl_easy_cleanup(static_cast<CURL*>(curl_));
