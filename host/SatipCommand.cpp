@@ -12,7 +12,8 @@
 #include "feeds/satip/SatIpCapabilities.h"
 #include "feeds/satip/SatIpFeedKind.h"
 #include "filter/FeedKindTable.h"
-#include "host/FeedPush.h"
+#include "filter/TSFeedInterfaces.h"
+#include "host/InFlightWindow.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 #include "net/NetTrace.h"
@@ -213,11 +214,22 @@ private:
     bool Prepare(StreamSession& session, std::string*) override {
         session.SetPacketSize(188);
         session.Control()->SetMode(kModeHostSupplied, nullptr);
+        session.Control()->SetDataCallback(&window_, &InFlightWindow::OnSampleOut);
+        input_ = session.Input();
         return true;
     }
 
+    // The feed's delivery thread. The filter's queue drops what does not fit, so
+    // samples wait here for room instead; the feed's ring and the socket's buffer take
+    // up the slack meanwhile.
+    static void Deliver(void* context, IMediaSample* sample) {
+        auto* self = static_cast<SatipPlay*>(context);
+        if (self->window_.Acquire([self] { return self->stopping_.load(); })) self->input_->DeliverSample(sample);
+        sample->Release();
+    }
+
     bool Start(StreamSession& session, std::string* error) override {
-        feed_->SetCallback(session.Input(), &PushSampleIntoFilter);
+        feed_->SetCallback(this, &Deliver);
         if (!feed_->Start(0)) {
             *error = StartError();
             return false;
@@ -228,6 +240,7 @@ private:
     }
 
     void Stop(StreamSession&) override {
+        stopping_.store(true);
         EndWatch();
         feed_->Stop();
         feed_->SetCallback(nullptr, nullptr);
@@ -326,6 +339,9 @@ private:
     CFeed* feeds_[CFeedEnumerator::kMaxFeeds] = {};
     CSATIPFeed* feed_ = nullptr;
 
+    InFlightWindow window_;
+    ITSFeedSampleInput* input_ = nullptr;
+    std::atomic<bool> stopping_{false};
     Clock::time_point started_{};
     std::thread watch_;
     std::mutex watchLock_;

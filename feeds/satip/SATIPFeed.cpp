@@ -446,28 +446,59 @@ void CSATIPFeed::ReceiveHttp(const std::string& url, const std::string& userAgen
         httpStatus_.store(status);
         httpConnected_.Set();
     };
-    handlers.data = [this](const uint8_t* data, size_t length) {
+    // Samples go out full, or at the end of what arrived with whole packets only; the
+    // rest of a packet waits in the next sample, so samples stay packet-aligned.
+    IMediaSample* pending = nullptr;
+    BYTE* pendingData = nullptr;
+    size_t pendingLength = 0;
+    const auto handOn = [&](size_t length) {
+        IMediaSample* next = nullptr;
+        const size_t rest = pendingLength - length;
+        if (rest) {
+            next = pump_.GetBuffer();
+            if (!next) return false;
+        }
+        BYTE* nextData = nullptr;
+        if (next) {
+            next->GetPointer(&nextData);
+            std::memcpy(nextData, pendingData + length, rest);
+        }
+        if (callback_.load(std::memory_order_acquire)) {
+            pending->SetActualDataLength(static_cast<LONG>(length));
+            lastDeliveryTime_.store(FeedTickCount(), std::memory_order_relaxed);
+            samples_.fetch_add(1, std::memory_order_relaxed);
+            pump_.Push(pending);
+        } else {
+            pending->Release();
+        }
+        pending = next;
+        pendingData = nextData;
+        pendingLength = rest;
+        return true;
+    };
+    handlers.data = [&](const uint8_t* data, size_t length) {
         while (length > 0) {
-            IMediaSample* sample = pump_.GetBuffer();
-            if (!sample) return false;
-            const size_t piece = std::min<size_t>(length, kSampleSize);
-            if (!callback_.load(std::memory_order_acquire)) {
-                sample->Release();
-            } else {
-                BYTE* target = nullptr;
-                sample->GetPointer(&target);
-                std::memcpy(target, data, piece);
-                sample->SetActualDataLength(static_cast<LONG>(piece));
-                lastDeliveryTime_.store(FeedTickCount(), std::memory_order_relaxed);
-                samples_.fetch_add(1, std::memory_order_relaxed);
-                pump_.Push(sample);
+            if (!pending) {
+                pending = pump_.GetBuffer();
+                if (!pending) return false;
+                pending->GetPointer(&pendingData);
+                pendingLength = 0;
             }
+            const size_t piece = std::min<size_t>(length, kSampleSize - pendingLength);
+            std::memcpy(pendingData + pendingLength, data, piece);
+            pendingLength += piece;
             data += piece;
             length -= piece;
+            if (pendingLength == kSampleSize && !handOn(pendingLength)) return false;
         }
+        const size_t whole = pendingLength - pendingLength % packetSize_;
+        if (whole > 0 && !handOn(whole)) return false;
         return !pump_.StopRequested();
     };
     stream.Run(url, userAgent, handlers, kHttpConnectWaitMs);
+    // What is left at the end goes out as it is.
+    if (pending && pendingLength > 0 && !pump_.StopRequested()) handOn(pendingLength);
+    if (pending) pending->Release();
     {
         std::lock_guard lock(sessionLock_);
         http_ = nullptr;
