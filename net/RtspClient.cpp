@@ -22,6 +22,14 @@ namespace {
 
 constexpr const char* kProtocol = "RTSP/1.0";
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+// Trace lines; "%s" stands for the text they carry.
+constexpr const char* kIncomingTrace = "----- RTSP incoming:\r\n%s----------------------------\r\n";
+constexpr const char* kContentLengthTrace = "Content-Length erkannt\r\n";
+constexpr const char* kSendTrace = "RTSP Send %s\r\n";
+constexpr const char* kSendTracePrefix = "RTSP Send ";
+constexpr const char* kShortSendTrace = " only sent %d bytes\r\n";
+constexpr const char* kStatusTrace = "RTSP Response line %s\r\n";
+constexpr const char* kResponseLineTrace = "Response line: %s\r\n";
 // Keeps the keep-alive interval (time-out × 1000 / 2 ms) within an int.
 constexpr int kLargestTimeoutSeconds = INT_MAX / 1000;
 
@@ -168,13 +176,13 @@ void RtspClient::ReadLoop() {
         const std::string_view headers(buffer.data(), fill);
         {
             std::lock_guard<std::mutex> order(traceOrder_);
-            Trace("----- RTSP incoming:\r\n%s----------------------------\r\n", headers);
+            Trace(kIncomingTrace, headers);
         }
 
         const size_t headerLength = fill;
         size_t bodyLength = 0;
         if (const auto contentLength = HeaderValue(headers, "Content-Length:")) {
-            NetTrace("Content-Length erkannt\r\n");
+            NetTrace(kContentLengthTrace);
             const long long announced = LeadingNumber(*contentLength).value_or(0);
             // A body that cannot fit is never read: the response is lost, as one larger
             // than the buffer is, and the reader ends.
@@ -240,13 +248,13 @@ int RtspClient::Exchange(const std::string& lines, const char* contentType, cons
         const int sent = SocketSend(socket_, request.data(), static_cast<int>(request.size()));
         if (sent != static_cast<int>(request.size())) {
             char text[64];
-            std::snprintf(text, sizeof text, " only sent %d bytes\r\n", sent);
-            NetTrace("RTSP Send " + request + text);
+            std::snprintf(text, sizeof text, kShortSendTrace, sent);
+            NetTrace(kSendTracePrefix + request + text);
             std::lock_guard<std::mutex> hold(state_);
             awaitedCSeq_ = 0;
             return 0;
         }
-        Trace("RTSP Send %s\r\n", request);
+        Trace(kSendTrace, request);
     }
 
     Response answer;
@@ -264,7 +272,7 @@ int RtspClient::Exchange(const std::string& lines, const char* contentType, cons
     const std::vector<std::string_view> all = Lines(std::string_view(answer.text).substr(0, answer.bodyOffset));
     if (all.empty() || all.front().substr(0, std::strlen(kProtocol)) != kProtocol) return 0;
     const std::string_view rest = all.front().substr(std::strlen(kProtocol));
-    Trace("RTSP Response line %s\r\n", rest);
+    Trace(kStatusTrace, rest);
     const std::optional<long long> code = LeadingNumber(rest);
     if (response) *response = std::move(answer);
     return code ? ClampToInt(*code) : 0;
@@ -302,7 +310,7 @@ int RtspClient::Setup(const char* url, const char* transport, const char* range)
     if (code == 0) return 0;
     for (std::string_view line : FollowingLines(response.text)) {
         if (line.size() >= kLineLimit) continue;
-        Trace("Response line: %s\r\n", line);
+        Trace(kResponseLineTrace, line);
         OnSetupLine(std::string(line));
     }
     return code;
@@ -376,7 +384,7 @@ int RtspClient::GetParameter() {
     const int code = Exchange(lines, "text/parameters", "stream_state position", &response);
     if (code == 0) return 0;
     for (std::string_view line : FollowingLines(response.text)) {
-        Trace("Response line: %s\r\n", line);
+        Trace(kResponseLineTrace, line);
         if (line.substr(0, 10) == "position: ") {
             if (const auto number = LeadingNumber(line.substr(10))) position_ = ClampToInt(*number);
         }
