@@ -292,6 +292,7 @@ TEST_F(SatipSimProgram, HttpDescriptionAndRefusals) {
         {"/?src=1", "HTTP/1.1 400 Bad Request"},
         {"/?freq=474&msys=dvbt", "HTTP/1.1 503 Service Unavailable"},
         {"/other", "HTTP/1.1 404 Not Found"},
+        {"/", "HTTP/1.1 200 OK"},
     };
     for (const auto& [target, status] : cases) {
         const std::string r = get(target);

@@ -5,6 +5,8 @@
 namespace {
 
 constexpr size_t kMaxHead = 16384;
+constexpr char kPresentationPage[] =
+    "<html><head><title>satip-sim</title></head><body>SAT&gt;IP server simulator</body></html>\n";
 
 std::string SimpleReply(const std::string& status, const std::string& type, const std::string& body) {
     return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
@@ -45,7 +47,14 @@ void HttpServer::Serve(int socket, const sockaddr_in&) {
     }
     const std::string& target = request.target;
     if (target == kDescriptionPath) {
-        WriteAll(socket, SimpleReply("200 OK", "text/xml; charset=\"utf-8\"", DescriptionXml(device_)));
+        std::unique_lock lock(deviceMutex_);
+        const std::string xml = DescriptionXml(device_);
+        lock.unlock();
+        WriteAll(socket, SimpleReply("200 OK", "text/xml; charset=\"utf-8\"", xml));
+        return;
+    }
+    if (target == "/") {
+        WriteAll(socket, SimpleReply("200 OK", "text/html", kPresentationPage));
         return;
     }
     if (target.rfind("/?", 0) != 0) {

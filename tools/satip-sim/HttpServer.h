@@ -2,6 +2,7 @@
 // The HTTP side: the device description and streams requested as "GET /?src=1&...".
 #include <netinet/in.h>
 
+#include <mutex>
 #include <string>
 
 #include "tools/satip-sim/Messages.h"
@@ -18,13 +19,17 @@ public:
     // After state.stopping is set.
     void Stop() { tcp_.Stop(); }
     // The identity's URLs are known only once the port is.
-    void SetDevice(const DeviceIdentity& device) { device_ = device; }
+    void SetDevice(const DeviceIdentity& device) {
+        std::lock_guard lock(deviceMutex_);
+        device_ = device;
+    }
 
 private:
     void Serve(int socket, const sockaddr_in& peer);
 
     SimState& state_;
     Frontends& frontends_;
+    std::mutex deviceMutex_;
     DeviceIdentity device_;
     bool chunked_;
     TcpServer tcp_;

@@ -372,9 +372,13 @@ RtspServer::Reply RtspServer::Play(const MessageHead& request, unsigned streamId
         std::lock_guard lock(session->shared->mutex);
         ApplyQuery(query, &session->shared->tuning);
     }
-    if (!session->streamer) {
+    uint16_t sequence;
+    if (session->streamer) {
+        sequence = session->streamer->NextSequence();
+    } else {
         auto streamer = std::make_unique<RtpStreamer>(state_, session->shared, session->target,
                                                       "satip-sim@" + address_);
+        sequence = streamer->NextSequence();
         std::string error;
         if (!streamer->Start(&error)) {
             state_.Log("rtsp: cannot stream: " + error);
@@ -385,7 +389,7 @@ RtspServer::Reply RtspServer::Play(const MessageHead& request, unsigned streamId
     reply.headers.emplace_back("Range", "npt=0.000-");
     reply.headers.emplace_back("RTP-Info", "url=rtsp://" + address_ + ":" + std::to_string(Port()) + "/stream=" +
                                                std::to_string(session->streamId) +
-                                               ";seq=" + std::to_string(session->streamer->FirstSequence()));
+                                               ";seq=" + std::to_string(sequence));
     return reply;
 }
 

@@ -108,8 +108,7 @@ RtpStreamer::RtpStreamer(SimState& state, std::shared_ptr<StreamShared> shared, 
       shared_(std::move(shared)),
       target_(target),
       cname_(std::move(cname)),
-      firstSequence_(static_cast<uint16_t>(RandomWord())),
-      sequence_(firstSequence_),
+      sequence_(static_cast<uint16_t>(RandomWord())),
       ssrc_(RandomWord()),
       timestampBase_(RandomWord()) {}
 
@@ -183,8 +182,11 @@ void RtpStreamer::Run() {
         const auto now = Clock::now();
         if (!state_.data) pending.clear();
         if (got > 0 && state_.data) filter.Push(raw.data(), got, shared_->Snapshot().pids, pending);
+        // Only a stream that stalled short of a full datagram sends a short one: after a
+        // late wake-up the backlog goes out full.
         const uint32_t before = packetsSent_;
-        SendDatagrams(pending, now - lastSent >= kFlushAfter);
+        SendDatagrams(pending, false);
+        if (packetsSent_ == before && now - lastSent >= kFlushAfter) SendDatagrams(pending, true);
         if (packetsSent_ != before) lastSent = now;
         if (state_.rtcp && now - lastReport >= std::chrono::milliseconds(kRtcpIntervalMs)) {
             SendReport();

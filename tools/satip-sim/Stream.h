@@ -62,7 +62,8 @@ public:
 
     bool Start(std::string* error);
     void Stop();
-    uint16_t FirstSequence() const { return firstSequence_; }
+    // The sequence number of the next datagram.
+    uint16_t NextSequence() const { return sequence_; }
 
 private:
     void Run();
@@ -77,7 +78,7 @@ private:
     int socket_ = -1;
     std::thread thread_;
     std::atomic<bool> stop_{false};
-    uint16_t firstSequence_, sequence_;
+    std::atomic<uint16_t> sequence_;
     uint32_t ssrc_, timestampBase_;
     uint32_t packetsSent_ = 0, octetsSent_ = 0;
     std::chrono::steady_clock::time_point start_;
