@@ -194,8 +194,6 @@ private:
         if (!pol_.empty()) s.polarisation = static_cast<uint32_t>(std::string("hvlr").find(pol_[0]));
         if (sr_) (s.feedType == kSatIpCable ? s.symbolRateC : s.symbolRateS) = sr_;
         if (src_) s.signalSource = src_;
-        // A host without dialogs cannot answer the notice.
-        s.NoPIDAllWarning = 1;
         feed_->SetSettings(s);
         if (!pids_.empty() && !feed_->SetPids(pids_)) {
             *error = "--pids " + pids_ + ": not a list of PIDs below 8192, all or none";
