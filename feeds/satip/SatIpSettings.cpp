@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <iterator>
+#include <span>
 #include <utility>
 
 #include "feeds/RegistryNetAddress.h"
@@ -112,10 +113,8 @@ void Append(std::string& query, const char* format, ...) {
 }
 
 // The text a table gives for a code; nothing for a code outside it.
-template <size_t N>
-void AppendFrom(std::string& query, const char* const (&table)[N], uint32_t code, uint32_t first = 0,
-                size_t count = N) {
-    if (code < first || code - first >= count) return;
+void AppendFrom(std::string& query, std::span<const char* const> table, uint32_t code, uint32_t first = 0) {
+    if (code < first || code - first >= table.size()) return;
     query += table[code - first];
 }
 
@@ -154,11 +153,13 @@ void BuildSatellite(const SatIpSettings& s, std::string& q) {
 void BuildTerrestrial(const SatIpSettings& s, std::string& q) {
     const bool t2 = s.systemT != 0;
     Append(q, "?freq=%.1f", static_cast<double>(s.frequencyT));
-    AppendFrom(q, kBandwidths, s.bandwidthT, 0, t2 ? std::size(kBandwidths) : kDvbtBandwidths);
+    AppendFrom(q, std::span(kBandwidths).first(t2 ? std::size(kBandwidths) : kDvbtBandwidths), s.bandwidthT);
     q += t2 ? "&msys=dvbt2" : "&msys=dvbt";
-    AppendFrom(q, kTransmissionModes, s.transmissionMode, 0, t2 ? std::size(kTransmissionModes) : kDvbtModes);
+    AppendFrom(q, std::span(kTransmissionModes).first(t2 ? std::size(kTransmissionModes) : kDvbtModes),
+               s.transmissionMode);
     AppendFrom(q, kTerrestrialModulations, s.modulationT);
-    AppendFrom(q, kGuardIntervals, s.guardInterval, 0, t2 ? std::size(kGuardIntervals) : kDvbtGuardIntervals);
+    AppendFrom(q, std::span(kGuardIntervals).first(t2 ? std::size(kGuardIntervals) : kDvbtGuardIntervals),
+               s.guardInterval);
     AppendFrom(q, kTerrestrialFecs, s.fecT);
     if (!t2) return;
     Append(q, "&plp=%d", s.plpT);

@@ -153,6 +153,8 @@ TEST_F(RtspClientTest, SessionAndTimeoutFromSetupResponses) {
         for (size_t i = 0; i < c.sessionLines.size(); ++i) EXPECT_EQ(200, client_->Setup(kUrl, "RTP/AVP;multicast", nullptr));
         EXPECT_EQ(c.session ? std::string(c.session) : std::string(246, 'Y'), client_->Session()) << c.what;
         EXPECT_EQ(c.timeout, client_->Timeout()) << c.what;
+        client_.reset();
+        server_.reset();
     }
 }
 
@@ -239,7 +241,10 @@ TEST_F(RtspClientTest, HostileRepliesFailWithoutOverrun) {
         EXPECT_LT(Timed([&] { first = client_->Options(kUrl); }), kShortWaitMs + 200) << c.what;
         EXPECT_EQ(0, first) << c.what;
         EXPECT_EQ(0, client_->Options(kUrl)) << c.what;
-        client_.reset();  // the reader ends and the client goes without a leak
+        // The reader ends and the client goes without a leak; the server goes before
+        // the case its script reads.
+        client_.reset();
+        server_.reset();
     }
 }
 
