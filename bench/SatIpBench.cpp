@@ -142,3 +142,4 @@ void BM_SatIpRtpRate(benchmark::State& state) {
 BENCHMARK(BM_SatIpRtpRate)->Arg(100)->Arg(200)->Arg(400)->Arg(600)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
+BENCHMARK_MAIN();
