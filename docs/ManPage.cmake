@@ -80,6 +80,11 @@ library directory of the installation.
 .TP
 .I Kestrel.ax
 The filter module, beside the program or in the installation's library directory.
+.TP
+.I services
+In the settings directory: system services the SAT>IP feed is to see, one per line,
+\fINAME\fR \fBrunning\fR|\fBstopped\fR|\fBstop-pending\fR [\fBstop-ms\fR \fIN\fR]
+[\fBwait-hint-ms\fR \fIN\fR] [\fBrefuse-stop\fR]. None by default.
 .SH SEE ALSO
 The plug-in guide \fIplugins.md\fR and \fBpkg-config\fR(1) \fIkestrel-plugin\fR.
 ]=])

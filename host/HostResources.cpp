@@ -3,6 +3,9 @@
 #include "feeds/file/FileFeedDialog.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
+#include "feeds/satip/SatIpNoticeDialog.h"
+#include "feeds/satip/SatIpPages.h"
+#include "feeds/satip/SatIpServerSelectDialog.h"
 #include "feeds/transponders/TransponderListDialog.h"
 #include "platform/ui/ResourceRegistry.h"
 
@@ -69,6 +72,12 @@ void RegisterHostResources() {
     RegisterDialogTemplate(self, "IPTVFEEDCONFIGDLG", IptvConfigDialogTemplate());
     RegisterDialogTemplate(self, "IPTVHISTORYDLG", IptvHistoryDialogTemplate());
     RegisterDialogTemplate(self, "TRANSPONDERLISTDLG", TransponderListDialogTemplate());
+    RegisterDialogTemplate(self, "ALLPIDWARNDLG", SatIpPidAllNoticeTemplate());
+    RegisterDialogTemplate(self, "SSDPSTOPDLG", SatIpSsdpStopTemplate());
+    RegisterDialogTemplate(self, "SAT2IP_SERVERSELECT", SatIpServerSelectTemplate());
+    RegisterDialogTemplate(self, "SAT2IP_DVB_S_S2", SatIpSatellitePageTemplate());
+    RegisterDialogTemplate(self, "SAT2IP_DVB_T_T2", SatIpTerrestrialPageTemplate());
+    RegisterDialogTemplate(self, "SAT2IP_DVB_C_C2", SatIpCablePageTemplate());
 }
 
 DialogTemplate TransponderListDialogTemplate() {
@@ -85,5 +94,139 @@ DialogTemplate TransponderListDialogTemplate() {
                   Control(D::kTable, WC_LISTVIEW, "", 10, 28, 400, 200, LVS_REPORT),
                   Control(IDOK, WC_BUTTON, "OK", 300, 238, 50, 14, BS_DEFPUSHBUTTON),
                   Control(IDCANCEL, WC_BUTTON, "Cancel", 360, 238, 50, 14, BS_PUSHBUTTON)};
+    return t;
+}
+
+namespace {
+DialogTemplate Notice(const char* caption, const char* text, const char* check) {
+    DialogTemplate t;
+    t.caption = caption;
+    t.cx = 260;
+    t.cy = 90;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, text, 10, 10, 240, 40, 0),
+                  Control(CSatIpNoticeDialog::kDontAskAgain, WC_BUTTON, check, 10, 52, 240, 10, BS_AUTOCHECKBOX),
+                  Control(IDOK, WC_BUTTON, "OK", 140, 70, 50, 14, BS_DEFPUSHBUTTON),
+                  Control(IDCANCEL, WC_BUTTON, "Cancel", 200, 70, 50, 14, BS_PUSHBUTTON)};
+    return t;
+}
+}  // namespace
+
+DialogTemplate SatIpPidAllNoticeTemplate() {
+    return Notice("SAT>IP", "The server is asked for all PIDs of the transponder: this needs the full bandwidth of the "
+                            "transponder on the network.",
+                  "&Do not show this notice again");
+}
+
+DialogTemplate SatIpSsdpStopTemplate() {
+    return Notice("SSDP client conflict", "A service of this system holds the SSDP port, so SAT>IP servers cannot be "
+                                          "discovered. Stop the service now?",
+                  "&Always stop it without asking");
+}
+
+DialogTemplate SatIpServerSelectTemplate() {
+    using D = CSatIpServerSelectDialog;
+    DialogTemplate t;
+    t.caption = "Select SAT>IP Server";
+    t.cx = 280;
+    t.cy = 190;
+    t.controls = {Control(D::kDiscovered, WC_BUTTON, "&Discovered server", 10, 8, 120, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(D::kServerList, WC_LISTBOX, "", 10, 22, 260, 70, LBS_NOTIFY),
+                  Control(D::kManual, WC_BUTTON, "&Manual address", 10, 98, 120, 10, BS_AUTORADIOBUTTON),
+                  Control(D::kManualLabel, WC_STATIC, "IPv4 address", 20, 114, 50, 10, 0),
+                  Control(D::kManualAddress, WC_IPADDRESS, "", 75, 112, 100, 12, 0),
+                  Control(D::kHttp, WC_BUTTON, "&HTTP", 10, 134, 60, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(D::kRtspUnicast, WC_BUTTON, "RTSP &unicast", 75, 134, 80, 10, BS_AUTORADIOBUTTON),
+                  Control(D::kRtspMulticast, WC_BUTTON, "RTSP m&ulticast", 160, 134, 80, 10, BS_AUTORADIOBUTTON),
+                  Control(IDOK, WC_BUTTON, "OK", 160, 168, 50, 14, BS_DEFPUSHBUTTON),
+                  Control(IDCANCEL, WC_BUTTON, "Cancel", 220, 168, 50, 14, BS_PUSHBUTTON)};
+    return t;
+}
+
+DialogTemplate SatIpSatellitePageTemplate() {
+    using P = CSatIpSatellitePage;
+    DialogTemplate t;
+    t.caption = "DVB-S/S2";
+    t.cx = 260;
+    t.cy = 170;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Frequency (MHz)", 10, 10, 70, 10, 0),
+                  Control(P::kFrequency, WC_EDIT, "", 85, 8, 50, 12, ES_NUMBER),
+                  Control(IDC_STATIC, WC_STATIC, "Symbol rate (kS/s)", 10, 26, 70, 10, 0),
+                  Control(P::kSymbolRate, WC_EDIT, "", 85, 24, 50, 12, ES_NUMBER),
+                  Control(P::kPolH, WC_BUTTON, "H", 10, 44, 25, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kPolH + 1, WC_BUTTON, "V", 40, 44, 25, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kPolH + 2, WC_BUTTON, "L", 70, 44, 25, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kPolR, WC_BUTTON, "R", 100, 44, 25, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kDvbS, WC_BUTTON, "DVB-S", 10, 60, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kDvbS2, WC_BUTTON, "DVB-S2", 55, 60, 40, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kQpsk, WC_BUTTON, "QPSK", 110, 60, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::k8psk, WC_BUTTON, "8PSK", 155, 60, 40, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kSource1, WC_BUTTON, "Src 1", 10, 76, 35, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kSource1 + 1, WC_BUTTON, "Src 2", 50, 76, 35, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kSource1 + 2, WC_BUTTON, "Src 3", 90, 76, 35, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kSource4, WC_BUTTON, "Src 4", 130, 76, 35, 10, BS_AUTORADIOBUTTON),
+                  Control(IDC_STATIC, WC_STATIC, "FEC", 10, 94, 30, 10, 0),
+                  Control(P::kFec, WC_COMBOBOX, "", 45, 92, 50, 80, CBS_DROPDOWNLIST),
+                  Control(P::kRollOff035, WC_BUTTON, "0.35", 10, 112, 35, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kRollOff025, WC_BUTTON, "0.25", 50, 112, 35, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kRollOff020, WC_BUTTON, "0.20", 90, 112, 35, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kPilotsOn, WC_BUTTON, "Pilots on", 10, 128, 50, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kPilotsOff, WC_BUTTON, "Pilots off", 65, 128, 50, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kTransponderList, WC_BUTTON, "&Transponder list...", 150, 148, 100, 14, BS_PUSHBUTTON)};
+    return t;
+}
+
+DialogTemplate SatIpTerrestrialPageTemplate() {
+    using P = CSatIpTerrestrialPage;
+    DialogTemplate t;
+    t.caption = "DVB-T/T2";
+    t.cx = 260;
+    t.cy = 170;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Frequency (MHz)", 10, 10, 70, 10, 0),
+                  Control(P::kFrequency, WC_EDIT, "", 85, 8, 50, 12, ES_NUMBER),
+                  Control(IDC_STATIC, WC_STATIC, "Bandwidth (MHz)", 10, 26, 70, 10, 0),
+                  Control(P::kBandwidth, WC_COMBOBOX, "", 85, 24, 50, 80, CBS_DROPDOWNLIST),
+                  Control(P::kDvbT, WC_BUTTON, "DVB-T", 150, 10, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kDvbT2, WC_BUTTON, "DVB-T2", 195, 10, 45, 10, BS_AUTORADIOBUTTON),
+                  Control(IDC_STATIC, WC_STATIC, "Mode (k)", 10, 42, 70, 10, 0),
+                  Control(P::kMode, WC_COMBOBOX, "", 85, 40, 50, 80, CBS_DROPDOWNLIST),
+                  Control(P::kQpsk, WC_BUTTON, "QPSK", 10, 58, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kQam16, WC_BUTTON, "16-QAM", 55, 58, 45, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kQam64, WC_BUTTON, "64-QAM", 105, 58, 45, 10, BS_AUTORADIOBUTTON),
+                  Control(IDC_STATIC, WC_STATIC, "Guard interval", 10, 76, 70, 10, 0),
+                  Control(P::kGuard, WC_COMBOBOX, "", 85, 74, 50, 80, CBS_DROPDOWNLIST),
+                  Control(IDC_STATIC, WC_STATIC, "FEC", 10, 92, 70, 10, 0),
+                  Control(P::kFec, WC_COMBOBOX, "", 85, 90, 50, 80, CBS_DROPDOWNLIST),
+                  Control(IDC_STATIC, WC_STATIC, "PLP", 10, 108, 70, 10, 0),
+                  Control(P::kPlp, WC_EDIT, "", 85, 106, 50, 12, ES_NUMBER),
+                  Control(IDC_STATIC, WC_STATIC, "T2 system id", 10, 124, 70, 10, 0),
+                  Control(P::kSystemId, WC_EDIT, "", 85, 122, 50, 12, ES_NUMBER),
+                  Control(P::kMisoOff, WC_BUTTON, "MISO off", 10, 140, 50, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kMisoOn, WC_BUTTON, "MISO on", 65, 140, 50, 10, BS_AUTORADIOBUTTON)};
+    return t;
+}
+
+DialogTemplate SatIpCablePageTemplate() {
+    using P = CSatIpCablePage;
+    DialogTemplate t;
+    t.caption = "DVB-C/C2";
+    t.cx = 260;
+    t.cy = 170;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Frequency (MHz)", 10, 10, 70, 10, 0),
+                  Control(P::kFrequency, WC_EDIT, "", 85, 8, 50, 12, ES_NUMBER),
+                  Control(P::kDvbC, WC_BUTTON, "DVB-C", 150, 10, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kDvbC2, WC_BUTTON, "DVB-C2", 195, 10, 45, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kGroupCFirst, WC_STATIC, "DVB-C", 10, 30, 240, 10, 0),
+                  Control(P::kModulation, WC_COMBOBOX, "", 85, 42, 60, 80, CBS_DROPDOWNLIST),
+                  Control(P::kSymbolRate, WC_EDIT, "", 85, 58, 50, 12, ES_NUMBER),
+                  Control(P::kInverted, WC_BUTTON, "Inverted", 10, 76, 50, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kNotInverted, WC_BUTTON, "Not inverted", 65, 76, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kGroupC2First, WC_STATIC, "DVB-C2", 10, 30, 240, 10, 0),
+                  Control(P::kTuning0, WC_BUTTON, "Tuning 0", 10, 42, 45, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::kTuning0 + 1, WC_BUTTON, "Tuning 1", 60, 42, 45, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kTuning2, WC_BUTTON, "Tuning 2", 110, 42, 45, 10, BS_AUTORADIOBUTTON),
+                  Control(P::k8MHz, WC_BUTTON, "8 MHz", 10, 58, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(P::k6MHz, WC_BUTTON, "6 MHz", 55, 58, 40, 10, BS_AUTORADIOBUTTON),
+                  Control(P::kDataSlice, WC_EDIT, "", 85, 74, 50, 12, ES_NUMBER),
+                  Control(P::kPlp, WC_EDIT, "", 85, 90, 50, 12, ES_NUMBER)};
     return t;
 }

@@ -7,6 +7,12 @@ DialogTemplate FileFeedDialogTemplate();
 DialogTemplate IptvConfigDialogTemplate();
 DialogTemplate IptvHistoryDialogTemplate();
 DialogTemplate TransponderListDialogTemplate();
+DialogTemplate SatIpPidAllNoticeTemplate();
+DialogTemplate SatIpSsdpStopTemplate();
+DialogTemplate SatIpServerSelectTemplate();
+DialogTemplate SatIpSatellitePageTemplate();
+DialogTemplate SatIpTerrestrialPageTemplate();
+DialogTemplate SatIpCablePageTemplate();
 
 // Registers every template and icon above with the main program as their module.
 void RegisterHostResources();

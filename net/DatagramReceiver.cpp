@@ -49,6 +49,18 @@ bool DatagramReceiver::OpenWith(const ReceiveSocketRequest& request) {
     return true;
 }
 
+bool DatagramReceiver::Adopt(SocketHandle s) {
+    if (running_.load()) {
+        ::close(s);
+        errno = EALREADY;
+        openError_ = {ReceiveSocketFailure::Operation, "open", LastSocketError()};
+        return false;
+    }
+    if (const SocketHandle old = socket_.exchange(s); old != kInvalidSocket) ::close(old);
+    openError_ = {};
+    return true;
+}
+
 bool DatagramReceiver::Open(const NetAddress& address, const NetAddress* interfaceAddress) {
     ReceiveSocketRequest request;
     request.address = address;

@@ -40,6 +40,9 @@ public:
     // interface, and reception starts at once with the callbacks set before. Returns
     // the thread id or kNoThread.
     intptr_t OpenAndStart(const NetAddress& address);
+    // Takes a socket bound elsewhere (one of an RTP port pair) as the receiver's own;
+    // the receiver closes it. False, and the socket closed, while receiving.
+    bool Adopt(SocketHandle socket);
     const ReceiveSocketError& LastOpenError() const { return openError_; }
 
     // Set these before Start; the receive thread reads them without a lock.

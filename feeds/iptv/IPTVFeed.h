@@ -29,7 +29,7 @@
 
 #include "feeds/FeedPump.h"
 #include "feeds/iptv/IptvSettings.h"
-#include "feeds/iptv/TsSyncTracker.h"
+#include "feeds/TsSyncTracker.h"
 #include "feeds/sdk/Feed.h"
 #include "net/RtpUnwrap.h"
 #include "net/Sockets.h"

@@ -1,4 +1,4 @@
-#include "feeds/iptv/TsSyncTracker.h"
+#include "feeds/TsSyncTracker.h"
 
 #include <gtest/gtest.h>
 

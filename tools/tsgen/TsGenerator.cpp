@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "net/Crc32Mpeg2.h"
+
 namespace {
 
 constexpr uint8_t SyncByte = 0x47;
@@ -122,14 +124,7 @@ uint64_t TsGenerator::PcrOfPacket(const TsGeneratorOptions& o, uint64_t index) {
     return (o.startPcr + elapsed) % PcrWrap;
 }
 
-uint32_t TsGenerator::Crc32(const uint8_t* data, size_t length) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < length; ++i) {
-        crc ^= static_cast<uint32_t>(data[i]) << 24;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-    }
-    return crc;
-}
+uint32_t TsGenerator::Crc32(const uint8_t* data, size_t length) { return Crc32Mpeg2(data, length); }
 
 uint64_t TsGenerator::ElapsedTicks(uint64_t index) const {
     const unsigned __int128 bits = static_cast<unsigned __int128>(index) * options_.packetSize * 8;
