@@ -7,6 +7,9 @@ DialogTemplate FileFeedDialogTemplate();
 DialogTemplate IptvConfigDialogTemplate();
 DialogTemplate IptvHistoryDialogTemplate();
 DialogTemplate TransponderListDialogTemplate();
+DialogTemplate PciSatelliteDialogTemplate();
+DialogTemplate PciCableDialogTemplate();
+DialogTemplate PciTerrestrialDialogTemplate();
 
 // Registers every template and icon above with the main program as their module.
 void RegisterHostResources();

@@ -123,11 +123,13 @@ private:
 
     // Varying lengths, never a whole number of packets.
     DWORD ChunkLength(DWORD room) {
-        if (room <= 1) return room;
+        const DWORD shortest = std::min<DWORD>(std::max<DWORD>(card_->spec_.minChunk, 1), room);
+        if (room <= shortest) return room;
         const uint64_t r = SplitMix(rng_);
-        DWORD length = (r & 1) ? 1 + static_cast<DWORD>((r >> 1) % room) : room / 2 + static_cast<DWORD>((r >> 1) % (room - room / 2));
-        if (length % kPacket == 0) --length;
-        return std::max<DWORD>(length, 1);
+        const DWORD from = (r & 1) ? shortest : std::max(shortest, room / 2);
+        DWORD length = from + static_cast<DWORD>((r >> 1) % (room - from + 1));
+        if (length % kPacket == 0 && length > shortest) --length;
+        return length;
     }
 
     void Read(IoRequest& request) {

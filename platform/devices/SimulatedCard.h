@@ -31,6 +31,7 @@ struct SimulatedCardSpec {
     // Stream bytes skipped before the first read, so that it starts inside a packet.
     uint32_t startOffset = 93;
     uint64_t chunkSeed = 1;         // chunk lengths are pseudo-random but repeatable
+    uint32_t minChunk = 1;          // the shortest chunk a read asks its source for
     // A read completes at the latest this long after it was issued once it holds data,
     // and with 0 bytes when no data came at all.
     uint32_t readLatencyMs = 40;
