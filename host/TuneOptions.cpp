@@ -7,7 +7,7 @@
 #include <map>
 
 const char* const kTuneOptionsHelp =
-    "KEY=VALUE,... : freq (MHz), sr (kS/s), pol h|v|l|r, modulation qpsk|8psk|qam16..qam256, "
+    "freq (MHz), sr (kS/s), pol h|v|l|r, modulation qpsk|8psk|qam16..qam256, "
     "bw 8|7|6|5 (MHz), diseqc A-D (or src 1-4), delsys dvbs|dvbs2|dvbc|dvbt|atsc, channel (ATSC), fec auto";
 
 namespace {
