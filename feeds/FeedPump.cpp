@@ -47,7 +47,7 @@ CFeedPump::StartResult CFeedPump::Start(std::function<void()> fill, uint32_t buf
     running_.store(true, std::memory_order_release);
     const bool delivering = deliveryThread_.Start([this] { DeliveryThread(); }, layout_.deliveryThreadName);
     const auto fillBody = [this, fill = std::move(fill)] { FillThread(fill); };
-    if (delivering && fillThread_.Start(fillBody, layout_.fillThreadName)) {
+    if (delivering && fillThread_.Start(fillBody, layout_.fillThreadName, layout_.fillPriority)) {
         return StartResult::Started;
     }
     RequestStop();

@@ -54,6 +54,8 @@ public:
         // costs one wake-up per period, not two per sample); 0 wakes it for each.
         // Once a look finds nothing, it sleeps until woken again.
         uint32_t coalesceMs = 0;
+        // A feed that must drain its device quickly raises its fill thread.
+        ThreadPriority fillPriority = ThreadPriority::Normal;
     };
     struct Hooks {
         // Delivery thread: hands one sample on; the reference goes with it.

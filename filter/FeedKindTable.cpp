@@ -3,11 +3,11 @@
 #include "feeds/PluginFeeds.h"
 #include "feeds/file/FileFeedKind.h"
 #include "feeds/iptv/IptvFeedKind.h"
+#include "feeds/pci/PciFeedKind.h"
 #include "feeds/satip/SatIpFeedKind.h"
 
 std::span<const FeedKind> ModuleFeedKinds() {
-    // Card feeds by index go before the plug-in row and tuner feeds by index after it,
-    // as those kinds arrive.
-    static const FeedKind kinds[] = {PluginFeedKind(), FileFeedKind(), IptvFeedKind(), SatIpFeedKind()};
+    // Tuner feeds by index go after the plug-in row, as that kind arrives.
+    static const FeedKind kinds[] = {PciFeedKind(), PluginFeedKind(), FileFeedKind(), IptvFeedKind(), SatIpFeedKind()};
     return kinds;
 }

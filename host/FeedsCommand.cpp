@@ -5,6 +5,7 @@
 #include "host/FeedTypes.h"
 #include "host/KestrelModule.h"
 #include "host/RunReport.h"
+#include "platform/devices/SimulatedCardBackend.h"
 
 namespace {
 
@@ -45,6 +46,9 @@ int ListFeeds(const std::string& modulePath, bool json) {
         out = "no feeds found\n";
     }
     std::fputs(out.c_str(), stdout);
+    // A card left out for a bad line would otherwise just be missing from the list.
+    if (const std::string problem = SimulatedCardBackend::Instance().DeclarationProblem(); !problem.empty())
+        std::fprintf(stderr, "kestrel: %s\n", problem.c_str());
     return 0;
 }
 

@@ -6,6 +6,9 @@
 #include "feeds/satip/SatIpNoticeDialog.h"
 #include "feeds/satip/SatIpPages.h"
 #include "feeds/satip/SatIpServerSelectDialog.h"
+#include "feeds/pci/DvbCDialog.h"
+#include "feeds/pci/DvbSDialog.h"
+#include "feeds/pci/DvbTDialog.h"
 #include "feeds/transponders/TransponderListDialog.h"
 #include "platform/ui/ResourceRegistry.h"
 
@@ -78,6 +81,9 @@ void RegisterHostResources() {
     RegisterDialogTemplate(self, "SAT2IP_DVB_S_S2", SatIpSatellitePageTemplate());
     RegisterDialogTemplate(self, "SAT2IP_DVB_T_T2", SatIpTerrestrialPageTemplate());
     RegisterDialogTemplate(self, "SAT2IP_DVB_C_C2", SatIpCablePageTemplate());
+    RegisterDialogTemplate(self, "DVBPCIFEEDCONFIGDLG", PciSatelliteDialogTemplate());
+    RegisterDialogTemplate(self, "DVBCCONFIGDLG", PciCableDialogTemplate());
+    RegisterDialogTemplate(self, "DVBTCONFIGDLG", PciTerrestrialDialogTemplate());
 }
 
 DialogTemplate TransponderListDialogTemplate() {
@@ -228,5 +234,65 @@ DialogTemplate SatIpCablePageTemplate() {
                   Control(P::k6MHz, WC_BUTTON, "6 MHz", 55, 58, 40, 10, BS_AUTORADIOBUTTON),
                   Control(P::kDataSlice, WC_EDIT, "", 85, 74, 50, 12, ES_NUMBER),
                   Control(P::kPlp, WC_EDIT, "", 85, 90, 50, 12, ES_NUMBER)};
+DialogTemplate PciSatelliteDialogTemplate() {
+    using D = CDvbSDialog;
+    constexpr DWORD radio = BS_AUTORADIOBUTTON;
+    DialogTemplate t;
+    t.caption = "DVB-S card";
+    t.cx = 250;
+    t.cy = 150;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Frequency (MHz)", 10, 10, 70, 10, 0),
+                  Control(D::kFrequencyEdit, WC_EDIT, "", 85, 8, 50, 12, ES_NUMBER),
+                  Control(IDC_STATIC, WC_STATIC, "Symbol rate (kS/s)", 10, 26, 70, 10, 0),
+                  Control(D::kSymbolRateEdit, WC_EDIT, "", 85, 24, 50, 12, ES_NUMBER),
+                  Control(D::kTransponderButton, WC_BUTTON, "&Transponder list...", 145, 8, 95, 14, BS_PUSHBUTTON),
+                  Control(D::kHorizontal, WC_BUTTON, "&Horizontal", 10, 44, 60, 10, radio | WS_GROUP),
+                  Control(D::kVertical, WC_BUTTON, "&Vertical", 75, 44, 60, 10, radio),
+                  Control(IDC_STATIC, WC_STATIC, "DiSEqC input", 10, 62, 60, 10, 0),
+                  Control(D::kInputA, WC_BUTTON, "A", 75, 62, 25, 10, radio | WS_GROUP),
+                  Control(D::kInputA + 1, WC_BUTTON, "B", 105, 62, 25, 10, radio),
+                  Control(D::kInputA + 2, WC_BUTTON, "C", 135, 62, 25, 10, radio),
+                  Control(D::kInputD, WC_BUTTON, "D", 165, 62, 25, 10, radio),
+                  Control(D::kDvbSQpsk, WC_BUTTON, "DVB-S QPSK", 10, 80, 70, 10, radio | WS_GROUP),
+                  Control(D::kDvbS2Qpsk, WC_BUTTON, "DVB-S2 QPSK", 85, 80, 70, 10, radio),
+                  Control(D::kDvbS28psk, WC_BUTTON, "DVB-S2 8PSK", 160, 80, 70, 10, radio),
+                  Control(IDOK, WC_BUTTON, "OK", 130, 128, 50, 14, BS_DEFPUSHBUTTON),
+                  Control(IDCANCEL, WC_BUTTON, "Cancel", 190, 128, 50, 14, BS_PUSHBUTTON)};
+    return t;
+}
+
+DialogTemplate PciCableDialogTemplate() {
+    using D = CDvbCDialog;
+    DialogTemplate t;
+    t.caption = "DVB-C card";
+    t.cx = 200;
+    t.cy = 110;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Frequency (MHz)", 10, 10, 70, 10, 0),
+                  Control(D::kFrequencyEdit, WC_EDIT, "", 85, 8, 50, 12, ES_NUMBER),
+                  Control(IDC_STATIC, WC_STATIC, "Symbol rate (kS/s)", 10, 26, 70, 10, 0),
+                  Control(D::kSymbolRateEdit, WC_EDIT, "", 85, 24, 50, 12, ES_NUMBER),
+                  Control(D::kOptionOn, WC_BUTTON, "On", 10, 44, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(D::kOptionOff, WC_BUTTON, "Off", 55, 44, 40, 10, BS_AUTORADIOBUTTON),
+                  Control(IDC_STATIC, WC_STATIC, "Modulation", 10, 62, 70, 10, 0),
+                  Control(D::kModulationList, WC_COMBOBOX, "", 85, 60, 60, 80, CBS_DROPDOWNLIST),
+                  Control(IDOK, WC_BUTTON, "OK", 80, 88, 50, 14, BS_DEFPUSHBUTTON),
+                  Control(IDCANCEL, WC_BUTTON, "Cancel", 140, 88, 50, 14, BS_PUSHBUTTON)};
+    return t;
+}
+
+DialogTemplate PciTerrestrialDialogTemplate() {
+    using D = CDvbTDialog;
+    DialogTemplate t;
+    t.caption = "DVB-T card";
+    t.cx = 200;
+    t.cy = 100;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "Frequency (MHz)", 10, 10, 70, 10, 0),
+                  Control(D::kFrequencyEdit, WC_EDIT, "", 85, 8, 50, 12, ES_NUMBER),
+                  Control(D::kOptionOn, WC_BUTTON, "On", 10, 28, 40, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(D::kOptionOff, WC_BUTTON, "Off", 55, 28, 40, 10, BS_AUTORADIOBUTTON),
+                  Control(IDC_STATIC, WC_STATIC, "Bandwidth", 10, 46, 70, 10, 0),
+                  Control(D::kBandwidthList, WC_COMBOBOX, "", 85, 44, 60, 80, CBS_DROPDOWNLIST),
+                  Control(IDOK, WC_BUTTON, "OK", 80, 78, 50, 14, BS_DEFPUSHBUTTON),
+                  Control(IDCANCEL, WC_BUTTON, "Cancel", 140, 78, 50, 14, BS_PUSHBUTTON)};
     return t;
 }

@@ -13,6 +13,9 @@ DialogTemplate SatIpServerSelectTemplate();
 DialogTemplate SatIpSatellitePageTemplate();
 DialogTemplate SatIpTerrestrialPageTemplate();
 DialogTemplate SatIpCablePageTemplate();
+DialogTemplate PciSatelliteDialogTemplate();
+DialogTemplate PciCableDialogTemplate();
+DialogTemplate PciTerrestrialDialogTemplate();
 
 // Registers every template and icon above with the main program as their module.
 void RegisterHostResources();

@@ -1,19 +1,45 @@
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
+#include "feeds/DiseqcSwitch.h"
 #include "host/FeedTypes.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
+#include "host/TuneOptions.h"
+#include "platform/system/Event.h"
 
 namespace {
+
+// How often lock and signal are read while the feed runs.
+constexpr DWORD kMonitorMs = 200;
+// A switch needs this long after the committed-switch message before the tune.
+constexpr auto kSwitchSettle = std::chrono::milliseconds(50);
 
 // Live mode: the feed the filter lists under that name.
 class LiveCommand final : public StreamCommand {
 public:
     LiveCommand() : StreamCommand("live") {}
+    ~LiveCommand() override { StopMonitor(); }
 
 private:
     void DeclareOwn(CLI::App& cmd) override {
         cmd.add_option("NAME", name_, "Display name as 'kestrel feeds' lists it")->type_name("")->required();
+        cmd.add_option("--tune", tune_, std::string("Tune the feed first: ") + kTuneOptionsHelp)
+            ->type_name("KEY=VALUE,...");
+        cmd.add_option("--diseqc", diseqc_, "Send a raw DiSEqC message first, in hexadecimal (e.g. \"E0 10 38 F0\")")
+            ->type_name("HEX");
+    }
+
+    std::string Check(const CLI::App& cmd) override {
+        if (!diseqc_.empty()) {
+            std::string error;
+            const auto message = ParseDiseqcHex(diseqc_, &error);
+            if (!message) return error;
+            diseqcBytes_ = *message;
+        }
+        return StreamCommand::Check(cmd);
     }
 
     bool Prepare(StreamSession& session, std::string* error) override {
@@ -36,23 +62,99 @@ private:
                      command + "'";
             return false;
         }
+        std::optional<TuneOptions> tuning;
+        if (!tune_.empty() && !(tuning = ParseTuneOptions(tune_, type, error))) return false;
+
         session.SetPacketSize(188);
         control_->SetMode(kModeLiveFeed, name_.c_str());
+        started_ = std::chrono::steady_clock::now();
+        if (!diseqcBytes_.empty() &&
+            !control_->SendDiseqcMessage(diseqcBytes_.data(), static_cast<uint32_t>(diseqcBytes_.size()))) {
+            *error = "\"" + name_ + "\" did not take the DiSEqC message";
+            return false;
+        }
+        if (tuning && !Tune(*tuning, error)) return false;
+        StartMonitor();
         return true;
     }
 
+    bool Tune(const TuneOptions& tuning, std::string* error) {
+        if (tuning.diseqcInput) {
+            const uint32_t* w = tuning.record.word;
+            auto message = CommittedSwitchMessage(*tuning.diseqcInput, w[5] != 0, w[6] != 0);
+            for (int i = 0; i < kDiseqcTransmissions; ++i) {
+                if (!control_->SendDiseqcMessage(message.data(), static_cast<uint32_t>(message.size()))) {
+                    *error = "\"" + name_ + "\" did not take the DiSEqC switch message";
+                    return false;
+                }
+                message[0] = kDiseqcRepeatedTransmission;
+            }
+            std::this_thread::sleep_for(kSwitchSettle);
+        }
+        if (control_->Tune(&tuning.record) != S_OK) {
+            *error = "\"" + name_ + "\" refused the tuning " + tune_;
+            return false;
+        }
+        started_ = std::chrono::steady_clock::now();
+        return true;
+    }
+
+    void Stop(StreamSession&) override { StopMonitor(); }
+
+    // Lock and signal are read on a thread of their own, so that a slow device never
+    // holds up the status line, and every change of the lock is seen.
+    void StartMonitor() {
+        Sample();
+        monitor_ = std::thread([this] {
+            while (!stopMonitor_.Wait(kMonitorMs)) Sample();
+        });
+    }
+    void StopMonitor() {
+        stopMonitor_.Set();
+        if (monitor_.joinable()) monitor_.join();
+    }
+    void Sample() {
+        const bool locked = control_->IsLocked() != 0;
+        signal_.store(control_->GetSignalLevel(), std::memory_order_relaxed);
+        if (locked != locked_.exchange(locked, std::memory_order_relaxed)) {
+            lockChanges_.fetch_add(1, std::memory_order_relaxed);
+            if (locked && lockedAfterMs_.load(std::memory_order_relaxed) < 0) {
+                const auto since = std::chrono::steady_clock::now() - started_;
+                lockedAfterMs_.store(std::chrono::duration_cast<std::chrono::milliseconds>(since).count(),
+                                     std::memory_order_relaxed);
+            }
+        }
+    }
+
     std::vector<RunReport::Field> Status() const override {
-        std::vector<RunReport::Field> fields = {RunReport::Lock(control_->IsLocked() != 0)};
-        for (RunReport::Field& f : RunReport::Signal(control_->GetSignalLevel())) fields.push_back(std::move(f));
+        std::vector<RunReport::Field> fields = {RunReport::Lock(locked_.load(std::memory_order_relaxed))};
+        for (RunReport::Field& f : RunReport::Signal(signal_.load(std::memory_order_relaxed)))
+            fields.push_back(std::move(f));
         return fields;
     }
-    std::vector<RunReport::Field> Summary() const override { return {RunReport::Text("feed", name_)}; }
+    std::vector<RunReport::Field> Summary() const override {
+        std::vector<RunReport::Field> fields = {RunReport::Text("feed", name_),
+                                                RunReport::Integer("lock_changes", lockChanges_.load())};
+        if (const int64_t ms = lockedAfterMs_.load(); ms >= 0)
+            fields.push_back(RunReport::Number("locked_after", static_cast<double>(ms) / 1000.0));
+        return fields;
+    }
 
     std::string name_;
+    std::string tune_;
+    std::string diseqc_;
+    std::vector<uint8_t> diseqcBytes_;
     ITSFeedControl* control_ = nullptr;
+    std::chrono::steady_clock::time_point started_{};
+    std::atomic<bool> locked_{false};
+    std::atomic<uint16_t> signal_{0};
+    std::atomic<int64_t> lockChanges_{0};
+    std::atomic<int64_t> lockedAfterMs_{-1};
+    Event stopMonitor_{true, false};
+    std::thread monitor_;
 };
 
 const bool registered = RegisterCommand(
-    {30, "live", "Live mode: the feed of that display name", [] { return std::make_unique<LiveCommand>(); }});
+    {30, "live", "Live mode: the feed of that display name (--tune for tuners)", [] { return std::make_unique<LiveCommand>(); }});
 
 }  // namespace
