@@ -398,7 +398,8 @@ struct ITuner : IUnknown {
     virtual HRESULT Validate(ITuneRequest* TuneRequest) = 0;
     virtual HRESULT get_PreferredComponentTypes(IComponentTypes** ComponentTypes) = 0;
     virtual HRESULT put_PreferredComponentTypes(IComponentTypes* ComponentTypes) = 0;
-    // 0 until the tuner has locked; a strength in the upper 16 bits once it has.
+    // 0 until the tuner has locked; a positive strength (level 0..0x7FFF in the upper 16
+    // bits) once it has.
     virtual HRESULT get_SignalStrength(LONG* Strength) = 0;
     virtual HRESULT TriggerSignalEvents(LONG Interval) = 0;
 

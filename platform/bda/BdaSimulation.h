@@ -25,7 +25,8 @@ struct SimTunerSpec {
     BdaNetwork network = BdaNetwork::DVBT;
     // Listed in the receiver-component category after those of earlier tuners.
     std::vector<SimReceiverSpec> receivers;
-    // Signal level once locked (ITuner::get_SignalStrength reports it in the upper 16 bits).
+    // Signal level in percent once locked; ITuner::get_SignalStrength reports it scaled to
+    // 0..0x7FFF in its upper 16 bits.
     int signal = 80;
     // Time from a tune request to lock; negative: never locks (no signal, no stream).
     int lockDelayMs = 0;

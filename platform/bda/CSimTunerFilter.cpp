@@ -80,7 +80,9 @@ HRESULT CSimTunerFilter::Tune(ITuneRequest* request) {
 
 LONG CSimTunerFilter::SignalStrength() {
     if (!Present() || !Locked()) return 0;
-    return static_cast<LONG>(static_cast<uint32_t>(spec_.signal) << 16);
+    // Percent onto 0..0x7FFF: the strength stays positive, which is how callers tell lock.
+    const uint32_t level = static_cast<uint32_t>(std::clamp(spec_.signal, 0, 100)) * 0x7FFF / 100;
+    return static_cast<LONG>(level << 16);
 }
 
 HRESULT CSimTunerFilter::CheckType(CBasePin* pin, const CMediaType* mt) {

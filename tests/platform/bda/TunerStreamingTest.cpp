@@ -145,7 +145,7 @@ TEST_F(BdaTest, ATunedRunningTunerDeliversExactlyItsStreamThroughTheExportFilter
     EXPECT_EQ(got.bytes, PacedStream::Reference(spec.stream, got.bytes.size())) << "every byte, in order";
     EXPECT_EQ(got.bytes.size() % 188, 0u) << "samples carry whole packets";
     EXPECT_NE(g.dsExport->QueryTime(), 0);
-    EXPECT_EQ(g.Signal(), 80 << 16);
+    EXPECT_EQ(g.Signal(), 26213 << 16);
 }
 
 TEST_F(BdaTest, NothingFlowsBeforeLockAndATunerThatNeverLocksStaysSilent) {
@@ -157,7 +157,7 @@ TEST_F(BdaTest, NothingFlowsBeforeLockAndATunerThatNeverLocksStaysSilent) {
     EXPECT_EQ(g.Signal(), 0) << "still locking";
     ASSERT_TRUE(WaitUntil([&] { return got.Samples() > 0; }));
     EXPECT_GE(got.first - g.tunedAt, std::chrono::milliseconds(120));
-    EXPECT_EQ(g.Signal(), 80 << 16);
+    EXPECT_EQ(g.Signal(), 26213 << 16);
     g.control->Stop();
 
     DeclareOne(StreamingTuner(-1));

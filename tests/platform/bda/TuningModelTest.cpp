@@ -1,5 +1,6 @@
 #include "BdaTestSupport.h"
 #include "platform/bda/BdaCallLog.h"
+#include "platform/bda/CSimTunerFilter.h"
 
 using Lines = std::vector<std::string>;
 
@@ -164,4 +165,33 @@ TEST_F(BdaTest, AutomationStringsKeepTheirLengthAndVariantsOwnTheirText) {
     EXPECT_EQ(SysAllocString(nullptr), nullptr);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     SysFreeString(nullptr);
+}
+
+TEST_F(BdaTest, ALockedTunerReportsItsLevelAsAPositiveStrengthAndTakesOnlyLocatorsOfItsNetwork) {
+    BdaDeclaration d;
+    d.tuningSpaces = {{"T", BdaNetwork::DVBT}};
+    BdaSimulation::Declare(d);
+    auto c = Create<ITuningSpaceContainer>(CLSID_SystemTuningSpaces, IID_ITuningSpaceContainer);
+    ComPtr<ITuningSpace> space;
+    ASSERT_EQ(c->get_Item(Id(1), space.ReleaseAndGetAddressOf()), S_OK);
+    auto request = [&](REFCLSID locatorClass) {
+        ComPtr<ITuneRequest> r;
+        space->CreateTuneRequest(r.ReleaseAndGetAddressOf());
+        r->put_Locator(Create<ILocator>(locatorClass, IID_ILocator).Get());
+        return r;
+    };
+    const std::pair<int, LONG> levels[] = {{0, 0}, {1, 327 << 16}, {50, 16383 << 16}, {80, 26213 << 16}, {100, 0x7FFF << 16}};
+    for (const auto& [percent, strength] : levels) {
+        SimTunerSpec spec = Tuner("T", BdaNetwork::DVBT);
+        spec.signal = percent;
+        auto* tuner = new CSimTunerFilter(0, spec);
+        tuner->NonDelegatingAddRef();
+        EXPECT_EQ(tuner->SignalStrength(), 0) << "not tuned yet";
+        EXPECT_EQ(tuner->Tune(request(CLSID_DVBSLocator).Get()), E_INVALIDARG) << "a satellite locator";
+        EXPECT_EQ(tuner->SignalStrength(), 0);
+        EXPECT_EQ(tuner->Tune(request(CLSID_DVBTLocator).Get()), S_OK);
+        EXPECT_EQ(tuner->SignalStrength(), strength) << percent;
+        EXPECT_GE(tuner->SignalStrength(), 0);
+        tuner->NonDelegatingRelease();
+    }
 }
