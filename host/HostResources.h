@@ -7,6 +7,11 @@ DialogTemplate FileFeedDialogTemplate();
 DialogTemplate IptvConfigDialogTemplate();
 DialogTemplate IptvHistoryDialogTemplate();
 DialogTemplate TransponderListDialogTemplate();
+DialogTemplate BdaSelectTypeDialogTemplate();
+DialogTemplate BdaSatelliteDialogTemplate();
+DialogTemplate BdaCableDialogTemplate();
+DialogTemplate BdaTerrestrialDialogTemplate();
+DialogTemplate BdaAtscDialogTemplate();
 
 // Registers every template and icon above with the main program as their module.
 void RegisterHostResources();
