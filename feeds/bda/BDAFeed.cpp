@@ -126,6 +126,7 @@ void CBDAFeed::Teardown() {
 bool CBDAFeed::Start(int32_t serviceId) {
     std::lock_guard lock(graphLock_);
     SetErrorText(nullptr);
+    connectLogWritten_ = false;
     Teardown();
     return Build(serviceId);
 }
@@ -237,7 +238,7 @@ bool CBDAFeed::Build(int32_t serviceId) {
         if (!in) return Fail(kNoExportInput);
         if (!Connected(graph_->ConnectDirect(out.Get(), in.Get(), nullptr)) &&
             !Connected(graph_->Connect(out.Get(), in.Get()))) {
-            WriteBdaConnectLog(ConnectLogPath(), graph_.Get(), out.Get(), in.Get());
+            connectLogWritten_ = WriteBdaConnectLog(ConnectLogPath(), graph_.Get(), out.Get(), in.Get());
             return Fail(kCannotConnectExport);
         }
     }
@@ -266,6 +267,12 @@ HRESULT CBDAFeed::HandBack(void* context, IMediaSample* sample) {
 void CBDAFeed::Stop() {
     std::lock_guard lock(graphLock_);
     if (mediaControl_) mediaControl_->Stop();
+}
+
+void CBDAFeed::SetTuning(const TuningParameters& record) {
+    const uint32_t type = record_.word[0];
+    record_ = record;
+    record_.word[0] = type;
 }
 
 bool CBDAFeed::LoadSettings(const char* application) {

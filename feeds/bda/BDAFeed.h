@@ -34,6 +34,10 @@ public:
     bool ShowConfigDialog(HWND parent, const char* option, const uint8_t* descriptor) override;
 
     const TuningParameters& Record() const { return record_; }
+    // Takes the words a person gave for the next start; word 0 stays the feed's type.
+    void SetTuning(const TuningParameters& record);
+    // The latest start failed at the export filter and wrote the connect log.
+    bool ConnectLogWritten() const { return connectLogWritten_; }
     int32_t LastSelectedType() const { return lastSelectedType_; }
     // Where the connect log goes on this system.
     static std::string ConnectLogPath();
@@ -52,6 +56,7 @@ private:
     int32_t lastSelectedType_;
     std::string application_;
     bool haveApplication_ = false;
+    bool connectLogWritten_ = false;
 
     std::mutex graphLock_;
     ComPtr<ITuner> tunerControl_;
