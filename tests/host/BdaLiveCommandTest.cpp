@@ -1,0 +1,89 @@
+// 'kestrel feeds' and 'kestrel live' with tuners declared in the settings directory.
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "platform/sim/PacedStream.h"
+#include "tests/support/ProgramTestDir.h"
+
+namespace {
+
+constexpr const char* kTuners =
+    "[tuner]\nname = Sim DVB-T\nnetwork = DVB-T\nseed = 5\nbitrate = 4000000\n"
+    "[tuner]\nname = Sim DVB-S2\nnetwork = DVB-S\n"
+    "[tuner]\nname = mystery box\nnetwork = DVB-C\n"
+    "[tuning-space]\nname = Terrestrial\nnetwork = DVB-T\n";
+
+class BdaLiveCommand : public ProgramTestDir {
+protected:
+    void SetUp() override {
+        ProgramTestDir::SetUp();
+        std::filesystem::create_directories(File("home"));
+        std::ofstream(File("home/tuners.conf")) << kTuners;
+    }
+    ShellResult Kestrel(const std::string& args) const {
+        return RunShell("KESTREL_HOME='" + File("home") + "' " + ProgramTestDir::Kestrel() + " " + args);
+    }
+};
+
+TEST_F(BdaLiveCommand, FeedsListsTheTunersWithTheirTypes) {
+    const ShellResult r = Kestrel("feeds");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(0  DVB-T \(3\) +Sim DVB-T +BDA: Sim DVB-T)"))) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(1  DVB-S2 \(7\) +Sim DVB-S2 +BDA: Sim DVB-S2)"))) << r.out;
+    // Nobody can be asked which system an unclassified name serves.
+    EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(2  \S+ \(-1\) +mystery box)"))) << r.out;
+}
+
+TEST_F(BdaLiveCommand, LiveGivesExactlyTheTunersPacketsInOrder) {
+    const ShellResult r = Kestrel("live 'Sim DVB-T' --seconds 1 --out '" + File("out.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string got = ReadWholeFile(File("out.ts"));
+    ASSERT_GT(got.size(), 188u * 100);
+    ASSERT_EQ(got.size() % 188, 0u);
+    PacedStreamSpec spec;
+    spec.seed = 5;
+    spec.bitrate = 4'000'000;
+    const auto want = PacedStream::Reference(spec, got.size());
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data())));
+}
+
+TEST_F(BdaLiveCommand, AFailedStartPrintsTheFeedsTextAndWhereTheLogIs) {
+    struct Case {
+        const char* args;
+        std::string config;
+        std::string lastLine;
+        bool logNamed;
+    };
+    const Case cases[] = {
+        {"live 'Sim DVB-S2'", kTuners, "kestrel: Unable to find correct tuningspace.", false},
+        {"live 'Sim DVB-T'", std::string(kTuners) + "[graph]\nexport-filter = refuses\n",
+         "kestrel: Unable to connect helper filter. Your BDA drivers are not compatible to this software.A debug "
+         "log (C:\\Brix BDA Log.txt) has been created.",
+         true},
+        {"live 'Sim DVB-T' --tune freq=506,bw=9", kTuners, "", false},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(File("home/tuners.conf")) << c.config;
+        const ShellResult r = Kestrel(std::string(c.args) + " --seconds 1 --out '" + File("x.ts") + "'");
+        EXPECT_NE(r.status, 0) << c.args;
+        if (!c.lastLine.empty()) EXPECT_EQ(r.err, (c.logNamed ? "kestrel: the connect log is " + File("home") +
+                                                                   "/drive_c/Brix BDA Log.txt\n"
+                                                             : std::string()) +
+                                                      c.lastLine + "\n")
+            << c.args;
+        else
+            EXPECT_EQ(LineCount(r.err), 1) << r.err;
+    }
+}
+
+TEST_F(BdaLiveCommand, TuneGoesIntoTheStartsRequest) {
+    std::ofstream(File("home/tuners.conf")) << "[tuner]\nname = Sim DVB-T\nnetwork = DVB-T\n";
+    const ShellResult r = Kestrel("live 'Sim DVB-T' --tune freq=506,bw=7 --seconds 0.3 --json --out '" + File("t.ts") +
+                                  "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(JsonNumber(r.err, "lock"), 1) << r.err;
+    EXPECT_GT(std::filesystem::file_size(File("t.ts")), 0u);
+}
+
+}  // namespace
