@@ -61,7 +61,10 @@ TEST_F(BdaLiveCommand, AFailedStartPrintsTheFeedsTextAndWhereTheLogIs) {
          "kestrel: Unable to connect helper filter. Your BDA drivers are not compatible to this software.A debug "
          "log (C:\\Brix BDA Log.txt) has been created.",
          true},
+        // 5 MHz parses but no tune request can carry it: --tune reached the start.
+        {"live 'Sim DVB-T' --tune freq=506,bw=5", kTuners, "kestrel: Unable to build BDA tune request.", false},
         {"live 'Sim DVB-T' --tune freq=506,bw=9", kTuners, "", false},
+        {"live 'No such tuner' --tune freq=506", kTuners, "", false},
     };
     for (const Case& c : cases) {
         std::ofstream(File("home/tuners.conf")) << c.config;
@@ -77,8 +80,7 @@ TEST_F(BdaLiveCommand, AFailedStartPrintsTheFeedsTextAndWhereTheLogIs) {
     }
 }
 
-TEST_F(BdaLiveCommand, TuneGoesIntoTheStartsRequest) {
-    std::ofstream(File("home/tuners.conf")) << "[tuner]\nname = Sim DVB-T\nnetwork = DVB-T\n";
+TEST_F(BdaLiveCommand, TunedStartLocks) {
     const ShellResult r = Kestrel("live 'Sim DVB-T' --tune freq=506,bw=7 --seconds 0.3 --json --out '" + File("t.ts") +
                                   "'");
     ASSERT_EQ(r.status, 0) << r.err;
