@@ -131,29 +131,36 @@ bool CBDAFeed::Start(int32_t serviceId) {
     return Build(serviceId);
 }
 
+namespace {
+// The request the plan names; *dvb also gets it when it is a DVB request.
+ComPtr<ITuneRequest> BuildFromPlan(ITuningSpace* space, const BdaTuneRequestPlan& plan, ComPtr<IDVBTuneRequest>* dvb) {
+    using B = BdaTuneRequestPlan::Builder;
+    const auto frequency = static_cast<LONG>(plan.frequency);
+    const auto symbolRate = static_cast<LONG>(plan.symbolRateK);
+    switch (plan.builder) {
+    case B::DvbS: *dvb = BuildDvbSRequest(space, frequency, symbolRate, plan.horizontal); break;
+    case B::DvbSModulated:
+        *dvb = BuildDvbSModulatedRequest(space, plan.satelliteModulation, frequency, symbolRate, plan.horizontal);
+        break;
+    case B::DvbC: *dvb = BuildDvbCRequest(space, frequency, symbolRate, plan.qamOrder); break;
+    case B::DvbT: *dvb = BuildDvbTRequest(space, frequency, plan.bandwidthMHz); break;
+    case B::Atsc: return BuildAtscRequest(space, frequency);
+    }
+    return dvb->Get();
+}
+}  // namespace
+
 bool CBDAFeed::BuildTuneRequest(int32_t serviceId, ComPtr<ITuneRequest>* request) {
     const auto plan = PlanStartRequest(record_);
     if (!plan) return false;
-    using B = BdaTuneRequestPlan::Builder;
-    const auto frequency = static_cast<LONG>(plan->frequency);
-    const auto symbolRate = static_cast<LONG>(plan->symbolRateK);
     ComPtr<IDVBTuneRequest> dvb;
-    switch (plan->builder) {
-    case B::DvbS: dvb = BuildDvbSRequest(tuningSpace_.Get(), frequency, symbolRate, plan->horizontal); break;
-    case B::DvbSModulated:
-        dvb = BuildDvbSModulatedRequest(tuningSpace_.Get(), plan->satelliteModulation, frequency, symbolRate,
-                                        plan->horizontal);
-        break;
-    case B::DvbC: dvb = BuildDvbCRequest(tuningSpace_.Get(), frequency, symbolRate, plan->qamOrder); break;
-    case B::DvbT: dvb = BuildDvbTRequest(tuningSpace_.Get(), frequency, plan->bandwidthMHz); break;
-    case B::Atsc: *request = BuildAtscRequest(tuningSpace_.Get(), frequency); return static_cast<bool>(*request);
+    *request = BuildFromPlan(tuningSpace_.Get(), *plan, &dvb);
+    if (dvb) {
+        dvb->put_ONID(kAnyNetwork);
+        dvb->put_TSID(kAnyNetwork);
+        dvb->put_SID(static_cast<LONG>(static_cast<uint32_t>(serviceId) & kServiceIdMask));
     }
-    if (!dvb) return false;
-    dvb->put_ONID(kAnyNetwork);
-    dvb->put_TSID(kAnyNetwork);
-    dvb->put_SID(static_cast<LONG>(static_cast<uint32_t>(serviceId) & kServiceIdMask));
-    *request = dvb.Get();
-    return true;
+    return static_cast<bool>(*request);
 }
 
 bool CBDAFeed::FindCapture() {
@@ -301,21 +308,8 @@ bool CBDAFeed::TuneLocked(const TuningParameters& given) {
     if (!tunerControl_ || !tuningSpace_) return false;
     const auto plan = PlanTuneRequest(record_, given);
     if (!plan) return false;
-    using B = BdaTuneRequestPlan::Builder;
-    const auto frequency = static_cast<LONG>(plan->frequency);
-    const auto symbolRate = static_cast<LONG>(plan->symbolRateK);
-    ComPtr<ITuneRequest> request;
-    switch (plan->builder) {
-    case B::DvbS: request = BuildDvbSRequest(tuningSpace_.Get(), frequency, symbolRate, plan->horizontal).Get(); break;
-    case B::DvbSModulated:
-        request = BuildDvbSModulatedRequest(tuningSpace_.Get(), plan->satelliteModulation, frequency, symbolRate,
-                                            plan->horizontal)
-                      .Get();
-        break;
-    case B::DvbC: request = BuildDvbCRequest(tuningSpace_.Get(), frequency, symbolRate, plan->qamOrder).Get(); break;
-    case B::DvbT: request = BuildDvbTRequest(tuningSpace_.Get(), frequency, plan->bandwidthMHz).Get(); break;
-    case B::Atsc: request = BuildAtscRequest(tuningSpace_.Get(), frequency); break;
-    }
+    ComPtr<IDVBTuneRequest> dvb;
+    ComPtr<ITuneRequest> request = BuildFromPlan(tuningSpace_.Get(), *plan, &dvb);
     if (!request) return false;
     return SUCCEEDED(tunerControl_->put_TuneRequest(request.Get()));
 }

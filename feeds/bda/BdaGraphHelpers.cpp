@@ -50,18 +50,6 @@ ComPtr<IDVBTuneRequest> Finish(ComPtr<IDVBTuneRequest> request, ILocator* locato
     return request;
 }
 
-void SetSatelliteFrame(IDVBSLocator* locator, LONG frequency) {
-    locator->put_Azimuth(kNotSet);
-    locator->put_Elevation(kNotSet);
-    locator->put_OrbitalPosition(0);
-    locator->put_WestPosition(VARIANT_FALSE);
-    locator->put_CarrierFrequency(frequency);
-}
-
-Polarisation PolarisationOf(uint32_t horizontal) {
-    return horizontal ? BDA_POLARISATION_LINEAR_H : BDA_POLARISATION_LINEAR_V;
-}
-
 std::optional<std::u16string> ReadFriendlyName(IMoniker* moniker) {
     ComPtr<IPropertyBag> bag;
     if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
@@ -171,27 +159,36 @@ ComPtr<IDVBTuneRequest> BuildDvbTRequest(ITuningSpace* space, LONG frequency, ui
     return request;
 }
 
-ComPtr<IDVBTuneRequest> BuildDvbSRequest(ITuningSpace* space, LONG frequency, LONG symbolRate, uint32_t horizontal) {
+namespace {
+// The satellite builders differ only in what they set between frequency and symbol rate.
+ComPtr<IDVBTuneRequest> BuildSatellite(ITuningSpace* space, LONG frequency, LONG symbolRate, uint32_t horizontal,
+                                       const std::function<void(IDVBSLocator*)>& modulation) {
     auto request = NewDvbRequest(space);
     if (!request) return nullptr;
     auto locator = Create<IDVBSLocator>(CLSID_DVBSLocator, IID_IDVBSLocator);
     if (!locator) return nullptr;
     return Finish(std::move(request), locator.Get(), [&] {
-        SetSatelliteFrame(locator.Get(), frequency);
-        locator->put_Modulation(BDA_MOD_QPSK);
+        locator->put_Azimuth(kNotSet);
+        locator->put_Elevation(kNotSet);
+        locator->put_OrbitalPosition(0);
+        locator->put_WestPosition(VARIANT_FALSE);
+        locator->put_CarrierFrequency(frequency);
+        modulation(locator.Get());
         locator->put_SymbolRate(symbolRate);
-        locator->put_SignalPolarisation(PolarisationOf(horizontal));
+        locator->put_SignalPolarisation(horizontal ? BDA_POLARISATION_LINEAR_H : BDA_POLARISATION_LINEAR_V);
     });
+}
+}  // namespace
+
+ComPtr<IDVBTuneRequest> BuildDvbSRequest(ITuningSpace* space, LONG frequency, LONG symbolRate, uint32_t horizontal) {
+    // No FEC: the plain request has always left it to the tuner.
+    return BuildSatellite(space, frequency, symbolRate, horizontal,
+                          [](IDVBSLocator* locator) { locator->put_Modulation(BDA_MOD_QPSK); });
 }
 
 ComPtr<IDVBTuneRequest> BuildDvbSModulatedRequest(ITuningSpace* space, uint32_t modulationCode, LONG frequency,
                                                   LONG symbolRate, uint32_t horizontal) {
-    auto request = NewDvbRequest(space);
-    if (!request) return nullptr;
-    auto locator = Create<IDVBSLocator>(CLSID_DVBSLocator, IID_IDVBSLocator);
-    if (!locator) return nullptr;
-    return Finish(std::move(request), locator.Get(), [&] {
-        SetSatelliteFrame(locator.Get(), frequency);
+    return BuildSatellite(space, frequency, symbolRate, horizontal, [modulationCode](IDVBSLocator* locator) {
         locator->put_InnerFEC(BDA_FEC_VITERBI);
         locator->put_InnerFECRate(BDA_BCC_RATE_NOT_SET);
         locator->put_OuterFEC(BDA_FEC_RS_204_188);
@@ -203,8 +200,6 @@ ComPtr<IDVBTuneRequest> BuildDvbSModulatedRequest(ITuningSpace* space, uint32_t 
         case 2: locator->put_Modulation(BDA_MOD_8PSK); break;
         default: break;
         }
-        locator->put_SymbolRate(symbolRate);
-        locator->put_SignalPolarisation(PolarisationOf(horizontal));
     });
 }
 
