@@ -8,8 +8,9 @@
 FeedKind BdaFeedKind() {
     return {FeedKind::Probe::ByIndex, [](uint32_t index) -> CFeed* {
                 // The desktop's tuner framework is always there; this platform's is
-                // registered on first use.
-                if (index == 0) RegisterBdaClasses();
+                // registered on first use, and only where tuners are declared, since it
+                // records its class names in the settings store.
+                if (index == 0 && !BdaSimulation::Current().tuners.empty()) RegisterBdaClasses();
                 return new (std::nothrow) CBDAFeed(index);
             }};
 }
