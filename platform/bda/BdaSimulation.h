@@ -75,6 +75,6 @@ public:
 // Makes the framework's classes creatable with CoCreateInstance: the system device
 // enumerator, the tuning-space container, the four locators, the network providers,
 // the infinite pin tee, the MPEG-2 demultiplexer and the TS export filter (the last
-// two as the declaration says). Also registers the stream filters with the filter
-// mapper so that intelligent connect and Render can find them. Safe to call again.
+// two as the declaration says), and writes the classes' names under
+// HKEY_CLASSES_ROOT\CLSID where they are missing. Safe to call again.
 HRESULT RegisterBdaClasses();

@@ -1,5 +1,7 @@
 #include "platform/graph/CFilterGraph.h"
 #include "platform/graph/CEnumFilterList.h"
+#include "platform/graph/CFilterMapper2.h"
+#include "platform/graph/CFilterMoniker.h"
 #include "platform/graph/CMediaType.h"
 #include "platform/com/WideString.h"
 #include "platform/system/Wait.h"
@@ -14,6 +16,8 @@ namespace {
 
 constexpr char16_t kDefaultFilterName[] = u"Filter";
 constexpr size_t kMaxName = MAX_FILTER_NAME - 1;
+// Intermediate filters one intelligent connection or render may chain.
+constexpr size_t kMaxIntermediates = 3;
 
 // Identity of a COM object: its IUnknown.
 IUnknown* Identity(IUnknown* p) {
@@ -31,18 +35,24 @@ ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
     return owner;
 }
 
-std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
-    std::vector<ComPtr<IPin>> pins;
-    ComPtr<IEnumPins> e;
-    if (FAILED(filter->EnumPins(e.ReleaseAndGetAddressOf())) || !e) return pins;
-    IPin* pin = nullptr;
-    while (e->Next(1, &pin, nullptr) == S_OK && pin) {
-        ComPtr<IPin> p;
-        p.Attach(pin);
-        pins.push_back(std::move(p));
-        pin = nullptr;
+// Everything an enumerator still has to give.
+template <class Item, class Enum>
+std::vector<ComPtr<Item>> Drain(Enum* e) {
+    std::vector<ComPtr<Item>> items;
+    Item* item = nullptr;
+    while (e && e->Next(1, &item, nullptr) == S_OK && item) {
+        ComPtr<Item> p;
+        p.Attach(item);
+        items.push_back(std::move(p));
+        item = nullptr;
     }
-    return pins;
+    return items;
+}
+
+std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
+    ComPtr<IEnumPins> e;
+    if (FAILED(filter->EnumPins(e.ReleaseAndGetAddressOf()))) return {};
+    return Drain<IPin>(e.Get());
 }
 
 bool IsDirection(IPin* pin, PIN_DIRECTION wanted) {
@@ -252,20 +262,169 @@ HRESULT CFilterGraph::ConnectDirect(IPin* ppinOut, IPin* ppinIn, const AM_MEDIA_
     return TracedConnect("ConnectDirect", ppinOut, ppinIn, pmt);
 }
 
+HRESULT CFilterGraph::CheckBuildRequest(IPin* out, IPin* in) {
+    if (!out) return E_POINTER;
+    CAutoLock lock(&lock_);
+    if (IndexOfPinOwner(out) < 0 || (in && IndexOfPinOwner(in) < 0)) return VFW_E_NOT_IN_GRAPH;
+    if (state_ != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (!IsDirection(out, PINDIR_OUTPUT) || (in && !IsDirection(in, PINDIR_INPUT))) return VFW_E_INVALID_DIRECTION;
+    if (PeerOf(out) || (in && PeerOf(in))) return VFW_E_ALREADY_CONNECTED;
+    return S_OK;
+}
+
+std::vector<ComPtr<IMoniker>> CFilterGraph::Candidates(IPin* out) {
+    std::vector<GUID> types;  // major, subtype pairs
+    ComPtr<IEnumMediaTypes> e;
+    if (SUCCEEDED(out->EnumMediaTypes(e.ReleaseAndGetAddressOf())) && e) {
+        AM_MEDIA_TYPE* mt = nullptr;
+        while (e->Next(1, &mt, nullptr) == S_OK && mt) {
+            types.push_back(mt->majortype);
+            types.push_back(mt->subtype);
+            DeleteMediaType(mt);
+            mt = nullptr;
+        }
+    }
+    CFilterMapper2 mapper(nullptr);
+    mapper.NonDelegatingAddRef();
+    ComPtr<IEnumMoniker> list;
+    HRESULT hr = mapper.EnumMatchingFilters(list.ReleaseAndGetAddressOf(), 0, FALSE, MERIT_DO_NOT_USE + 1, TRUE,
+                                            static_cast<DWORD>(types.size() / 2), types.data(), nullptr, nullptr,
+                                            FALSE, FALSE, 0, nullptr, nullptr, nullptr);
+    return SUCCEEDED(hr) ? Drain<IMoniker>(list.Get()) : std::vector<ComPtr<IMoniker>>{};
+}
+
+ComPtr<IBaseFilter> CFilterGraph::Insert(IMoniker* candidate, IPin* out, std::vector<CLSID>& chain, std::string* name) {
+    CFilterMoniker* registration = CFilterMoniker::FromMoniker(candidate);
+    if (!registration) return nullptr;
+    *name = WideToUtf8(registration->FriendlyName());
+    // A filter already in this chain would only repeat what failed before.
+    for (const CLSID& c : chain)
+        if (c == registration->Clsid()) return nullptr;
+    ComPtr<IBaseFilter> filter;
+    HRESULT hr = candidate->BindToObject(nullptr, nullptr, IID_IBaseFilter,
+                                         reinterpret_cast<void**>(filter.ReleaseAndGetAddressOf()));
+    Trace("  trying \"" + *name + "\" " + GuidToString(registration->Clsid()) +
+          (FAILED(hr) ? " = " + ResultLabel(hr) + ", cannot be created" : ""));
+    if (FAILED(hr) || !filter) return nullptr;
+    if (FAILED(AddFilter(filter.Get(), registration->FriendlyName().c_str()))) return nullptr;
+    for (const ComPtr<IPin>& pin : PinsOf(filter.Get())) {
+        if (!IsDirection(pin.Get(), PINDIR_INPUT) || PeerOf(pin.Get())) continue;
+        if (SUCCEEDED(TracedConnect("  ConnectDirect", out, pin.Get(), nullptr))) {
+            chain.push_back(registration->Clsid());
+            return filter;
+        }
+    }
+    Discard(filter.Get(), *name, "  removed");
+    return nullptr;
+}
+
+void CFilterGraph::Discard(IBaseFilter* filter, const std::string& name, const char* operation) {
+    // Whatever the filter connected downstream goes with it.
+    for (const ComPtr<IPin>& pin : PinsOf(filter)) {
+        if (!IsDirection(pin.Get(), PINDIR_OUTPUT)) continue;
+        ComPtr<IPin> peer = PeerOf(pin.Get());
+        if (!peer) continue;
+        ComPtr<IBaseFilter> next = OwnerOf(peer.Get());
+        FILTER_INFO info{};
+        std::string nextName;
+        if (next && SUCCEEDED(next->QueryFilterInfo(&info))) {
+            nextName = WideToUtf8(info.achName);
+            if (info.pGraph) info.pGraph->Release();
+        }
+        bool inserted = false;
+        {
+            CAutoLock lock(&lock_);
+            int index = next ? IndexOf(next.Get()) : -1;
+            inserted = index >= 0 && insertedByBuild_.count(next.Get()) != 0;
+        }
+        if (inserted)
+            Discard(next.Get(), nextName, operation);
+        else {
+            pin->Disconnect();
+            peer->Disconnect();
+        }
+    }
+    {
+        CAutoLock lock(&lock_);
+        insertedByBuild_.erase(filter);
+    }
+    RemoveFilter(filter);
+    Trace(std::string(operation) + " \"" + name + "\"");
+}
+
+HRESULT CFilterGraph::ConnectThrough(IPin* out, IPin* in, std::vector<CLSID>& chain) {
+    if (chain.size() >= kMaxIntermediates) return VFW_E_CANNOT_CONNECT;
+    for (const ComPtr<IMoniker>& candidate : Candidates(out)) {
+        std::string name;
+        ComPtr<IBaseFilter> filter = Insert(candidate.Get(), out, chain, &name);
+        if (!filter) continue;
+        {
+            CAutoLock lock(&lock_);
+            insertedByBuild_.insert(filter.Get());
+        }
+        for (const ComPtr<IPin>& next : PinsOf(filter.Get())) {
+            if (!IsDirection(next.Get(), PINDIR_OUTPUT) || PeerOf(next.Get())) continue;
+            if (SUCCEEDED(TracedConnect("  ConnectDirect", next.Get(), in, nullptr)) ||
+                SUCCEEDED(ConnectThrough(next.Get(), in, chain))) {
+                CAutoLock lock(&lock_);
+                insertedByBuild_.erase(filter.Get());
+                return S_OK;
+            }
+        }
+        chain.pop_back();
+        Discard(filter.Get(), name, "  removed");
+    }
+    return VFW_E_CANNOT_CONNECT;
+}
+
 HRESULT CFilterGraph::Connect(IPin* ppinOut, IPin* ppinIn) {
     HRESULT hr = TracedConnect("Connect", ppinOut, ppinIn, nullptr);
-    // Mistakes of the caller keep their own result; a pair that does not connect
-    // directly is where intermediate filters would be needed.
-    switch (hr) {
-    case E_POINTER:
-    case VFW_E_NOT_IN_GRAPH:
-    case VFW_E_NOT_STOPPED:
-    case VFW_E_INVALID_DIRECTION:
-    case VFW_E_ALREADY_CONNECTED:
-        return hr;
-    default:
-        return FAILED(hr) ? VFW_E_CANNOT_CONNECT : hr;
+    if (SUCCEEDED(hr)) return hr;
+    // Mistakes of the caller keep their own result.
+    HRESULT request = ppinIn ? CheckBuildRequest(ppinOut, ppinIn) : E_POINTER;
+    if (FAILED(request)) return request;
+    std::vector<CLSID> chain;
+    hr = ConnectThrough(ppinOut, ppinIn, chain);
+    Trace("Connect " + PinLabel(ppinOut) + " -> " + PinLabel(ppinIn) + " through registered filters = " +
+          ResultLabel(hr));
+    return hr;
+}
+
+HRESULT CFilterGraph::RenderThrough(IPin* out, std::vector<CLSID>& chain) {
+    if (chain.size() >= kMaxIntermediates) return VFW_E_CANNOT_RENDER;
+    for (const ComPtr<IMoniker>& candidate : Candidates(out)) {
+        std::string name;
+        ComPtr<IBaseFilter> filter = Insert(candidate.Get(), out, chain, &name);
+        if (!filter) continue;
+        {
+            CAutoLock lock(&lock_);
+            insertedByBuild_.insert(filter.Get());
+        }
+        int outputs = 0, rendered = 0;
+        for (const ComPtr<IPin>& next : PinsOf(filter.Get())) {
+            if (!IsDirection(next.Get(), PINDIR_OUTPUT) || PeerOf(next.Get())) continue;
+            ++outputs;
+            if (SUCCEEDED(RenderThrough(next.Get(), chain))) ++rendered;
+        }
+        chain.pop_back();
+        if (outputs == 0 || rendered > 0) {
+            CAutoLock lock(&lock_);
+            insertedByBuild_.erase(filter.Get());
+            return rendered < outputs ? VFW_S_PARTIAL_RENDER : S_OK;
+        }
+        Discard(filter.Get(), name, "  removed");
     }
+    return VFW_E_CANNOT_RENDER;
+}
+
+HRESULT CFilterGraph::Render(IPin* ppinOut) {
+    HRESULT hr = CheckBuildRequest(ppinOut, nullptr);
+    if (SUCCEEDED(hr)) {
+        std::vector<CLSID> chain;
+        hr = RenderThrough(ppinOut, chain);
+    }
+    Trace("Render " + PinLabel(ppinOut) + " = " + ResultLabel(hr));
+    return hr;
 }
 
 HRESULT CFilterGraph::Reconnect(IPin*) { return E_NOTIMPL; }
@@ -279,7 +438,6 @@ HRESULT CFilterGraph::Disconnect(IPin* ppin) {
 }
 
 HRESULT CFilterGraph::SetDefaultSyncSource() { return E_NOTIMPL; }
-HRESULT CFilterGraph::Render(IPin*) { return E_NOTIMPL; }
 HRESULT CFilterGraph::RenderFile(LPCWSTR, LPCWSTR) { return E_NOTIMPL; }
 
 HRESULT CFilterGraph::AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter** ppFilter) {
@@ -302,6 +460,7 @@ HRESULT CFilterGraph::SetLogFile(DWORD_PTR hFile) {
     std::lock_guard lock(traceMutex_);
     if (traceFd_ >= 0) ::close(traceFd_);
     traceFd_ = fd;
+    traceWide_ = true;
     return S_OK;
 }
 
@@ -318,13 +477,22 @@ HRESULT CFilterGraph::SetTraceFile(const std::string& path) {
     std::lock_guard lock(traceMutex_);
     if (traceFd_ >= 0) ::close(traceFd_);
     traceFd_ = fd;
+    traceWide_ = false;
     return S_OK;
 }
 
 void CFilterGraph::Trace(const std::string& line) {
     std::lock_guard lock(traceMutex_);
     if (traceFd_ < 0) return;
-    std::string text = line + "\n";
+    std::string text;
+    if (traceWide_) {
+        for (char16_t c : WideFromUtf8(line + "\r\n")) {
+            text += static_cast<char>(c & 0xFF);
+            text += static_cast<char>(c >> 8);
+        }
+    } else {
+        text = line + "\n";
+    }
     const char* p = text.data();
     size_t left = text.size();
     while (left > 0) {

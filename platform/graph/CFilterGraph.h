@@ -41,12 +41,20 @@ public:
     HRESULT SetDefaultSyncSource() override;
 
     // IGraphBuilder
-    // No intermediate filters are inserted: a direct connection or VFW_E_CANNOT_CONNECT.
+    // Directly, or else through up to three filters registered with the filter mapper
+    // (merit above MERIT_DO_NOT_USE, an input that takes one of the output's types),
+    // highest merit first; a filter that does not complete the chain is removed again.
+    // VFW_E_CANNOT_CONNECT when nothing fits.
     HRESULT Connect(IPin* ppinOut, IPin* ppinIn) override;
+    // Connects the output to registered filters as Connect does, and their outputs in
+    // turn, until filters without outputs end every branch; VFW_S_PARTIAL_RENDER when
+    // some branches stay open, VFW_E_CANNOT_RENDER when nothing fits.
     HRESULT Render(IPin* ppinOut) override;
     HRESULT RenderFile(LPCWSTR lpcwstrFile, LPCWSTR lpcwstrPlayList) override;
     HRESULT AddSourceFilter(LPCWSTR lpcwstrFileName, LPCWSTR lpcwstrFilterName, IBaseFilter** ppFilter) override;
     // hFile is an open POSIX file descriptor (duplicated here), 0 turns the trace off.
+    // Lines go there as UTF-16LE ending in CR LF, the encoding of the logs that hand
+    // their file over.
     HRESULT SetLogFile(DWORD_PTR hFile) override;
     HRESULT Abort() override;
     HRESULT ShouldOperationContinue() override;
@@ -71,7 +79,7 @@ public:
     // timeout; VFW_E_WRONG_STATE when the graph is stopped or stops while waiting.
     HRESULT WaitForCompletion(DWORD timeoutMs, long* eventCode);
 
-    // Appends one line per connection attempt to the file (created if needed); an
+    // Appends one UTF-8 line per connection attempt to the file (created if needed); an
     // empty path turns the trace off.
     HRESULT SetTraceFile(const std::string& path);
 
@@ -93,10 +101,22 @@ private:
     HRESULT StopAllLocked();
     void DisconnectAll(IBaseFilter* filter);
     HRESULT TracedConnect(const char* operation, IPin* out, IPin* in, const AM_MEDIA_TYPE* pmt);
+    // The caller's mistakes that no intermediate filter can mend, else S_OK.
+    HRESULT CheckBuildRequest(IPin* out, IPin* in);
+    // Registered filters that may take what the output offers, best first.
+    std::vector<ComPtr<IMoniker>> Candidates(IPin* out);
+    // Adds a candidate and connects out to one of its inputs; null when that fails
+    // (the candidate is gone from the graph again).
+    ComPtr<IBaseFilter> Insert(IMoniker* candidate, IPin* out, std::vector<CLSID>& chain, std::string* name);
+    void Discard(IBaseFilter* filter, const std::string& name, const char* operation);
+    HRESULT ConnectThrough(IPin* out, IPin* in, std::vector<CLSID>& chain);
+    HRESULT RenderThrough(IPin* out, std::vector<CLSID>& chain);
     void Trace(const std::string& line);
 
     CCritSec lock_;  // filters and state
     std::vector<Entry> filters_;
+    // Filters that a Connect or Render in progress added and may take out again.
+    std::set<IBaseFilter*> insertedByBuild_;
     FILTER_STATE state_ = State_Stopped;
 
     // Completion of the current stream; the streaming threads report here, so this
@@ -112,4 +132,5 @@ private:
 
     std::mutex traceMutex_;
     int traceFd_ = -1;
+    bool traceWide_ = false;
 };

@@ -3,6 +3,7 @@
 #include "platform/graph/PlatformClasses.h"
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,15 +79,24 @@ TEST(FilterGraph, ConnectionRulesAndTrace) {
     ASSERT_EQ(g->Connect(src.pin(), any.pin()), S_OK);
     EXPECT_EQ(g->Connect(src.pin(), any.pin()), VFW_E_ALREADY_CONNECTED);
 
-    // A log file handed over as a descriptor: the graph keeps a copy of its own.
+    // A log file handed over as a descriptor: the graph keeps a copy of its own and
+    // writes UTF-16LE lines ending in CR LF.
     ASSERT_EQ(g->SetTraceFile(""), S_OK);
     EXPECT_EQ(g->SetLogFile(static_cast<DWORD_PTR>(987654)), E_HANDLE);
-    FILE* f = std::fopen(trace.c_str(), "a");
+    const std::string log = trace + ".log";
+    FILE* f = std::fopen(log.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(g->SetLogFile(static_cast<DWORD_PTR>(fileno(f))), S_OK);
     std::fclose(f);
     EXPECT_EQ(g->Connect(bdaOnly.pin(), any.pin()), VFW_E_INVALID_DIRECTION);
     ASSERT_EQ(g->SetLogFile(0), S_OK);
+    std::stringstream wide;
+    wide << std::ifstream(log, std::ios::binary).rdbuf();
+    std::filesystem::remove(log);
+    const std::string expectedLine = "Connect \"BDA sink\":\"In\" -> \"Any sink\":\"In\" (any type) = 0x80040208\r\n";
+    std::string expectedBytes;
+    for (char c : expectedLine) expectedBytes += std::string{c, '\0'};
+    EXPECT_EQ(wide.str(), expectedBytes);
 
     std::ifstream in(trace);
     std::vector<std::string> lines;
@@ -94,17 +104,18 @@ TEST(FilterGraph, ConnectionRulesAndTrace) {
     std::filesystem::remove(trace);
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[0].rfind("Connect \"Source\":\"Out\" -> \"BDA sink\":\"In\" (any type) = 0x8", 0), 0u) << lines[0];
-    EXPECT_EQ(lines[1].rfind("ConnectDirect \"Source\":\"Out\" -> \"BDA sink\":\"In\" (any type) = 0x8", 0), 0u)
-        << lines[1];
-    EXPECT_EQ(lines[2], "Connect \"Source\":\"Out\" -> \"\":\"In\" (any type) = 0x8004025F") << "no graph, no name";
-    EXPECT_EQ(lines[3], "Connect \"Any sink\":\"In\" -> \"Source\":\"Out\" (any type) = 0x80040208");
-    EXPECT_EQ(lines[4], "Connect (none) -> \"Any sink\":\"In\" (any type) = 0x80004003");
-    EXPECT_EQ(lines[5],
+    EXPECT_EQ(lines[1], "Connect \"Source\":\"Out\" -> \"BDA sink\":\"In\" through registered filters = 0x80040217")
+        << "nothing registered fits";
+    EXPECT_EQ(lines[2].rfind("ConnectDirect \"Source\":\"Out\" -> \"BDA sink\":\"In\" (any type) = 0x8", 0), 0u)
+        << lines[2];
+    EXPECT_EQ(lines[3], "Connect \"Source\":\"Out\" -> \"\":\"In\" (any type) = 0x8004025F") << "no graph, no name";
+    EXPECT_EQ(lines[4], "Connect \"Any sink\":\"In\" -> \"Source\":\"Out\" (any type) = 0x80040208");
+    EXPECT_EQ(lines[5], "Connect (none) -> \"Any sink\":\"In\" (any type) = 0x80004003");
+    EXPECT_EQ(lines[6],
               "Connect \"Source\":\"Out\" -> \"Any sink\":\"In\" (any type) = 0x00000000, connected with "
               "{E436EB83-524F-11CE-9F53-0020AF0BA770} {E06D8023-DB46-11CF-B4D1-00805F6CBBEA} "
               "{0F6417D6-C318-11D0-A43F-00A0C9223196}");
-    EXPECT_EQ(lines[6], "Connect \"Source\":\"Out\" -> \"Any sink\":\"In\" (any type) = 0x80040204");
-    EXPECT_EQ(lines[7], "Connect \"BDA sink\":\"In\" -> \"Any sink\":\"In\" (any type) = 0x80040208");
+    EXPECT_EQ(lines[7], "Connect \"Source\":\"Out\" -> \"Any sink\":\"In\" (any type) = 0x80040204");
 }
 
 TEST(FilterGraph, ConnectionsNeedAStoppedGraphAndGoWithTheFilter) {
