@@ -476,7 +476,7 @@ TEST_F(BdaFeedTest, DescriptorsFillTheRecordBeforeTheDialog) {
         {"Sim DVB-C", BdaNetwork::DVBC,
          {0x44, 11, 0x03, 0x46, 0x00, 0x00, 0xFF, 0xF2, 0x05, 0x00, 0x68, 0x75, 0x03},
          {{1, 346000}, {2, 6875000}, {7, 5}}},
-        {"Sim DVB-T", BdaNetwork::DVBT, {0x5A, 11, 0x03, 0x34, 0xE2, 0x30, 0x60}, {{1, 538000}, {8, 3}}},
+        {"Sim DVB-T", BdaNetwork::DVBT, {0x5A, 11, 0x03, 0x34, 0xEC, 0x40, 0x60}, {{1, 538000}, {8, 3}}},
     };
     RegisterHostResources();
     for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 #include "feeds/bda/BDAFeed.h"
 #include "platform/bda/BdaCallLog.h"
 #include "platform/bda/BdaSimulation.h"
+#include "platform/graph/PlatformClasses.h"
 #include "tests/platform/RegistryTestSupport.h"
 
 namespace bdatest {
@@ -32,6 +33,7 @@ class Simulation {
 public:
     explicit Simulation(BdaDeclaration declaration) {
         BdaSimulation::Declare(std::move(declaration));
+        RegisterPlatformClasses();
         RegisterBdaClasses();
         BdaCallLog::Clear();
     }
