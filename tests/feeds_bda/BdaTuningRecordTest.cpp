@@ -198,3 +198,27 @@ TEST_F(BdaSettingsTest, LoadRules) {
 }
 
 }  // namespace
+
+#include "feeds/bda/BdaConnectLog.h"
+
+namespace {
+
+TEST(BdaConnectLog, DrivePathsMapIntoTheSettingsDirectory) {
+    ScopedRegistryHome home;
+    const std::pair<const char*, std::string> cases[] = {
+        {"C:\\Brix BDA Log.txt", home.Path() + "/drive_c/Brix BDA Log.txt"},
+        {"d:\\logs\\a.txt", home.Path() + "/drive_d/logs/a.txt"},
+        {"relative.txt", "relative.txt"},
+        {"C:relative", "C:relative"},
+        {"", ""},
+    };
+    for (const auto& [drive, mapped] : cases) EXPECT_EQ(MapDrivePath(drive), mapped) << drive;
+}
+
+TEST(BdaConnectLog, HeaderIsCutToTheLineBuffer) {
+    EXPECT_EQ(BdaConnectLogHeader("Dec  6 2026", "21:00:45", "Sun Dec  6 21:00:45 2026\n"),
+              u"BDA Connect log (build time Dec  6 2026 21:00:45, local time Sun Dec  6 21:00:45 2026\n)\r\n");
+    EXPECT_EQ(BdaConnectLogHeader(std::string(400, 'x').c_str(), "", "").size(), 259u);
+}
+
+}  // namespace
