@@ -63,13 +63,6 @@ constexpr const char* kCannotConnectExport =
 constexpr const char* kNoExportInterface = "Unable to get Velmar DS Export interface.";
 constexpr const char* kNoMediaControl = "Unable to get IMediaControl interface.";
 
-template <class T>
-ComPtr<T> Create(const CLSID& clsid, const IID& iid) {
-    ComPtr<T> object;
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(object.ReleaseAndGetAddressOf()));
-    return object;
-}
-
 bool Connected(HRESULT result) { return result == S_OK; }
 
 }  // namespace
@@ -180,11 +173,11 @@ bool CBDAFeed::FindCapture() {
 }
 
 bool CBDAFeed::Build(int32_t serviceId) {
-    graph_ = Create<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
+    graph_ = CreateInProcess<IGraphBuilder>(CLSID_FilterGraph, IID_IGraphBuilder);
     if (!graph_) return Fail(kNoGraphBuilder);
     const CLSID* providerClass = BdaNetworkProviderClass(type_);
     if (!providerClass) return Fail(kUnsupportedType);
-    networkProvider_ = Create<IBaseFilter>(*providerClass, IID_IBaseFilter);
+    networkProvider_ = CreateInProcess<IBaseFilter>(*providerClass, IID_IBaseFilter);
     if (!networkProvider_) return Fail(kNoNetworkProvider);
     if (FAILED(AddFilterByClsid(graph_.Get(), networkProvider_.Get(), *providerClass))) return Fail(kCannotAddProvider);
     if (FAILED(networkProvider_.As(IID_ITuner, &tunerControl_)) || !tunerControl_) return Fail(kNoTunerInterface);
@@ -211,11 +204,11 @@ bool CBDAFeed::Build(int32_t serviceId) {
     }
     if (!FindCapture()) captureFilter_ = tunerFilter_;
 
-    tee_ = Create<IBaseFilter>(CLSID_InfTee, IID_IBaseFilter);
+    tee_ = CreateInProcess<IBaseFilter>(CLSID_InfTee, IID_IBaseFilter);
     if (!tee_) return Fail(kNoTee);
-    demultiplexer_ = Create<IBaseFilter>(CLSID_MPEG2Demultiplexer, IID_IBaseFilter);
+    demultiplexer_ = CreateInProcess<IBaseFilter>(CLSID_MPEG2Demultiplexer, IID_IBaseFilter);
     if (!demultiplexer_) return Fail(kNoDemux);
-    exportFilter_ = Create<IBaseFilter>(CLSID_TSExportFilter, IID_IBaseFilter);
+    exportFilter_ = CreateInProcess<IBaseFilter>(CLSID_TSExportFilter, IID_IBaseFilter);
     if (!exportFilter_) return Fail(kNoExportFilter);
     if (FAILED(AddFilterByClsid(graph_.Get(), tee_.Get(), CLSID_InfTee))) return Fail(kCannotAddTee);
     if (FAILED(AddFilterByClsid(graph_.Get(), demultiplexer_.Get(), CLSID_MPEG2Demultiplexer)))

@@ -17,13 +17,6 @@ constexpr const char* kClassKeyFormat = "CLSID\\";
 constexpr DWORD kClassNameSize = 260;
 constexpr LONG kNotSet = -1;
 
-template <class T>
-ComPtr<T> Create(const CLSID& clsid, const IID& iid) {
-    ComPtr<T> object;
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(object.ReleaseAndGetAddressOf()));
-    return object;
-}
-
 void SetIdsNotSet(IDVBTuneRequest* request) {
     request->put_ONID(kNotSet);
     request->put_TSID(kNotSet);
@@ -68,7 +61,7 @@ std::optional<std::u16string> ReadFriendlyName(IMoniker* moniker) {
 
 // Visits the devices of the category in the platform's order until visit returns true.
 void ForEachDevice(const GUID& category, const std::function<bool(IMoniker*)>& visit) {
-    auto devices = Create<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
+    auto devices = CreateInProcess<ICreateDevEnum>(CLSID_SystemDeviceEnum, IID_ICreateDevEnum);
     if (!devices) return;
     ComPtr<IEnumMoniker> list;
     if (devices->CreateClassEnumerator(category, list.ReleaseAndGetAddressOf(), 0) != S_OK || !list) return;
@@ -102,7 +95,7 @@ const CLSID* BdaNetworkProviderClass(int32_t feedType) {
 
 TuningSpaceResult SelectTuningSpace(ITuner* tuner, int32_t feedType, const CLSID& networkProvider,
                                     ComPtr<ITuningSpace>* chosen) {
-    auto container = Create<ITuningSpaceContainer>(CLSID_SystemTuningSpaces, IID_ITuningSpaceContainer);
+    auto container = CreateInProcess<ITuningSpaceContainer>(CLSID_SystemTuningSpaces, IID_ITuningSpaceContainer);
     if (!container) return TuningSpaceResult::NoContainer;
     LONG count = 0;
     container->get_Count(&count);
@@ -133,7 +126,7 @@ TuningSpaceResult SelectTuningSpace(ITuner* tuner, int32_t feedType, const CLSID
 ComPtr<IDVBTuneRequest> BuildDvbTRequest(ITuningSpace* space, LONG frequency, uint32_t bandwidth) {
     auto request = NewDvbRequest(space);
     if (!request) return nullptr;
-    auto locator = Create<IDVBTLocator>(CLSID_DVBTLocator, IID_IDVBTLocator);
+    auto locator = CreateInProcess<IDVBTLocator>(CLSID_DVBTLocator, IID_IDVBTLocator);
     if (!locator) return nullptr;
     ComPtr<ILocator> plain;
     if (FAILED(locator.As(IID_ILocator, &plain)) || !plain) return nullptr;
@@ -165,7 +158,7 @@ ComPtr<IDVBTuneRequest> BuildSatellite(ITuningSpace* space, LONG frequency, LONG
                                        const std::function<void(IDVBSLocator*)>& modulation) {
     auto request = NewDvbRequest(space);
     if (!request) return nullptr;
-    auto locator = Create<IDVBSLocator>(CLSID_DVBSLocator, IID_IDVBSLocator);
+    auto locator = CreateInProcess<IDVBSLocator>(CLSID_DVBSLocator, IID_IDVBSLocator);
     if (!locator) return nullptr;
     return Finish(std::move(request), locator.Get(), [&] {
         locator->put_Azimuth(kNotSet);
@@ -206,7 +199,7 @@ ComPtr<IDVBTuneRequest> BuildDvbSModulatedRequest(ITuningSpace* space, uint32_t 
 ComPtr<IDVBTuneRequest> BuildDvbCRequest(ITuningSpace* space, LONG frequency, LONG symbolRate, uint32_t qamOrder) {
     auto request = NewDvbRequest(space);
     if (!request) return nullptr;
-    auto locator = Create<IDVBCLocator>(CLSID_DVBCLocator, IID_IDVBCLocator);
+    auto locator = CreateInProcess<IDVBCLocator>(CLSID_DVBCLocator, IID_IDVBCLocator);
     if (!locator) return nullptr;
     ComPtr<ILocator> plain;
     if (FAILED(locator.As(IID_ILocator, &plain)) || !plain) return nullptr;
@@ -232,7 +225,7 @@ ComPtr<ITuneRequest> BuildAtscRequest(ITuningSpace* space, LONG channel) {
     if (!space) return nullptr;
     ComPtr<ITuneRequest> request;
     if (FAILED(space->CreateTuneRequest(request.ReleaseAndGetAddressOf())) || !request) return nullptr;
-    auto locator = Create<IATSCLocator>(CLSID_ATSCLocator, IID_IATSCLocator);
+    auto locator = CreateInProcess<IATSCLocator>(CLSID_ATSCLocator, IID_IATSCLocator);
     if (!locator) return nullptr;
     ComPtr<ILocator> plain;
     if (FAILED(locator.As(IID_ILocator, &plain)) || !plain) return nullptr;

@@ -7,7 +7,17 @@
 #include <string>
 
 #include "platform/bda/BdaInterfaces.h"
+#include "platform/com/ComRuntime.h"
 #include "platform/com/Unknown.h"
+
+// An in-process object of the class asked for the interface; null when there is none
+// (only a missing object counts, not the result code).
+template <class T>
+ComPtr<T> CreateInProcess(const CLSID& clsid, const IID& iid) {
+    ComPtr<T> object;
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(object.ReleaseAndGetAddressOf()));
+    return object;
+}
 
 // The network-provider class for a feed type code; null for a code without one.
 const CLSID* BdaNetworkProviderClass(int32_t feedType);
