@@ -1,5 +1,9 @@
 #include "host/HostResources.h"
 
+#include "feeds/bda/BdaCableDialog.h"
+#include "feeds/bda/BdaSatelliteDialog.h"
+#include "feeds/bda/BdaSelectTypeDialog.h"
+#include "feeds/bda/BdaTerrestrialDialog.h"
 #include "feeds/file/FileFeedDialog.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
@@ -84,6 +88,11 @@ void RegisterHostResources() {
     RegisterDialogTemplate(self, "DVBPCIFEEDCONFIGDLG", PciSatelliteDialogTemplate());
     RegisterDialogTemplate(self, "DVBCCONFIGDLG", PciCableDialogTemplate());
     RegisterDialogTemplate(self, "DVBTCONFIGDLG", PciTerrestrialDialogTemplate());
+    RegisterDialogTemplate(self, "BDA_SELECTTYPE", BdaSelectTypeDialogTemplate());
+    RegisterDialogTemplate(self, "BDA_DVBSCONFIG", BdaSatelliteDialogTemplate());
+    RegisterDialogTemplate(self, "BDA_DVBCCONFIG", BdaCableDialogTemplate());
+    RegisterDialogTemplate(self, "BDA_DVBTCONFIG", BdaTerrestrialDialogTemplate());
+    RegisterDialogTemplate(self, "BDA_ATSCCONFIG", BdaAtscDialogTemplate());
 }
 
 DialogTemplate TransponderListDialogTemplate() {
@@ -113,6 +122,38 @@ DialogTemplate Notice(const char* caption, const char* text, const char* check) 
                   Control(CSatIpNoticeDialog::kDontAskAgain, WC_BUTTON, check, 10, 52, 240, 10, BS_AUTOCHECKBOX),
                   Control(IDOK, WC_BUTTON, "OK", 140, 70, 50, 14, BS_DEFPUSHBUTTON),
                   Control(IDCANCEL, WC_BUTTON, "Cancel", 200, 70, 50, 14, BS_PUSHBUTTON)};
+DialogTemplate BdaSelectTypeDialogTemplate() {
+    using D = CBdaSelectTypeDialog;
+    DialogTemplate t;
+    t.caption = "Delivery system";
+    t.cx = 160;
+    t.cy = 90;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "This tuner receives", 10, 5, 140, 10, 0),
+                  Control(D::kDvbT, WC_BUTTON, "DVB-&T", 10, 20, 60, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(D::kDvbC, WC_BUTTON, "DVB-&C", 10, 32, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(D::kDvbS, WC_BUTTON, "DVB-&S", 80, 20, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(D::kDvbS2, WC_BUTTON, "DVB-S&2", 80, 32, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(IDOK, WC_BUTTON, "OK", 55, 70, 50, 14, BS_DEFPUSHBUTTON | WS_GROUP)};
+    return t;
+}
+
+namespace {
+// The frequency field every BDA tuning dialog opens with, under its own label.
+std::vector<ControlTemplate> BdaFrequencyRow(const char* label, const char* unit) {
+    return {Control(IDC_STATIC, WC_STATIC, label, 10, 10, 60, 10, 0),
+            Control(CBdaTuningDialog::kFrequencyEdit, WC_EDIT, "", 75, 8, 70, 12, ES_AUTOHSCROLL),
+            Control(IDC_STATIC, WC_STATIC, unit, 150, 10, 30, 10, 0)};
+}
+DialogTemplate BdaTuningTemplate(const char* caption, short cy, std::vector<ControlTemplate> controls) {
+    DialogTemplate t;
+    t.caption = caption;
+    t.cx = 220;
+    t.cy = cy;
+    t.controls = std::move(controls);
+    t.controls.push_back(Control(IDOK, WC_BUTTON, "OK", 100, static_cast<short>(cy - 20), 50, 14,
+                                 BS_DEFPUSHBUTTON | WS_GROUP));
+    t.controls.push_back(Control(IDCANCEL, WC_BUTTON, "Cancel", 160, static_cast<short>(cy - 20), 50, 14,
+                                 BS_PUSHBUTTON));
     return t;
 }
 }  // namespace
@@ -295,4 +336,48 @@ DialogTemplate PciTerrestrialDialogTemplate() {
                   Control(IDOK, WC_BUTTON, "OK", 80, 78, 50, 14, BS_DEFPUSHBUTTON),
                   Control(IDCANCEL, WC_BUTTON, "Cancel", 140, 78, 50, 14, BS_PUSHBUTTON)};
     return t;
+DialogTemplate BdaSatelliteDialogTemplate() {
+    using D = CBdaSatelliteDialog;
+    auto controls = BdaFrequencyRow("Frequency", "MHz");
+    controls.insert(controls.end(),
+                    {Control(IDC_STATIC, WC_STATIC, "Symbol rate", 10, 28, 60, 10, 0),
+                     Control(D::kSymbolRateEdit, WC_EDIT, "", 75, 26, 70, 12, ES_NUMBER),
+                     Control(IDC_STATIC, WC_STATIC, "kS/s", 150, 28, 30, 10, 0),
+                     Control(D::kHorizontal, WC_BUTTON, "&Horizontal", 10, 46, 60, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                     Control(D::kVertical, WC_BUTTON, "&Vertical", 80, 46, 60, 10, BS_AUTORADIOBUTTON),
+                     Control(D::kDvbSQpsk, WC_BUTTON, "DVB-S QPSK", 10, 62, 60, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                     Control(D::kDvbS2Qpsk, WC_BUTTON, "DVB-S2 QPSK", 75, 62, 65, 10, BS_AUTORADIOBUTTON),
+                     Control(D::kDvbS28psk, WC_BUTTON, "DVB-S2 8PSK", 145, 62, 65, 10, BS_AUTORADIOBUTTON),
+                     Control(D::kTransponderListButton, WC_BUTTON, "&Transponders...", 10, 82, 70, 14,
+                             BS_PUSHBUTTON | WS_GROUP)});
+    return BdaTuningTemplate("DVB-S tuning", 125, std::move(controls));
+}
+
+DialogTemplate BdaCableDialogTemplate() {
+    using D = CBdaCableDialog;
+    auto controls = BdaFrequencyRow("Frequency", "MHz");
+    controls.insert(controls.end(),
+                    {Control(IDC_STATIC, WC_STATIC, "Symbol rate", 10, 28, 60, 10, 0),
+                     Control(D::kSymbolRateEdit, WC_EDIT, "", 75, 26, 70, 12, ES_NUMBER),
+                     Control(IDC_STATIC, WC_STATIC, "S/s", 150, 28, 30, 10, 0),
+                     Control(D::kQam16, WC_BUTTON, "16-QAM", 10, 46, 45, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                     Control(D::kQam64, WC_BUTTON, "64-QAM", 60, 46, 45, 10, BS_AUTORADIOBUTTON),
+                     Control(D::kQam128, WC_BUTTON, "128-QAM", 110, 46, 45, 10, BS_AUTORADIOBUTTON),
+                     Control(D::kQam256, WC_BUTTON, "256-QAM", 160, 46, 45, 10, BS_AUTORADIOBUTTON)});
+    return BdaTuningTemplate("DVB-C tuning", 90, std::move(controls));
+}
+
+DialogTemplate BdaTerrestrialDialogTemplate() {
+    using D = CBdaTerrestrialDialog;
+    auto controls = BdaFrequencyRow("Frequency", "MHz");
+    controls.insert(controls.end(),
+                    {Control(D::kBandwidth6, WC_BUTTON, "6 MHz", 10, 30, 45, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                     Control(D::kBandwidth7, WC_BUTTON, "7 MHz", 60, 30, 45, 10, BS_AUTORADIOBUTTON),
+                     Control(D::kBandwidth8, WC_BUTTON, "8 MHz", 110, 30, 45, 10, BS_AUTORADIOBUTTON)});
+    return BdaTuningTemplate("DVB-T tuning", 75, std::move(controls));
+}
+
+DialogTemplate BdaAtscDialogTemplate() {
+    // The channel number goes through the frequency field, so it reads in thousandths.
+    return BdaTuningTemplate("ATSC tuning", 55, BdaFrequencyRow("Channel", "/ 1000"));
 }

@@ -16,6 +16,11 @@ DialogTemplate SatIpCablePageTemplate();
 DialogTemplate PciSatelliteDialogTemplate();
 DialogTemplate PciCableDialogTemplate();
 DialogTemplate PciTerrestrialDialogTemplate();
+DialogTemplate BdaSelectTypeDialogTemplate();
+DialogTemplate BdaSatelliteDialogTemplate();
+DialogTemplate BdaCableDialogTemplate();
+DialogTemplate BdaTerrestrialDialogTemplate();
+DialogTemplate BdaAtscDialogTemplate();
 
 // Registers every template and icon above with the main program as their module.
 void RegisterHostResources();

@@ -1,9 +1,11 @@
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
 #include "feeds/DiseqcSwitch.h"
+#include "host/BdaLiveFeed.h"
 #include "host/FeedTypes.h"
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
@@ -30,6 +32,9 @@ private:
             ->type_name("KEY=VALUE,...");
         cmd.add_option("--diseqc", diseqc_, "Send a raw DiSEqC message first, in hexadecimal (e.g. \"E0 10 38 F0\")")
             ->type_name("HEX");
+        cmd.add_option("--app", application_, "Application name for a tuner's stored settings")
+            ->type_name("NAME")
+            ->capture_default_str();
     }
 
     std::string Check(const CLI::App& cmd) override {
@@ -42,8 +47,35 @@ private:
         return StreamCommand::Check(cmd);
     }
 
+    // A tuner is run here, where its start can be tuned and its error text read.
+    bool Open(std::string* error) override {
+        tuner_ = bda_.Find(name_, application_);
+        if (tuner_ && !diseqcBytes_.empty()) {
+            *error = "--diseqc needs a card; \"" + name_ + "\" is a BDA tuner";
+            return false;
+        }
+        return !tuner_ || tune_.empty() || bda_.ApplyTuning(tune_, error);
+    }
+
+    bool Start(StreamSession& session, std::string* error) override {
+        if (!tuner_) return true;
+        std::string note;
+        started_ = std::chrono::steady_clock::now();
+        if (bda_.Start(session.Input(), error, &note)) {
+            StartMonitor();
+            return true;
+        }
+        if (!note.empty()) std::fprintf(stderr, "kestrel: %s\n", note.c_str());
+        return false;
+    }
+
     bool Prepare(StreamSession& session, std::string* error) override {
         control_ = session.Control();
+        if (tuner_) {
+            session.SetPacketSize(188);
+            control_->SetMode(kModeHostSupplied, nullptr);
+            return true;
+        }
         // Without a match the filter would start whatever feed comes first: refuse instead.
         bool found = false;
         int32_t type = 0;
@@ -99,7 +131,10 @@ private:
         return true;
     }
 
-    void Stop(StreamSession&) override { StopMonitor(); }
+    void Stop(StreamSession&) override {
+        StopMonitor();
+        if (tuner_) bda_.Stop();
+    }
 
     // Lock and signal are read on a thread of their own, so that a slow device never
     // holds up the status line, and every change of the lock is seen.
@@ -114,8 +149,8 @@ private:
         if (monitor_.joinable()) monitor_.join();
     }
     void Sample() {
-        const bool locked = control_->IsLocked() != 0;
-        signal_.store(control_->GetSignalLevel(), std::memory_order_relaxed);
+        const bool locked = tuner_ ? (bda_.Status() & kStatusLocked) != 0 : control_->IsLocked() != 0;
+        signal_.store(tuner_ ? bda_.SignalLevel() : control_->GetSignalLevel(), std::memory_order_relaxed);
         if (locked != locked_.exchange(locked, std::memory_order_relaxed)) {
             lockChanges_.fetch_add(1, std::memory_order_relaxed);
             if (locked && lockedAfterMs_.load(std::memory_order_relaxed) < 0) {
@@ -144,7 +179,10 @@ private:
     std::string tune_;
     std::string diseqc_;
     std::vector<uint8_t> diseqcBytes_;
+    std::string application_ = kDefaultApplicationName;
     ITSFeedControl* control_ = nullptr;
+    BdaLiveFeed bda_;
+    bool tuner_ = false;
     std::chrono::steady_clock::time_point started_{};
     std::atomic<bool> locked_{false};
     std::atomic<uint16_t> signal_{0};
