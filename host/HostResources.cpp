@@ -7,12 +7,12 @@
 #include "feeds/file/FileFeedDialog.h"
 #include "feeds/iptv/IptvConfigDialog.h"
 #include "feeds/iptv/IptvHistoryDialog.h"
-#include "feeds/satip/SatIpNoticeDialog.h"
-#include "feeds/satip/SatIpPages.h"
-#include "feeds/satip/SatIpServerSelectDialog.h"
 #include "feeds/pci/DvbCDialog.h"
 #include "feeds/pci/DvbSDialog.h"
 #include "feeds/pci/DvbTDialog.h"
+#include "feeds/satip/SatIpNoticeDialog.h"
+#include "feeds/satip/SatIpPages.h"
+#include "feeds/satip/SatIpServerSelectDialog.h"
 #include "feeds/transponders/TransponderListDialog.h"
 #include "platform/ui/ResourceRegistry.h"
 
@@ -122,38 +122,6 @@ DialogTemplate Notice(const char* caption, const char* text, const char* check) 
                   Control(CSatIpNoticeDialog::kDontAskAgain, WC_BUTTON, check, 10, 52, 240, 10, BS_AUTOCHECKBOX),
                   Control(IDOK, WC_BUTTON, "OK", 140, 70, 50, 14, BS_DEFPUSHBUTTON),
                   Control(IDCANCEL, WC_BUTTON, "Cancel", 200, 70, 50, 14, BS_PUSHBUTTON)};
-DialogTemplate BdaSelectTypeDialogTemplate() {
-    using D = CBdaSelectTypeDialog;
-    DialogTemplate t;
-    t.caption = "Delivery system";
-    t.cx = 160;
-    t.cy = 90;
-    t.controls = {Control(IDC_STATIC, WC_STATIC, "This tuner receives", 10, 5, 140, 10, 0),
-                  Control(D::kDvbT, WC_BUTTON, "DVB-&T", 10, 20, 60, 10, BS_AUTORADIOBUTTON | WS_GROUP),
-                  Control(D::kDvbC, WC_BUTTON, "DVB-&C", 10, 32, 60, 10, BS_AUTORADIOBUTTON),
-                  Control(D::kDvbS, WC_BUTTON, "DVB-&S", 80, 20, 60, 10, BS_AUTORADIOBUTTON),
-                  Control(D::kDvbS2, WC_BUTTON, "DVB-S&2", 80, 32, 60, 10, BS_AUTORADIOBUTTON),
-                  Control(IDOK, WC_BUTTON, "OK", 55, 70, 50, 14, BS_DEFPUSHBUTTON | WS_GROUP)};
-    return t;
-}
-
-namespace {
-// The frequency field every BDA tuning dialog opens with, under its own label.
-std::vector<ControlTemplate> BdaFrequencyRow(const char* label, const char* unit) {
-    return {Control(IDC_STATIC, WC_STATIC, label, 10, 10, 60, 10, 0),
-            Control(CBdaTuningDialog::kFrequencyEdit, WC_EDIT, "", 75, 8, 70, 12, ES_AUTOHSCROLL),
-            Control(IDC_STATIC, WC_STATIC, unit, 150, 10, 30, 10, 0)};
-}
-DialogTemplate BdaTuningTemplate(const char* caption, short cy, std::vector<ControlTemplate> controls) {
-    DialogTemplate t;
-    t.caption = caption;
-    t.cx = 220;
-    t.cy = cy;
-    t.controls = std::move(controls);
-    t.controls.push_back(Control(IDOK, WC_BUTTON, "OK", 100, static_cast<short>(cy - 20), 50, 14,
-                                 BS_DEFPUSHBUTTON | WS_GROUP));
-    t.controls.push_back(Control(IDCANCEL, WC_BUTTON, "Cancel", 160, static_cast<short>(cy - 20), 50, 14,
-                                 BS_PUSHBUTTON));
     return t;
 }
 }  // namespace
@@ -275,6 +243,9 @@ DialogTemplate SatIpCablePageTemplate() {
                   Control(P::k6MHz, WC_BUTTON, "6 MHz", 55, 58, 40, 10, BS_AUTORADIOBUTTON),
                   Control(P::kDataSlice, WC_EDIT, "", 85, 74, 50, 12, ES_NUMBER),
                   Control(P::kPlp, WC_EDIT, "", 85, 90, 50, 12, ES_NUMBER)};
+    return t;
+}
+
 DialogTemplate PciSatelliteDialogTemplate() {
     using D = CDvbSDialog;
     constexpr DWORD radio = BS_AUTORADIOBUTTON;
@@ -336,6 +307,44 @@ DialogTemplate PciTerrestrialDialogTemplate() {
                   Control(IDOK, WC_BUTTON, "OK", 80, 78, 50, 14, BS_DEFPUSHBUTTON),
                   Control(IDCANCEL, WC_BUTTON, "Cancel", 140, 78, 50, 14, BS_PUSHBUTTON)};
     return t;
+}
+
+DialogTemplate BdaSelectTypeDialogTemplate() {
+    using D = CBdaSelectTypeDialog;
+    DialogTemplate t;
+    t.caption = "Delivery system";
+    t.cx = 160;
+    t.cy = 90;
+    t.controls = {Control(IDC_STATIC, WC_STATIC, "This tuner receives", 10, 5, 140, 10, 0),
+                  Control(D::kDvbT, WC_BUTTON, "DVB-&T", 10, 20, 60, 10, BS_AUTORADIOBUTTON | WS_GROUP),
+                  Control(D::kDvbC, WC_BUTTON, "DVB-&C", 10, 32, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(D::kDvbS, WC_BUTTON, "DVB-&S", 80, 20, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(D::kDvbS2, WC_BUTTON, "DVB-S&2", 80, 32, 60, 10, BS_AUTORADIOBUTTON),
+                  Control(IDOK, WC_BUTTON, "OK", 55, 70, 50, 14, BS_DEFPUSHBUTTON | WS_GROUP)};
+    return t;
+}
+
+namespace {
+// The frequency field every BDA tuning dialog opens with, under its own label.
+std::vector<ControlTemplate> BdaFrequencyRow(const char* label, const char* unit) {
+    return {Control(IDC_STATIC, WC_STATIC, label, 10, 10, 60, 10, 0),
+            Control(CBdaTuningDialog::kFrequencyEdit, WC_EDIT, "", 75, 8, 70, 12, ES_AUTOHSCROLL),
+            Control(IDC_STATIC, WC_STATIC, unit, 150, 10, 30, 10, 0)};
+}
+DialogTemplate BdaTuningTemplate(const char* caption, short cy, std::vector<ControlTemplate> controls) {
+    DialogTemplate t;
+    t.caption = caption;
+    t.cx = 220;
+    t.cy = cy;
+    t.controls = std::move(controls);
+    t.controls.push_back(Control(IDOK, WC_BUTTON, "OK", 100, static_cast<short>(cy - 20), 50, 14,
+                                 BS_DEFPUSHBUTTON | WS_GROUP));
+    t.controls.push_back(Control(IDCANCEL, WC_BUTTON, "Cancel", 160, static_cast<short>(cy - 20), 50, 14,
+                                 BS_PUSHBUTTON));
+    return t;
+}
+}  // namespace
+
 DialogTemplate BdaSatelliteDialogTemplate() {
     using D = CBdaSatelliteDialog;
     auto controls = BdaFrequencyRow("Frequency", "MHz");
