@@ -104,7 +104,7 @@ TEST_F(HostTest, LiveRecordsWholePacketsAndSaysWhatTheLockMeans) {
     for (size_t i = 0; i < ts.size(); i += 188) ASSERT_EQ(ts[i], 0x47) << i;
     EXPECT_NE(r.err.find(" lock=locked signal="), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("/65535("), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(" feed=Plinth Demo Satellite\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" feed=Plinth Demo Satellite lock_changes=1 locked_after="), std::string::npos) << r.err;
 }
 
 TEST_F(HostTest, RegisterWritesTheClassKeysAndUnregisterRemovesThem) {
