@@ -187,9 +187,9 @@ bool BdaSimulation::ParseText(const std::string& text, BdaDeclaration* out, std:
                     t.lockDelayMs = static_cast<int>(n);
                 else
                     return fail("lock-delay must be milliseconds (0 to 600000) or never");
-            } else if (key == "file") {
+            } else if (key == "file" || key == "stream") {  // cards.conf says "stream"
                 t.stream.file = value;
-            } else if (key == "bitrate") {
+            } else if (key == "bitrate" || key == "rate") {
                 if (!ParseNumber(value, 1, 1000000000, &n)) return fail("bitrate must be 1 to 1000000000 bit/s");
                 t.stream.bitrate = static_cast<uint32_t>(n);
             } else if (key == "packet-size") {

@@ -129,10 +129,10 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
             }
             if (known) card.typeGiven = true;
             else problem("type takes dvbs, dvbc, dvbt, dvbs2 or a feed type number");
-        } else if (key == "rate") {
+        } else if (key == "rate" || key == "bitrate") {  // tuners.conf says "bitrate"
             if (auto n = number(1'000'000'000); n && *n > 0) card.rate = static_cast<uint32_t>(*n);
             else problem("rate takes bit/s, e.g. 8000000 or 8M");
-        } else if (key == "stream") {
+        } else if (key == "stream" || key == "file") {
             card.file = value;
         } else if (key == "seed") {
             if (auto n = number(UINT64_MAX)) card.seed = *n;
