@@ -105,11 +105,11 @@ double ThreadCpuSeconds(const std::string& name) {
 }
 
 void BM_CardFeedCpuAt80Mbit(benchmark::State& state) {
-    SimulatedCardSpec spec;
-    spec.name = "QUARNOX0";
-    spec.lockDelayMs = 0;
-    spec.openStream = [](std::string* error) { return OpenPacedCardStream("", 80'000'000, 1, error); };
-    SimulatedCardBackend::Instance().Declare(spec);
+    SimulatedCardSpec declared;
+    declared.name = "QUARNOX0";
+    declared.lockDelayMs = 0;
+    declared.openStream = [](std::string* error) { return OpenPacedCardStream("", 80'000'000, 1, error); };
+    SimulatedCardBackend::Instance().Declare(declared);
     const double seconds = 4;
     for (auto _ : state) {
         FilterToSink rig;

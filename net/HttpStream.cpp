@@ -30,10 +30,10 @@ void HttpStream::Abort() {
 
 int HttpStream::OnOpenSocket(void* self, int /*purpose*/, void* address) {
     auto* stream = static_cast<HttpStream*>(self);
-    const auto* spec = static_cast<curl_sockaddr*>(address);
+    const auto* declared = static_cast<curl_sockaddr*>(address);
     std::lock_guard guard(stream->socketLock_);
     if (stream->aborted_) return CURL_SOCKET_BAD;
-    const int s = ::socket(spec->family, spec->socktype | SOCK_CLOEXEC, spec->protocol);
+    const int s = ::socket(declared->family, declared->socktype | SOCK_CLOEXEC, declared->protocol);
     stream->socket_ = s;
     return s;
 }

@@ -52,7 +52,7 @@ struct BdaDeclaration {
 
 class BdaSimulation {
 public:
-    // Replaces the process's declaration. Devices already bound keep their spec.
+    // Replaces the process's declaration. Devices already bound keep their declared.
     static void Declare(BdaDeclaration declaration);
     // Forgets any declaration: the next use reads the file again.
     static void Reset();

@@ -49,8 +49,8 @@ HRESULT NoObject(T** out) {
 
 }  // namespace
 
-CBdaDeviceMoniker::CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerSpec spec)
-    : CUnknown("CBdaDeviceMoniker", nullptr), tuner_(tuner), receiver_(receiver), spec_(std::move(spec)) {}
+CBdaDeviceMoniker::CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerSpec declared)
+    : CUnknown("CBdaDeviceMoniker", nullptr), tuner_(tuner), receiver_(receiver), declared_(std::move(declared)) {}
 
 HRESULT CBdaDeviceMoniker::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -60,7 +60,7 @@ HRESULT CBdaDeviceMoniker::NonDelegatingQueryInterface(REFIID riid, void** ppv) 
 }
 
 const std::optional<std::string>& CBdaDeviceMoniker::FriendlyName() const {
-    return receiver_ < 0 ? spec_.friendlyName : spec_.receivers[static_cast<size_t>(receiver_)].friendlyName;
+    return receiver_ < 0 ? declared_.friendlyName : declared_.receivers[static_cast<size_t>(receiver_)].friendlyName;
 }
 
 HRESULT CBdaDeviceMoniker::GetClassID(CLSID* pClassID) {
@@ -78,12 +78,12 @@ HRESULT CBdaDeviceMoniker::BindToObject(IBindCtx*, IMoniker*, REFIID riid, void*
     *ppv = nullptr;
     if (riid != IID_IBaseFilter && riid != IID_IUnknown) return E_NOINTERFACE;
     // A device that went away cannot be opened any more.
-    if (spec_.friendlyName && BdaSimulation::IsVanished(*spec_.friendlyName)) return E_FAIL;
+    if (declared_.friendlyName && BdaSimulation::IsVanished(*declared_.friendlyName)) return E_FAIL;
     CBdaFilter* filter = nullptr;
     if (receiver_ < 0)
-        filter = new (std::nothrow) CSimTunerFilter(tuner_, spec_);
+        filter = new (std::nothrow) CSimTunerFilter(tuner_, declared_);
     else
-        filter = new (std::nothrow) CSimReceiverFilter(tuner_, spec_.receivers[static_cast<size_t>(receiver_)].accepts);
+        filter = new (std::nothrow) CSimReceiverFilter(tuner_, declared_.receivers[static_cast<size_t>(receiver_)].accepts);
     if (!filter) return E_OUTOFMEMORY;
     filter->NonDelegatingAddRef();
     HRESULT hr = filter->NonDelegatingQueryInterface(riid, ppv);

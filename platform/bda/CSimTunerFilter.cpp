@@ -28,8 +28,8 @@ bool LocatorFits(BdaNetwork network, LocatorKind kind) {
 }
 }  // namespace
 
-CSimTunerFilter::CSimTunerFilter(size_t index, SimTunerSpec spec)
-    : CBdaFilter("CSimTunerFilter", CLSID_SimTunerDevice), index_(index), spec_(std::move(spec)) {
+CSimTunerFilter::CSimTunerFilter(size_t index, SimTunerSpec declared)
+    : CBdaFilter("CSimTunerFilter", CLSID_SimTunerDevice), index_(index), declared_(std::move(declared)) {
     antenna_ = AddInput(kAntennaPin);
     output_ = AddOutput(kOutputPin);
 }
@@ -55,13 +55,13 @@ CSimTunerFilter* CSimTunerFilter::FromPin(IPin* pin) {
 }
 
 bool CSimTunerFilter::Present() const {
-    return !spec_.friendlyName || !BdaSimulation::IsVanished(*spec_.friendlyName);
+    return !declared_.friendlyName || !BdaSimulation::IsVanished(*declared_.friendlyName);
 }
 
 bool CSimTunerFilter::Locked() {
     std::lock_guard lock(m_);
-    if (!tuned_ || spec_.lockDelayMs < 0) return false;
-    return std::chrono::steady_clock::now() >= tunedAt_ + std::chrono::milliseconds(spec_.lockDelayMs);
+    if (!tuned_ || declared_.lockDelayMs < 0) return false;
+    return std::chrono::steady_clock::now() >= tunedAt_ + std::chrono::milliseconds(declared_.lockDelayMs);
 }
 
 HRESULT CSimTunerFilter::Tune(ITuneRequest* request) {
@@ -70,7 +70,7 @@ HRESULT CSimTunerFilter::Tune(ITuneRequest* request) {
     ComPtr<ILocator> locator;
     if (FAILED(request->get_Locator(locator.ReleaseAndGetAddressOf())) || !locator) return E_INVALIDARG;
     CBdaLocator* own = CBdaLocator::FromLocator(locator.Get());
-    if (!own || !LocatorFits(spec_.network, own->Kind())) return E_INVALIDARG;
+    if (!own || !LocatorFits(declared_.network, own->Kind())) return E_INVALIDARG;
     std::lock_guard lock(m_);
     tuned_ = true;
     tunedAt_ = std::chrono::steady_clock::now();
@@ -81,13 +81,13 @@ HRESULT CSimTunerFilter::Tune(ITuneRequest* request) {
 LONG CSimTunerFilter::SignalStrength() {
     if (!Present() || !Locked()) return 0;
     // Percent onto 0..0x7FFF: the strength stays positive, which is how callers tell lock.
-    const uint32_t level = static_cast<uint32_t>(std::clamp(spec_.signal, 0, 100)) * 0x7FFF / 100;
+    const uint32_t level = static_cast<uint32_t>(std::clamp(declared_.signal, 0, 100)) * 0x7FFF / 100;
     return static_cast<LONG>(level << 16);
 }
 
 HRESULT CSimTunerFilter::CheckType(CBasePin* pin, const CMediaType* mt) {
     if (pin == antenna_)
-        return *mt->Type() == KSDATAFORMAT_TYPE_BDA_ANTENNA && *mt->Subtype() == NetworkProviderClass(spec_.network)
+        return *mt->Type() == KSDATAFORMAT_TYPE_BDA_ANTENNA && *mt->Subtype() == NetworkProviderClass(declared_.network)
                    ? S_OK
                    : VFW_E_TYPE_NOT_ACCEPTED;
     return IsTransportStream(mt) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
@@ -124,11 +124,11 @@ void CSimTunerFilter::StartStreaming() {
     if (thread_.joinable()) return;
     if (!stream_ && !streamFailed_) {
         std::string error;
-        stream_ = PacedStream::Open(spec_.stream, &error);
+        stream_ = PacedStream::Open(declared_.stream, &error);
         if (!stream_) {
             streamFailed_ = true;
             // A person declared this device; the reason nothing flows goes where they look.
-            std::fprintf(stderr, "simulated tuner \"%s\": %s\n", spec_.friendlyName.value_or("").c_str(),
+            std::fprintf(stderr, "simulated tuner \"%s\": %s\n", declared_.friendlyName.value_or("").c_str(),
                          error.c_str());
         }
     }
@@ -151,7 +151,7 @@ void CSimTunerFilter::StopStreaming() {
 }
 
 void CSimTunerFilter::Stream() {
-    const unsigned packet = spec_.stream.file.empty() ? std::max(spec_.stream.packetSize, 1u) : 188u;
+    const unsigned packet = declared_.stream.file.empty() ? std::max(declared_.stream.packetSize, 1u) : 188u;
     const uint64_t perSample = uint64_t{stream_->Bitrate()} / 8 * kSampleMs / 1000;
     const LONG target = static_cast<LONG>(std::clamp<uint64_t>(perSample / packet * packet, packet,
                                                                uint64_t{kBufferSize} / packet * packet));

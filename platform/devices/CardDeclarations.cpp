@@ -56,7 +56,7 @@ uint32_t TypeForTuner(uint32_t tuner) {
 }
 
 struct Pending {
-    SimulatedCardSpec spec;
+    SimulatedCardSpec declared;
     bool typeGiven = false;
     std::string file;
     uint32_t rate = 0;
@@ -90,8 +90,8 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
                 continue;
             }
             Pending card;
-            card.spec.name = name;
-            card.spec.chunkSeed = std::hash<std::string>{}(name);
+            card.declared.name = name;
+            card.declared.chunkSeed = std::hash<std::string>{}(name);
             cards.push_back(std::move(card));
             continue;
         }
@@ -107,10 +107,10 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
         const std::string key = Lower(Trim(line.substr(0, eq)));
         const std::string value = Trim(line.substr(eq + 1));
         Pending& card = cards.back();
-        SimulatedCardSpec& spec = card.spec;
+        SimulatedCardSpec& declared = card.declared;
         auto number = [&](uint64_t limit) { return Number(value, limit); };
         if (key == "tuner") {
-            if (auto n = number(255)) spec.tunerType = static_cast<uint32_t>(*n);
+            if (auto n = number(255)) declared.tunerType = static_cast<uint32_t>(*n);
             else problem("tuner takes a tuner type number");
         } else if (key == "type") {
             static const std::pair<const char*, uint32_t> names[] = {
@@ -118,12 +118,12 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
             bool known = false;
             for (const auto& [n, code] : names)
                 if (Lower(value) == n) {
-                    spec.feedType = code;
+                    declared.feedType = code;
                     known = true;
                 }
             if (!known) {
                 if (auto n = number(11)) {
-                    spec.feedType = static_cast<uint32_t>(*n);
+                    declared.feedType = static_cast<uint32_t>(*n);
                     known = true;
                 }
             }
@@ -138,37 +138,37 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
             if (auto n = number(UINT64_MAX)) card.seed = *n;
             else problem("seed takes a number");
         } else if (key == "lock-delay") {
-            if (auto n = number(600'000)) spec.lockDelayMs = static_cast<uint32_t>(*n);
+            if (auto n = number(600'000)) declared.lockDelayMs = static_cast<uint32_t>(*n);
             else problem("lock-delay takes milliseconds");
         } else if (key == "signal") {
             if (!value.empty() && value.back() == '%') {
                 if (auto n = Number(Trim(value.substr(0, value.size() - 1)), 100))
-                    spec.signal = static_cast<uint16_t>(*n * 65535 / 100);
+                    declared.signal = static_cast<uint16_t>(*n * 65535 / 100);
                 else problem("signal takes 0 to 65535 or 0% to 100%");
             } else if (auto n = number(65535)) {
-                spec.signal = static_cast<uint16_t>(*n);
+                declared.signal = static_cast<uint16_t>(*n);
             } else {
                 problem("signal takes 0 to 65535 or 0% to 100%");
             }
         } else if (key == "reception") {
-            if (auto n = number(UINT32_MAX)) spec.reception = static_cast<uint32_t>(*n);
+            if (auto n = number(UINT32_MAX)) declared.reception = static_cast<uint32_t>(*n);
             else problem("reception takes a number");
         } else if (key == "driver") {
-            spec.driverVersion = value;
+            declared.driverVersion = value;
         } else if (key == "offset") {
-            if (auto n = number(1'000'000)) spec.startOffset = static_cast<uint32_t>(*n);
+            if (auto n = number(1'000'000)) declared.startOffset = static_cast<uint32_t>(*n);
             else problem("offset takes a byte count");
         } else if (key == "vanish-after") {
-            if (auto n = number(86'400)) spec.vanishAfterSeconds = static_cast<uint32_t>(*n);
+            if (auto n = number(86'400)) declared.vanishAfterSeconds = static_cast<uint32_t>(*n);
             else problem("vanish-after takes seconds");
         } else if (key == "extension" || key == "never-lock" || key == "empty-reads" || key == "no-sync") {
             const auto flag = YesNo(value);
             if (!flag) {
                 problem(key + " takes yes or no");
             } else if (key == "extension") {
-                spec.extension = *flag;
+                declared.extension = *flag;
             } else if (*flag) {
-                spec.faults |= key == "never-lock"    ? SimulatedCard::kNeverLocks
+                declared.faults |= key == "never-lock"    ? SimulatedCard::kNeverLocks
                                : key == "empty-reads" ? SimulatedCard::kEmptyReads
                                                       : SimulatedCard::kNoSync;
             }
@@ -178,14 +178,14 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
     }
     for (Pending& card : cards) {
         if (card.bad) continue;
-        if (!card.typeGiven) card.spec.feedType = TypeForTuner(card.spec.tunerType);
+        if (!card.typeGiven) card.declared.feedType = TypeForTuner(card.declared.tunerType);
         const std::string file = card.file;
         const uint32_t rate = card.rate;
         const uint64_t seed = card.seed;
-        card.spec.openStream = [file, rate, seed](std::string* error) {
+        card.declared.openStream = [file, rate, seed](std::string* error) {
             return OpenPacedCardStream(file, rate, seed, error);
         };
-        out.cards.push_back(std::move(card.spec));
+        out.cards.push_back(std::move(card.declared));
     }
     return out;
 }

@@ -17,11 +17,11 @@ private:
 
 std::unique_ptr<CardStreamSource> OpenPacedCardStream(const std::string& file, uint32_t bitrate, uint64_t seed,
                                                       std::string* error) {
-    PacedStreamSpec spec;
-    spec.file = file;
-    spec.bitrate = bitrate;
-    spec.seed = seed;
-    std::unique_ptr<PacedStream> stream = PacedStream::Open(spec, error);
+    PacedStreamSpec declared;
+    declared.file = file;
+    declared.bitrate = bitrate;
+    declared.seed = seed;
+    std::unique_ptr<PacedStream> stream = PacedStream::Open(declared, error);
     if (!stream) return nullptr;
     return std::make_unique<PacedCardStream>(std::move(stream));
 }

@@ -62,7 +62,7 @@ void Put(IoRequest& request, const T& value, size_t size = sizeof(T)) {
 class SimulatedCardDriver final : public DeviceDriver {
 public:
     SimulatedCardDriver(std::shared_ptr<SimulatedCard> card, std::unique_ptr<CardStreamSource> source)
-        : card_(std::move(card)), source_(std::move(source)), rng_(card_->spec_.chunkSeed), openedAt_(Now()) {
+        : card_(std::move(card)), source_(std::move(source)), rng_(card_->declared_.chunkSeed), openedAt_(Now()) {
         worker_.Start([this] { Serve(); }, "SimCardDriver");
     }
     ~SimulatedCardDriver() override { Close(); }
@@ -98,7 +98,7 @@ public:
 
 private:
     bool Vanished() const {
-        const uint32_t after = card_->spec_.vanishAfterSeconds;
+        const uint32_t after = card_->declared_.vanishAfterSeconds;
         return card_->HasFault(SimulatedCard::kVanished) || (after && Now() - openedAt_ >= uint64_t{after} * 1000);
     }
 
@@ -123,7 +123,7 @@ private:
 
     // Varying lengths, never a whole number of packets.
     DWORD ChunkLength(DWORD room) {
-        const DWORD shortest = std::min<DWORD>(std::max<DWORD>(card_->spec_.minChunk, 1), room);
+        const DWORD shortest = std::min<DWORD>(std::max<DWORD>(card_->declared_.minChunk, 1), room);
         if (room <= shortest) return room;
         const uint64_t r = SplitMix(rng_);
         const DWORD from = (r & 1) ? shortest : std::max(shortest, room / 2);
@@ -133,7 +133,7 @@ private:
     }
 
     void Read(IoRequest& request) {
-        const uint64_t deadline = Now() + card_->spec_.readLatencyMs;
+        const uint64_t deadline = Now() + card_->declared_.readLatencyMs;
         const DWORD target = ChunkLength(request.OutputLength());
         DWORD got = 0;
         while (got < target) {
@@ -170,7 +170,7 @@ private:
     const std::unique_ptr<CardStreamSource> source_;
     uint64_t rng_;
     const uint64_t openedAt_;
-    size_t skip_ = card_->spec_.startOffset;
+    size_t skip_ = card_->declared_.startOffset;
 
     std::mutex lock_;
     std::condition_variable wake_;
@@ -179,7 +179,7 @@ private:
     Thread worker_;  // last: it ends before the members it uses
 };
 
-SimulatedCard::SimulatedCard(SimulatedCardSpec spec) : spec_(std::move(spec)), faults_(spec_.faults) {}
+SimulatedCard::SimulatedCard(SimulatedCardSpec declared) : declared_(std::move(declared)), faults_(declared_.faults) {}
 
 void SimulatedCard::SetFault(Fault fault, bool on) {
     if (on) faults_ |= fault;
@@ -199,13 +199,13 @@ std::unique_ptr<DeviceDriver> SimulatedCard::Open(uint32_t* error) {
         }
         open_ = true;
         // Powered up on its last tuning: the lock comes after the usual delay.
-        lockAtMs_ = Now() + spec_.lockDelayMs;
+        lockAtMs_ = Now() + declared_.lockDelayMs;
         tuned_ = false;
     }
     std::unique_ptr<CardStreamSource> source;
-    if (spec_.openStream) {
+    if (declared_.openStream) {
         std::string why;
-        source = spec_.openStream(&why);
+        source = declared_.openStream(&why);
         if (!source) {
             std::lock_guard lock(lock_);
             open_ = false;
@@ -232,16 +232,16 @@ void SimulatedCard::Answer(IoRequest& request, uint64_t /*openedAtMs*/) {
     switch (request.Function()) {
     case kVersion: {
         if (room == 0) return request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
-        const size_t n = std::min({spec_.driverVersion.size(), size_t{room} - 1, kVersionBytes - 1});
-        std::memcpy(request.Output(), spec_.driverVersion.data(), n);
+        const size_t n = std::min({declared_.driverVersion.size(), size_t{room} - 1, kVersionBytes - 1});
+        std::memcpy(request.Output(), declared_.driverVersion.data(), n);
         request.Output()[n] = 0;
         return request.Complete(0, static_cast<DWORD>(n + 1));
     }
     case kCardInfo: {
         if (room < kCardInfoBytes) return request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
         uint8_t info[kCardInfoBytes] = {};
-        std::memcpy(info, &spec_.feedType, 4);
-        std::memcpy(info + 4, &spec_.tunerType, 4);
+        std::memcpy(info, &declared_.feedType, 4);
+        std::memcpy(info + 4, &declared_.tunerType, 4);
         std::memcpy(request.Output(), info, sizeof info);
         return request.Complete(0, kCardInfoBytes);
     }
@@ -251,25 +251,25 @@ void SimulatedCard::Answer(IoRequest& request, uint64_t /*openedAtMs*/) {
         std::memcpy(record.data(), in.data(), kTuneBytes);
         tunes_.push_back(record);
         tuned_ = true;
-        lockAtMs_ = Now() + spec_.lockDelayMs;
+        lockAtMs_ = Now() + declared_.lockDelayMs;
         std::memcpy(request.Output(), in.data(), kTuneBytes);
         return request.Complete(0, kTuneBytes);
     }
     case kReadStatus: {
         if (room < 1) return request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
-        const bool searching = !locked && spec_.signal > 0 && !(tuned_ && HasFault(kNeverLocks));
+        const bool searching = !locked && declared_.signal > 0 && !(tuned_ && HasFault(kNeverLocks));
         request.Output()[0] = locked ? kStatusLocked : searching ? kStatusSearching : 0;
         return request.Complete(0, 1);
     }
     case kSignalLevel: {
         if (room < 2) return request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
-        const uint16_t level = locked ? spec_.signal : 0;
+        const uint16_t level = locked ? declared_.signal : 0;
         Put(request, level);
         return request.Complete(0, 2);
     }
     case kReception: {
         if (room < 4) return request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
-        const uint32_t value = locked ? spec_.reception : 0;
+        const uint32_t value = locked ? declared_.reception : 0;
         Put(request, value);
         return request.Complete(0, 4);
     }
@@ -283,12 +283,12 @@ void SimulatedCard::Answer(IoRequest& request, uint64_t /*openedAtMs*/) {
         return request.Complete(0, 0);
     case kExtensionPresent:
         if (room < 1) return request.Complete(ERROR_INSUFFICIENT_BUFFER, 0);
-        if (!spec_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
+        if (!declared_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
         request.Output()[0] = 1;
         return request.Complete(0, 1);
     case kWriteA:
     case kWriteB: {
-        if (!spec_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
+        if (!declared_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
         if (in.size() < 3) return request.Complete(ERROR_INVALID_PARAMETER, 0);
         const uint16_t address = static_cast<uint16_t>(in[0] << 8 | in[1]);  // high byte first
         (request.Function() == kWriteA ? spaceA_ : spaceB_)[address] = in[2];
@@ -296,14 +296,14 @@ void SimulatedCard::Answer(IoRequest& request, uint64_t /*openedAtMs*/) {
     }
     case kReadA:
     case kReadB: {
-        if (!spec_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
+        if (!declared_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
         if (in.size() < 2 || room < 1) return request.Complete(ERROR_INVALID_PARAMETER, 0);
         const uint16_t address = static_cast<uint16_t>(in[0] | in[1] << 8);  // low byte first
         request.Output()[0] = (request.Function() == kReadA ? spaceA_ : spaceB_)[address];
         return request.Complete(0, 1);
     }
     case kExtensionReset:
-        if (!spec_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
+        if (!declared_.extension) return request.Complete(ERROR_NOT_SUPPORTED, 0);
         std::fill(spaceA_.begin(), spaceA_.end(), 0);
         std::fill(spaceB_.begin(), spaceB_.end(), 0);
         return request.Complete(0, 0);

@@ -54,8 +54,8 @@ public:
     static constexpr uint32_t kDeviceType = 0x9C41;
     static constexpr size_t kExtensionSpace = 0x10000;
 
-    explicit SimulatedCard(SimulatedCardSpec spec);
-    const SimulatedCardSpec& Spec() const { return spec_; }
+    explicit SimulatedCard(SimulatedCardSpec declared);
+    const SimulatedCardSpec& Spec() const { return declared_; }
 
     void SetFault(Fault fault, bool on);
     bool HasFault(Fault fault) const { return (faults_.load() & fault) != 0; }
@@ -84,7 +84,7 @@ private:
     void Answer(IoRequest& request, uint64_t openedAtMs);
     bool Locked(uint64_t nowMs) const;  // under lock_
 
-    const SimulatedCardSpec spec_;
+    const SimulatedCardSpec declared_;
     std::atomic<unsigned> faults_{0};
     std::atomic<uint64_t> streamed_{0};
     std::atomic<uint64_t> reads_{0};

@@ -20,8 +20,8 @@ namespace {
 const bool registered = (SimulatedCardBackend::Instance(), true);
 }  // namespace
 
-std::shared_ptr<SimulatedCard> SimulatedCardBackend::Declare(SimulatedCardSpec spec) {
-    auto card = std::make_shared<SimulatedCard>(std::move(spec));
+std::shared_ptr<SimulatedCard> SimulatedCardBackend::Declare(SimulatedCardSpec declared) {
+    auto card = std::make_shared<SimulatedCard>(std::move(declared));
     std::lock_guard lock(lock_);
     std::erase_if(declared_, [&](const auto& c) { return c->Spec().name == card->Spec().name; });
     declared_.push_back(card);
@@ -59,9 +59,9 @@ std::shared_ptr<SimulatedCard> SimulatedCardBackend::FromFile(const std::string&
     CardDeclarations declarations = ReadCardDeclarations(RegistryDirectory() + "/" + kDeclarationFile);
     problem_ = declarations.problem;
     std::erase_if(fromFile_, [&](const auto& c) { return c->Spec().name == name; });
-    for (SimulatedCardSpec& spec : declarations.cards)
-        if (spec.name == name) {
-            fromFile_.push_back(std::make_shared<SimulatedCard>(std::move(spec)));
+    for (SimulatedCardSpec& declared : declarations.cards)
+        if (declared.name == name) {
+            fromFile_.push_back(std::make_shared<SimulatedCard>(std::move(declared)));
             return fromFile_.back();
         }
     return nullptr;

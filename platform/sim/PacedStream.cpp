@@ -85,11 +85,11 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out, std::string* e
     return true;
 }
 
-TsGeneratorOptions GeneratorOptions(const PacedStreamSpec& spec) {
+TsGeneratorOptions GeneratorOptions(const PacedStreamSpec& declared) {
     TsGeneratorOptions options;
-    options.bitrate = spec.bitrate ? spec.bitrate : PacedStreamSpec::kDefaultBitrate;
-    options.packetSize = spec.packetSize;
-    options.seed = spec.seed;
+    options.bitrate = declared.bitrate ? declared.bitrate : PacedStreamSpec::kDefaultBitrate;
+    options.packetSize = declared.packetSize;
+    options.seed = declared.seed;
     return options;
 }
 
@@ -126,11 +126,11 @@ uint32_t PacedStream::MeasureFileRate(const std::vector<uint8_t>& file) {
     return rate > UINT32_MAX ? 0 : static_cast<uint32_t>(rate);
 }
 
-std::unique_ptr<PacedStream> PacedStream::Open(const PacedStreamSpec& spec, std::string* error) {
+std::unique_ptr<PacedStream> PacedStream::Open(const PacedStreamSpec& declared, std::string* error) {
     std::string ignored;
     if (!error) error = &ignored;
-    if (spec.file.empty()) {
-        TsGeneratorOptions options = GeneratorOptions(spec);
+    if (declared.file.empty()) {
+        TsGeneratorOptions options = GeneratorOptions(declared);
         if (std::string problem = TsGenerator::Validate(options); !problem.empty()) {
             *error = problem;
             return nullptr;
@@ -138,22 +138,22 @@ std::unique_ptr<PacedStream> PacedStream::Open(const PacedStreamSpec& spec, std:
         return std::make_unique<GeneratedStream>(options);
     }
     std::vector<uint8_t> bytes;
-    if (!ReadFile(spec.file, bytes, error)) return nullptr;
+    if (!ReadFile(declared.file, bytes, error)) return nullptr;
     if (SniffPacketSize(bytes) == 0) {
-        *error = spec.file + " is no transport stream";
+        *error = declared.file + " is no transport stream";
         return nullptr;
     }
-    uint32_t rate = spec.bitrate ? spec.bitrate : MeasureFileRate(bytes);
+    uint32_t rate = declared.bitrate ? declared.bitrate : MeasureFileRate(bytes);
     if (rate == 0) {
-        *error = "the bitrate of " + spec.file + " cannot be measured from its PCRs; name one";
+        *error = "the bitrate of " + declared.file + " cannot be measured from its PCRs; name one";
         return nullptr;
     }
     return std::make_unique<FileStream>(std::move(bytes), rate);
 }
 
-std::vector<uint8_t> PacedStream::Reference(const PacedStreamSpec& spec, size_t bytes) {
+std::vector<uint8_t> PacedStream::Reference(const PacedStreamSpec& declared, size_t bytes) {
     std::string error;
-    auto stream = Open(spec, &error);
+    auto stream = Open(declared, &error);
     if (!stream) throw std::runtime_error(error);
     std::vector<uint8_t> out(bytes);
     stream->Produce(out.data(), out.size());

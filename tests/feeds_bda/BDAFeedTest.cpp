@@ -144,9 +144,9 @@ TEST_F(BdaFeedTest, StreamsTheTunersPacketsInOrder) {
     EXPECT_GT(feed.GetLastDataTime(), 0u);
     feed.Stop();
     const auto got = SampleRecorder::Join(recorder.Samples());
-    PacedStreamSpec spec;
-    spec.seed = 7;
-    const auto want = PacedStream::Reference(spec, got.size());
+    PacedStreamSpec declared;
+    declared.seed = 7;
+    const auto want = PacedStream::Reference(declared, got.size());
     ASSERT_EQ(got.size() % 188, 0u);
     EXPECT_TRUE(got == want) << "the stream differs from the tuner's";
 }

@@ -65,9 +65,9 @@ TEST(PciFeed, IdentityFollowsTheCardInformation) {
         {1, 0, "Tuner: unknown or no tuner detected", 0}, {1, 9, "Tuner: unknown or no tuner detected", 0},
     };
     for (const Case& c : cases) {
-        SimulatedCardSpec spec = CardSpec("QUARNOX3", c.type, c.tuner);
-        spec.driverVersion = "3.1.4";
-        DeclaredCard card(spec);
+        SimulatedCardSpec declared = CardSpec("QUARNOX3", c.type, c.tuner);
+        declared.driverVersion = "3.1.4";
+        DeclaredCard card(declared);
         Feed feed(3);
         EXPECT_EQ(feed->GetType(), static_cast<int32_t>(c.type));
         EXPECT_STREQ(feed->GetDescription(), c.description);
@@ -126,10 +126,10 @@ TEST(PciFeed, ProbingStopsAtTheFirstMissingOrUnusableIndex) {
 }
 
 TEST(PciFeed, DeliversEveryPacketInOrderAcrossUnalignedReads) {
-    SimulatedCardSpec spec = CardSpec("QUARNOX0");
-    spec.startOffset = 1000;  // inside packet 5
-    spec.chunkSeed = 7;
-    DeclaredCard card(spec);
+    SimulatedCardSpec declared = CardSpec("QUARNOX0");
+    declared.startOffset = 1000;  // inside packet 5
+    declared.chunkSeed = 7;
+    DeclaredCard card(declared);
     const uint32_t packets = 20'000;  // about ten reads of the full size
     card.Append(NumberedPackets(0, packets));
     Feed feed(0);
@@ -148,9 +148,9 @@ TEST(PciFeed, DeliversEveryPacketInOrderAcrossUnalignedReads) {
 }
 
 TEST(PciFeed, TheFirstBufferAfterTuneIsDropped) {
-    SimulatedCardSpec spec = CardSpec("QUARNOX0");
-    spec.minChunk = 4 * 188;  // every read holds whole packets
-    DeclaredCard card(spec);
+    SimulatedCardSpec declared = CardSpec("QUARNOX0");
+    declared.minChunk = 4 * 188;  // every read holds whole packets
+    DeclaredCard card(declared);
     const uint32_t packets = 40'000;
     card.Append(NumberedPackets(0, packets));
     Feed feed(0);
@@ -191,11 +191,11 @@ TEST(PciFeed, TheFirstBufferAfterTuneIsDropped) {
 
 TEST(PciFeed, LockAndSignalFollowATuneAfterTheCardsDelay) {
     for (bool neverLocks : {false, true}) {
-        SimulatedCardSpec spec = CardSpec("QUARNOX0");
-        spec.lockDelayMs = 300;
-        spec.signal = 41'000;
-        spec.reception = 77;
-        DeclaredCard card(spec);
+        SimulatedCardSpec declared = CardSpec("QUARNOX0");
+        declared.lockDelayMs = 300;
+        declared.signal = 41'000;
+        declared.reception = 77;
+        DeclaredCard card(declared);
         card->SetFault(SimulatedCard::kNeverLocks, neverLocks);
         Feed feed(0);
         TuningParameters record = feed->Record();

@@ -57,9 +57,9 @@ private:
 // A card declared for the life of the object.
 class DeclaredCard {
 public:
-    explicit DeclaredCard(SimulatedCardSpec spec) : name_(spec.name), queue_(std::make_shared<QueueSource::Shared>()) {
-        spec.openStream = [queue = queue_](std::string*) { return std::make_unique<QueueSource>(queue); };
-        card_ = SimulatedCardBackend::Instance().Declare(std::move(spec));
+    explicit DeclaredCard(SimulatedCardSpec declared) : name_(declared.name), queue_(std::make_shared<QueueSource::Shared>()) {
+        declared.openStream = [queue = queue_](std::string*) { return std::make_unique<QueueSource>(queue); };
+        card_ = SimulatedCardBackend::Instance().Declare(std::move(declared));
     }
     ~DeclaredCard() { SimulatedCardBackend::Instance().Remove(name_); }
     DeclaredCard(const DeclaredCard&) = delete;
@@ -86,12 +86,12 @@ private:
 };
 
 inline SimulatedCardSpec CardSpec(const std::string& name, uint32_t feedType = 1, uint32_t tuner = 2) {
-    SimulatedCardSpec spec;
-    spec.name = name;
-    spec.feedType = feedType;
-    spec.tunerType = tuner;
-    spec.startOffset = 0;
-    spec.lockDelayMs = 0;
-    spec.readLatencyMs = 20;
-    return spec;
+    SimulatedCardSpec declared;
+    declared.name = name;
+    declared.feedType = feedType;
+    declared.tunerType = tuner;
+    declared.startOffset = 0;
+    declared.lockDelayMs = 0;
+    declared.readLatencyMs = 20;
+    return declared;
 }

@@ -49,10 +49,10 @@ TEST_F(BdaLiveCommand, LiveGivesExactlyTheTunersPacketsInOrder) {
     const std::string got = ReadWholeFile(File("out.ts"));
     ASSERT_GT(got.size(), 188u * 100);
     ASSERT_EQ(got.size() % 188, 0u);
-    PacedStreamSpec spec;
-    spec.seed = 5;
-    spec.bitrate = 4'000'000;
-    const auto want = PacedStream::Reference(spec, got.size());
+    PacedStreamSpec declared;
+    declared.seed = 5;
+    declared.bitrate = 4'000'000;
+    const auto want = PacedStream::Reference(declared, got.size());
     EXPECT_TRUE(std::equal(want.begin(), want.end(), reinterpret_cast<const uint8_t*>(got.data())));
 }
 

@@ -66,10 +66,10 @@ TEST_F(CardCommand, LiveGivesExactlyTheCardsSourcePacketsInOrder) {
     ASSERT_GT(out.size(), 400'000u);
     ASSERT_EQ(out.size() % 188, 0u);
 
-    PacedStreamSpec spec;
-    spec.bitrate = 6'000'000;
-    spec.seed = 5;
-    const std::vector<uint8_t> source = PacedStream::Reference(spec, 188 + out.size());
+    PacedStreamSpec declared;
+    declared.bitrate = 6'000'000;
+    declared.seed = 5;
+    const std::vector<uint8_t> source = PacedStream::Reference(declared, 188 + out.size());
     // The card starts at byte 187: its first packet is the source's second.
     ASSERT_NE(source[187], 0x47) << "a false sync would shift the comparison";
     EXPECT_TRUE(std::equal(out.begin(), out.end(), source.begin() + 188)) << "first difference at "

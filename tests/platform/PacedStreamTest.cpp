@@ -41,15 +41,15 @@ std::vector<uint8_t> ReadAll(PacedStream& stream, size_t total) {
 }  // namespace
 
 TEST(PacedStream, GeneratedBytesMatchTheReferenceAndArriveAtTheirRate) {
-    PacedStreamSpec spec;
-    spec.bitrate = 40'000'000;  // 5 MB/s: 1 MB takes 200 ms
+    PacedStreamSpec declared;
+    declared.bitrate = 40'000'000;  // 5 MB/s: 1 MB takes 200 ms
     std::string error;
-    auto stream = PacedStream::Open(spec, &error);
+    auto stream = PacedStream::Open(declared, &error);
     ASSERT_TRUE(stream) << error;
     auto started = Clock::now();
     auto bytes = ReadAll(*stream, 1'000'000);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-    EXPECT_EQ(bytes, PacedStream::Reference(spec, bytes.size()));
+    EXPECT_EQ(bytes, PacedStream::Reference(declared, bytes.size()));
     EXPECT_GE(ms, 190);
     EXPECT_LT(ms, 600);
 }
@@ -57,11 +57,11 @@ TEST(PacedStream, GeneratedBytesMatchTheReferenceAndArriveAtTheirRate) {
 TEST(PacedStream, FileLoopsAtItsMeasuredRateAndARestartDoesNotSkipBytes) {
     auto file = Generated(20'000'000, 5000);
     EXPECT_NEAR(PacedStream::MeasureFileRate(file), 20'000'000, 20'000);
-    PacedStreamSpec spec;
-    spec.file = WriteTemp(file, "paced-loop-");
-    spec.bitrate = 100'000'000;
+    PacedStreamSpec declared;
+    declared.file = WriteTemp(file, "paced-loop-");
+    declared.bitrate = 100'000'000;
     std::string error;
-    auto stream = PacedStream::Open(spec, &error);
+    auto stream = PacedStream::Open(declared, &error);
     ASSERT_TRUE(stream) << error;
     auto first = ReadAll(*stream, file.size() + 1000);
     stream->Restart();
@@ -70,13 +70,13 @@ TEST(PacedStream, FileLoopsAtItsMeasuredRateAndARestartDoesNotSkipBytes) {
     std::vector<uint8_t> expected = file;
     expected.insert(expected.end(), file.begin(), file.begin() + 6000);
     EXPECT_EQ(first, expected);
-    std::filesystem::remove(spec.file);
+    std::filesystem::remove(declared.file);
 }
 
 TEST(PacedStream, AReaderThatFallsBehindGetsAtMostOneSecondAtOnce) {
-    PacedStreamSpec spec;
-    spec.bitrate = 8'000'000;
-    auto stream = PacedStream::Open(spec, nullptr);
+    PacedStreamSpec declared;
+    declared.bitrate = 8'000'000;
+    auto stream = PacedStream::Open(declared, nullptr);
     std::vector<uint8_t> buffer(4'000'000);
     stream->Read(buffer.data(), 1, 100);
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
@@ -92,7 +92,7 @@ TEST(PacedStream, UnusableSourcesAreRefusedInOneLine) {
     std::vector<uint8_t> noPcr(100 * 188);
     TsGenerator(options).Generate(noPcr.data(), 100);
     struct Case {
-        PacedStreamSpec spec;
+        PacedStreamSpec declared;
         const char* says;
     };
     PacedStreamSpec missing;
@@ -106,7 +106,7 @@ TEST(PacedStream, UnusableSourcesAreRefusedInOneLine) {
     for (const Case& c : {Case{missing, "cannot open"}, Case{notTs, "no transport stream"},
                           Case{unmeasured, "cannot be measured"}, Case{badSize, ""}}) {
         std::string error;
-        EXPECT_FALSE(PacedStream::Open(c.spec, &error));
+        EXPECT_FALSE(PacedStream::Open(c.declared, &error));
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find('\n'), std::string::npos);

@@ -32,13 +32,13 @@ private:
 class DeviceIoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SimulatedCardSpec spec;
-        spec.name = "QUARNOX5";
-        spec.lockDelayMs = 0;
-        spec.startOffset = 10;
-        spec.readLatencyMs = 300;
-        spec.openStream = [](std::string*) { return std::make_unique<CountingSource>(); };
-        card = SimulatedCardBackend::Instance().Declare(spec);
+        SimulatedCardSpec declared;
+        declared.name = "QUARNOX5";
+        declared.lockDelayMs = 0;
+        declared.startOffset = 10;
+        declared.readLatencyMs = 300;
+        declared.openStream = [](std::string*) { return std::make_unique<CountingSource>(); };
+        card = SimulatedCardBackend::Instance().Declare(declared);
         device = CreateFileA("\\\\.\\QUARNOX5", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_OVERLAPPED, nullptr);
         ASSERT_NE(device, INVALID_HANDLE_VALUE);

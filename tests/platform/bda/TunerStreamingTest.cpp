@@ -140,9 +140,9 @@ TEST_F(BdaTest, ATunedRunningTunerDeliversExactlyItsStreamThroughTheExportFilter
     ASSERT_TRUE(WaitUntil([&] { return got.Size() >= 300'000; }));
     EXPECT_EQ(g.control->Stop(), S_OK);
 
-    const SimTunerSpec spec = BdaSimulation::Current().tuners[0];
+    const SimTunerSpec declared = BdaSimulation::Current().tuners[0];
     std::lock_guard lock(got.m);
-    EXPECT_EQ(got.bytes, PacedStream::Reference(spec.stream, got.bytes.size())) << "every byte, in order";
+    EXPECT_EQ(got.bytes, PacedStream::Reference(declared.stream, got.bytes.size())) << "every byte, in order";
     EXPECT_EQ(got.bytes.size() % 188, 0u) << "samples carry whole packets";
     EXPECT_NE(g.dsExport->QueryTime(), 0);
     EXPECT_EQ(g.Signal(), 26213 << 16);

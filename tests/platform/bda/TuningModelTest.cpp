@@ -182,9 +182,9 @@ TEST_F(BdaTest, ALockedTunerReportsItsLevelAsAPositiveStrengthAndTakesOnlyLocato
     };
     const std::pair<int, LONG> levels[] = {{0, 0}, {1, 327 << 16}, {50, 16383 << 16}, {80, 26213 << 16}, {100, 0x7FFF << 16}};
     for (const auto& [percent, strength] : levels) {
-        SimTunerSpec spec = Tuner("T", BdaNetwork::DVBT);
-        spec.signal = percent;
-        auto* tuner = new CSimTunerFilter(0, spec);
+        SimTunerSpec declared = Tuner("T", BdaNetwork::DVBT);
+        declared.signal = percent;
+        auto* tuner = new CSimTunerFilter(0, declared);
         tuner->NonDelegatingAddRef();
         EXPECT_EQ(tuner->SignalStrength(), 0) << "not tuned yet";
         EXPECT_EQ(tuner->Tune(request(CLSID_DVBSLocator).Get()), E_INVALIDARG) << "a satellite locator";
