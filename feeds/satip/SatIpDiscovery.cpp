@@ -31,6 +31,7 @@ bool SatIpDiscovery::Start() {
 }
 
 bool SatIpDiscovery::StartSsdpAndSearch() {
+    std::lock_guard<std::mutex> hold(socketsLock_);
     ssdp_.Start();
     return ssdp_.Search(kSatIpServerType, nullptr, timing_.searchMx, timing_.searchRepeat);
 }
@@ -73,6 +74,7 @@ bool SatIpDiscovery::ListChanged() {
 }
 
 void SatIpDiscovery::Rebuild() {
+    std::lock_guard<std::mutex> hold(socketsLock_);
     servers_.BeginRebuild();
     // The description fetches run with the sockets closed, as a fixed picture of the cache.
     ssdp_.Stop();

@@ -3,6 +3,7 @@
 // its cache holds into the server list, fetching each server's device description.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,5 +58,7 @@ private:
     SatIpServerList servers_;
     std::atomic<int32_t> typeCode_;
     std::atomic<bool> run_{false};
+    // A rebuild closes the sockets; a search must not run into that halfway.
+    std::mutex socketsLock_;
     Thread thread_;
 };
