@@ -27,7 +27,7 @@ void PushIntoFilter(void* context, IMediaSample* sample) {
 
 void DeclareTuner(uint32_t bitrate) {
     BdaDeclaration d;
-    SimTunerSpec tuner;
+    SimTunerDeclaration tuner;
     tuner.friendlyName = "Bench DVB-T";
     tuner.network = BdaNetwork::DVBT;
     tuner.lockDelayMs = 0;

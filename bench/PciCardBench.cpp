@@ -105,7 +105,7 @@ double ThreadCpuSeconds(const std::string& name) {
 }
 
 void BM_CardFeedCpuAt80Mbit(benchmark::State& state) {
-    SimulatedCardSpec declared;
+    SimulatedCardDeclaration declared;
     declared.name = "QUARNOX0";
     declared.lockDelayMs = 0;
     declared.openStream = [](std::string* error) { return OpenPacedCardStream("", 80'000'000, 1, error); };

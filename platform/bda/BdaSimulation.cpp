@@ -49,7 +49,7 @@ bool ParseNumber(const std::string& text, long long low, long long high, long lo
 
 // The tuning spaces a file gets when it names none: one per network, the satellite one
 // named so that satellite feeds accept it.
-std::vector<SimTuningSpaceSpec> DefaultTuningSpaces() {
+std::vector<SimTuningSpaceDeclaration> DefaultTuningSpaces() {
     return {{"Kestrel VmDVB-S", BdaNetwork::DVBS},
             {"Kestrel DVB-C", BdaNetwork::DVBC},
             {"Kestrel DVB-T", BdaNetwork::DVBT},
@@ -158,7 +158,7 @@ bool BdaSimulation::ParseText(const std::string& text, BdaDeclaration* out, std:
         std::string value = Trim(line.substr(eq + 1));
         long long n = 0;
         if (section == Section::Tuner) {
-            SimTunerSpec& t = result.tuners.back();
+            SimTunerDeclaration& t = result.tuners.back();
             if (key == "name") {
                 t.friendlyName = value;
             } else if (key == "network") {
@@ -167,7 +167,7 @@ bool BdaSimulation::ParseText(const std::string& text, BdaDeclaration* out, std:
                 t.network = *network;
             } else if (key == "receiver") {
                 // "<name>" or "<name>, refuses"
-                SimReceiverSpec r;
+                SimReceiverDeclaration r;
                 size_t comma = value.rfind(',');
                 std::string flag = comma == std::string::npos ? "" : Trim(value.substr(comma + 1));
                 if (flag == "refuses" || flag == "accepts") {
@@ -202,7 +202,7 @@ bool BdaSimulation::ParseText(const std::string& text, BdaDeclaration* out, std:
                 return fail("unknown tuner key " + key);
             }
         } else if (section == Section::Space) {
-            SimTuningSpaceSpec& s = result.tuningSpaces.back();
+            SimTuningSpaceDeclaration& s = result.tuningSpaces.back();
             if (key == "name") {
                 s.friendlyName = value;
             } else if (key == "network") {

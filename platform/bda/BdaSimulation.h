@@ -15,32 +15,32 @@ const CLSID& NetworkProviderClass(BdaNetwork network);
 // "DVB-S", "DVB-C", "DVB-T", "ATSC"
 const char* BdaNetworkName(BdaNetwork network);
 
-struct SimReceiverSpec {
+struct SimReceiverDeclaration {
     std::optional<std::string> friendlyName;  // none: the device has no "FriendlyName"
     bool accepts = true;                       // takes its own tuner's output connection
 };
 
-struct SimTunerSpec {
+struct SimTunerDeclaration {
     std::optional<std::string> friendlyName;  // none: the device has no "FriendlyName"
     BdaNetwork network = BdaNetwork::DVBT;
     // Listed in the receiver-component category after those of earlier tuners.
-    std::vector<SimReceiverSpec> receivers;
+    std::vector<SimReceiverDeclaration> receivers;
     // Signal level in percent once locked; ITuner::get_SignalStrength reports it scaled to
     // 0..0x7FFF in its upper 16 bits.
     int signal = 80;
     // Time from a tune request to lock; negative: never locks (no signal, no stream).
     int lockDelayMs = 0;
-    PacedStreamSpec stream;
+    PacedStreamSource stream;
 };
 
-struct SimTuningSpaceSpec {
+struct SimTuningSpaceDeclaration {
     std::string friendlyName;
     BdaNetwork network = BdaNetwork::DVBS;
 };
 
 struct BdaDeclaration {
-    std::vector<SimTunerSpec> tuners;
-    std::vector<SimTuningSpaceSpec> tuningSpaces;
+    std::vector<SimTunerDeclaration> tuners;
+    std::vector<SimTuningSpaceDeclaration> tuningSpaces;
     // The TS export filter: whether it can be created at all, and whether its input pin
     // accepts the tee's transport stream (false: the direct and intelligent connections
     // both fail).

@@ -49,7 +49,7 @@ HRESULT NoObject(T** out) {
 
 }  // namespace
 
-CBdaDeviceMoniker::CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerSpec declared)
+CBdaDeviceMoniker::CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerDeclaration declared)
     : CUnknown("CBdaDeviceMoniker", nullptr), tuner_(tuner), receiver_(receiver), declared_(std::move(declared)) {}
 
 HRESULT CBdaDeviceMoniker::NonDelegatingQueryInterface(REFIID riid, void** ppv) {

@@ -8,7 +8,7 @@
 class CBdaDeviceMoniker final : public CUnknown, public IMoniker {
 public:
     // receiver < 0: the tuner itself.
-    CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerSpec declared);
+    CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerDeclaration declared);
 
     DECLARE_IUNKNOWN
     HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
@@ -43,5 +43,5 @@ private:
 
     size_t tuner_;
     int receiver_;
-    SimTunerSpec declared_;
+    SimTunerDeclaration declared_;
 };

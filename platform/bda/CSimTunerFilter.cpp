@@ -28,7 +28,7 @@ bool LocatorFits(BdaNetwork network, LocatorKind kind) {
 }
 }  // namespace
 
-CSimTunerFilter::CSimTunerFilter(size_t index, SimTunerSpec declared)
+CSimTunerFilter::CSimTunerFilter(size_t index, SimTunerDeclaration declared)
     : CBdaFilter("CSimTunerFilter", CLSID_SimTunerDevice), index_(index), declared_(std::move(declared)) {
     antenna_ = AddInput(kAntennaPin);
     output_ = AddOutput(kOutputPin);

@@ -22,7 +22,7 @@ protected:
 
 class CSimTunerFilter final : public CBdaFilter, public ISimTunerDevice {
 public:
-    CSimTunerFilter(size_t index, SimTunerSpec declared);
+    CSimTunerFilter(size_t index, SimTunerDeclaration declared);
     ~CSimTunerFilter() override;
 
     DECLARE_IUNKNOWN
@@ -52,7 +52,7 @@ private:
     void Stream();
 
     const size_t index_;
-    const SimTunerSpec declared_;
+    const SimTunerDeclaration declared_;
     CBdaInputPin* antenna_;
     CBdaOutputPin* output_;
 

@@ -40,7 +40,7 @@ HRESULT CSystemDeviceEnum::CreateClassEnumerator(REFCLSID category, IEnumMoniker
         return true;
     };
     for (size_t i = 0; i < d.tuners.size(); ++i) {
-        const SimTunerSpec& t = d.tuners[i];
+        const SimTunerDeclaration& t = d.tuners[i];
         if (t.friendlyName && BdaSimulation::IsVanished(*t.friendlyName)) continue;
         if (tuners) {
             if (!add(i, -1)) return E_OUTOFMEMORY;

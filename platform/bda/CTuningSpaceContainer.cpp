@@ -13,7 +13,7 @@ HRESULT NoObject(T** out) {
 }  // namespace
 
 CTuningSpaceContainer::CTuningSpaceContainer() : CUnknown("CTuningSpaceContainer", nullptr) {
-    for (const SimTuningSpaceSpec& s : BdaSimulation::Current().tuningSpaces) {
+    for (const SimTuningSpaceDeclaration& s : BdaSimulation::Current().tuningSpaces) {
         auto* space = new CBdaTuningSpace(WideFromUtf8(s.friendlyName), NetworkProviderClass(s.network));
         spaces_.push_back(ComPtr<ITuningSpace>(space->AsTuningSpace()));
     }

@@ -56,7 +56,7 @@ uint32_t TypeForTuner(uint32_t tuner) {
 }
 
 struct Pending {
-    SimulatedCardSpec declared;
+    SimulatedCardDeclaration declared;
     bool typeGiven = false;
     std::string file;
     uint32_t rate = 0;
@@ -107,7 +107,7 @@ CardDeclarations ParseCardDeclarations(const std::string& text, const std::strin
         const std::string key = Lower(Trim(line.substr(0, eq)));
         const std::string value = Trim(line.substr(eq + 1));
         Pending& card = cards.back();
-        SimulatedCardSpec& declared = card.declared;
+        SimulatedCardDeclaration& declared = card.declared;
         auto number = [&](uint64_t limit) { return Number(value, limit); };
         if (key == "tuner") {
             if (auto n = number(255)) declared.tunerType = static_cast<uint32_t>(*n);

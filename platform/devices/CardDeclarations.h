@@ -27,7 +27,7 @@
 #include "platform/devices/SimulatedCard.h"
 
 struct CardDeclarations {
-    std::vector<SimulatedCardSpec> cards;
+    std::vector<SimulatedCardDeclaration> cards;
     // "cards.conf:LINE: what is wrong" for the first bad line; its card is left out.
     std::string problem;
 };

@@ -17,7 +17,7 @@ private:
 
 std::unique_ptr<CardStreamSource> OpenPacedCardStream(const std::string& file, uint32_t bitrate, uint64_t seed,
                                                       std::string* error) {
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.file = file;
     declared.bitrate = bitrate;
     declared.seed = seed;

@@ -179,7 +179,7 @@ private:
     Thread worker_;  // last: it ends before the members it uses
 };
 
-SimulatedCard::SimulatedCard(SimulatedCardSpec declared) : declared_(std::move(declared)), faults_(declared_.faults) {}
+SimulatedCard::SimulatedCard(SimulatedCardDeclaration declared) : declared_(std::move(declared)), faults_(declared_.faults) {}
 
 void SimulatedCard::SetFault(Fault fault, bool on) {
     if (on) faults_ |= fault;

@@ -19,7 +19,7 @@
 #include "platform/devices/CardStreamSource.h"
 #include "platform/devices/DeviceBackend.h"
 
-struct SimulatedCardSpec {
+struct SimulatedCardDeclaration {
     std::string name = "QUARNOX0";  // the device path is "\\.\" + name
     uint32_t feedType = 1;          // card information word 0; 0: a card that cannot serve as a feed
     uint32_t tunerType = 2;         // card information word 1
@@ -54,8 +54,8 @@ public:
     static constexpr uint32_t kDeviceType = 0x9C41;
     static constexpr size_t kExtensionSpace = 0x10000;
 
-    explicit SimulatedCard(SimulatedCardSpec declared);
-    const SimulatedCardSpec& Spec() const { return declared_; }
+    explicit SimulatedCard(SimulatedCardDeclaration declared);
+    const SimulatedCardDeclaration& Declared() const { return declared_; }
 
     void SetFault(Fault fault, bool on);
     bool HasFault(Fault fault) const { return (faults_.load() & fault) != 0; }
@@ -84,7 +84,7 @@ private:
     void Answer(IoRequest& request, uint64_t openedAtMs);
     bool Locked(uint64_t nowMs) const;  // under lock_
 
-    const SimulatedCardSpec declared_;
+    const SimulatedCardDeclaration declared_;
     std::atomic<unsigned> faults_{0};
     std::atomic<uint64_t> streamed_{0};
     std::atomic<uint64_t> reads_{0};

@@ -20,17 +20,17 @@ namespace {
 const bool registered = (SimulatedCardBackend::Instance(), true);
 }  // namespace
 
-std::shared_ptr<SimulatedCard> SimulatedCardBackend::Declare(SimulatedCardSpec declared) {
+std::shared_ptr<SimulatedCard> SimulatedCardBackend::Declare(SimulatedCardDeclaration declared) {
     auto card = std::make_shared<SimulatedCard>(std::move(declared));
     std::lock_guard lock(lock_);
-    std::erase_if(declared_, [&](const auto& c) { return c->Spec().name == card->Spec().name; });
+    std::erase_if(declared_, [&](const auto& c) { return c->Declared().name == card->Declared().name; });
     declared_.push_back(card);
     return card;
 }
 
 void SimulatedCardBackend::Remove(const std::string& name) {
     std::lock_guard lock(lock_);
-    std::erase_if(declared_, [&](const auto& c) { return c->Spec().name == name; });
+    std::erase_if(declared_, [&](const auto& c) { return c->Declared().name == name; });
 }
 
 void SimulatedCardBackend::RemoveAll() {
@@ -42,7 +42,7 @@ std::shared_ptr<SimulatedCard> SimulatedCardBackend::Find(const std::string& nam
     std::lock_guard lock(lock_);
     for (const auto* list : {&declared_, &fromFile_})
         for (const auto& card : *list)
-            if (card->Spec().name == name) return card;
+            if (card->Declared().name == name) return card;
     return nullptr;
 }
 
@@ -54,12 +54,12 @@ std::string SimulatedCardBackend::DeclarationProblem() const {
 std::shared_ptr<SimulatedCard> SimulatedCardBackend::FromFile(const std::string& name) {
     std::lock_guard lock(lock_);
     for (const auto& card : fromFile_)
-        if (card->Spec().name == name && card->IsOpen()) return card;
+        if (card->Declared().name == name && card->IsOpen()) return card;
     // Read afresh, so that edits apply at the next open.
     CardDeclarations declarations = ReadCardDeclarations(RegistryDirectory() + "/" + kDeclarationFile);
     problem_ = declarations.problem;
-    std::erase_if(fromFile_, [&](const auto& c) { return c->Spec().name == name; });
-    for (SimulatedCardSpec& declared : declarations.cards)
+    std::erase_if(fromFile_, [&](const auto& c) { return c->Declared().name == name; });
+    for (SimulatedCardDeclaration& declared : declarations.cards)
         if (declared.name == name) {
             fromFile_.push_back(std::make_shared<SimulatedCard>(std::move(declared)));
             return fromFile_.back();
@@ -72,7 +72,7 @@ std::unique_ptr<DeviceDriver> SimulatedCardBackend::Open(const std::string& devi
     {
         std::lock_guard lock(lock_);
         for (const auto& c : declared_)
-            if (c->Spec().name == deviceName) card = c;
+            if (c->Declared().name == deviceName) card = c;
     }
     if (!card) card = FromFile(deviceName);
     if (!card) {

@@ -19,7 +19,7 @@ public:
     static SimulatedCardBackend& Instance();
 
     // Replaces a card of the same name; the card stays declared until removed.
-    std::shared_ptr<SimulatedCard> Declare(SimulatedCardSpec declared);
+    std::shared_ptr<SimulatedCard> Declare(SimulatedCardDeclaration declared);
     void Remove(const std::string& name);
     void RemoveAll();
     // A declared card, from code or (once opened) from the file.

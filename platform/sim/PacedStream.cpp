@@ -85,9 +85,9 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& out, std::string* e
     return true;
 }
 
-TsGeneratorOptions GeneratorOptions(const PacedStreamSpec& declared) {
+TsGeneratorOptions GeneratorOptions(const PacedStreamSource& declared) {
     TsGeneratorOptions options;
-    options.bitrate = declared.bitrate ? declared.bitrate : PacedStreamSpec::kDefaultBitrate;
+    options.bitrate = declared.bitrate ? declared.bitrate : PacedStreamSource::kDefaultBitrate;
     options.packetSize = declared.packetSize;
     options.seed = declared.seed;
     return options;
@@ -126,7 +126,7 @@ uint32_t PacedStream::MeasureFileRate(const std::vector<uint8_t>& file) {
     return rate > UINT32_MAX ? 0 : static_cast<uint32_t>(rate);
 }
 
-std::unique_ptr<PacedStream> PacedStream::Open(const PacedStreamSpec& declared, std::string* error) {
+std::unique_ptr<PacedStream> PacedStream::Open(const PacedStreamSource& declared, std::string* error) {
     std::string ignored;
     if (!error) error = &ignored;
     if (declared.file.empty()) {
@@ -151,7 +151,7 @@ std::unique_ptr<PacedStream> PacedStream::Open(const PacedStreamSpec& declared, 
     return std::make_unique<FileStream>(std::move(bytes), rate);
 }
 
-std::vector<uint8_t> PacedStream::Reference(const PacedStreamSpec& declared, size_t bytes) {
+std::vector<uint8_t> PacedStream::Reference(const PacedStreamSource& declared, size_t bytes) {
     std::string error;
     auto stream = Open(declared, &error);
     if (!stream) throw std::runtime_error(error);

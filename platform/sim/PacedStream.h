@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct PacedStreamSpec {
+struct PacedStreamSource {
     std::string file;           // empty: a generated stream
     uint32_t bitrate = 0;       // bit/s; 0 with a file: its PCR rate; 0 generated: kDefaultBitrate
     unsigned packetSize = 188;  // generated only: 188, 192 or 204
@@ -22,7 +22,7 @@ class PacedStream {
 public:
     // Null with *error set to one line when the file cannot be read, is no transport stream
     // or its rate cannot be measured (name a bitrate then), or the options are unusable.
-    static std::unique_ptr<PacedStream> Open(const PacedStreamSpec& declared, std::string* error);
+    static std::unique_ptr<PacedStream> Open(const PacedStreamSource& declared, std::string* error);
     virtual ~PacedStream() = default;
 
     // Waits until `max` bytes are due or waitMs has passed, then copies what is due (at most
@@ -36,7 +36,7 @@ public:
     uint64_t Position() const { return produced_; }
 
     // The exact bytes a stream with this declared produces from its start, for comparisons.
-    static std::vector<uint8_t> Reference(const PacedStreamSpec& declared, size_t bytes);
+    static std::vector<uint8_t> Reference(const PacedStreamSource& declared, size_t bytes);
 
     // The file's average rate from its first to its last PCR (on the first PID that carries
     // one); 0 when it has fewer than two PCRs or is no transport stream.

@@ -108,22 +108,22 @@ void PropertySheetWindow::BuildControls() {
         DialogRuntime::Send(strip, TCM_INSERTITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
     }
 
-    struct ButtonSpec {
+    struct ButtonLayout {
         int id;
         const char* text;
         bool wanted;
     };
-    const ButtonSpec buttons[] = {
+    const ButtonLayout buttons[] = {
         {IDOK, "OK", true},
         {IDCANCEL, "Cancel", true},
         {ID_APPLY_NOW, "&Apply", !(header_.flags & PSH_NOAPPLYNOW)},
         {IDHELP, "Help", (header_.flags & PSH_HASHELP) != 0},
     };
     int count = 0;
-    for (const ButtonSpec& b : buttons) count += b.wanted ? 1 : 0;
+    for (const ButtonLayout& b : buttons) count += b.wanted ? 1 : 0;
     int top = tabs.bottom + kMargin;
     int x = tabs.right - count * kButtonWidth - (count - 1) * kButtonGap;
-    for (const ButtonSpec& b : buttons) {
+    for (const ButtonLayout& b : buttons) {
         if (!b.wanted) continue;
         DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | (b.id == IDOK ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
         // Apply waits for a change; Help for a page that has help.

@@ -23,7 +23,7 @@ using namespace bdatest;
 
 namespace {
 
-BdaDeclaration OneTuner(SimTunerSpec tuner) {
+BdaDeclaration OneTuner(SimTunerDeclaration tuner) {
     BdaDeclaration d;
     d.tuners = {std::move(tuner)};
     d.tuningSpaces = AllSpaces();
@@ -61,7 +61,7 @@ std::u16string FromUtf16Le(const std::string& bytes) {
 
 TEST(BdaDetection, OneFeedPerTunerWithAFriendlyNameInPlatformOrder) {
     BdaDeclaration d;
-    SimTunerSpec unnamed = Tuner("", BdaNetwork::DVBC);
+    SimTunerDeclaration unnamed = Tuner("", BdaNetwork::DVBC);
     unnamed.friendlyName.reset();
     d.tuners = {Tuner("Sim DVB-T2 Stick", BdaNetwork::DVBT), unnamed, Tuner("TT-connect S2 DVB-S2", BdaNetwork::DVBS)};
     Simulation sim(d);
@@ -144,7 +144,7 @@ TEST_F(BdaFeedTest, StreamsTheTunersPacketsInOrder) {
     EXPECT_GT(feed.GetLastDataTime(), 0u);
     feed.Stop();
     const auto got = SampleRecorder::Join(recorder.Samples());
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.seed = 7;
     const auto want = PacedStream::Reference(declared, got.size());
     ASSERT_EQ(got.size() % 188, 0u);
@@ -243,7 +243,7 @@ TEST_F(BdaFeedTest, TuningSpaceRules) {
         const char* what;
         const char* tuner;
         BdaNetwork network;
-        std::vector<SimTuningSpaceSpec> spaces;
+        std::vector<SimTuningSpaceDeclaration> spaces;
         const char* chosen;  // null: the start fails
     };
     const Case cases[] = {
@@ -398,7 +398,7 @@ TEST_F(BdaFeedTest, DuplicateNamesUseTheFirstDevice) {
     ASSERT_TRUE(recorder.WaitForBytes(188 * 10));
     second.Stop();
     const auto got = SampleRecorder::Join(recorder.Samples());
-    PacedStreamSpec first;
+    PacedStreamSource first;
     first.seed = 11;
     EXPECT_TRUE(got == PacedStream::Reference(first, got.size()));
 }
@@ -452,7 +452,7 @@ TEST_F(BdaFeedTest, ConnectLogIsAppendedWhenTheExportFilterCannotBeConnected) {
 }
 
 TEST_F(BdaFeedTest, ATunerThatNeverLocksStartsButDeliversNothing) {
-    SimTunerSpec tuner = Tuner("Sim DVB-T", BdaNetwork::DVBT);
+    SimTunerDeclaration tuner = Tuner("Sim DVB-T", BdaNetwork::DVBT);
     tuner.lockDelayMs = -1;
     Simulation sim(OneTuner(tuner));
     CBDAFeed feed(0);

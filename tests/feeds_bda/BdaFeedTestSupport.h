@@ -13,8 +13,8 @@
 
 namespace bdatest {
 
-inline SimTunerSpec Tuner(std::string name, BdaNetwork network, uint64_t seed = 1) {
-    SimTunerSpec t;
+inline SimTunerDeclaration Tuner(std::string name, BdaNetwork network, uint64_t seed = 1) {
+    SimTunerDeclaration t;
     t.friendlyName = std::move(name);
     t.network = network;
     t.stream.seed = seed;
@@ -22,7 +22,7 @@ inline SimTunerSpec Tuner(std::string name, BdaNetwork network, uint64_t seed = 
 }
 
 // Tuning spaces for every network; the satellite one carries the mark.
-inline std::vector<SimTuningSpaceSpec> AllSpaces() {
+inline std::vector<SimTuningSpaceDeclaration> AllSpaces() {
     return {{"Astra VmDVB-S", BdaNetwork::DVBS},
             {"Cable", BdaNetwork::DVBC},
             {"Terrestrial", BdaNetwork::DVBT},

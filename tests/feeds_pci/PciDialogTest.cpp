@@ -53,7 +53,7 @@ TEST_F(PciDialogTest, SatelliteOkSetsTheHighBandAboveElevenSevenAndSwitchesTheIn
                           {"10744", S::kVertical, S::kInputA + 1, 0, 0xF4},
                           {"12551", S::kVertical, S::kInputD, 1, 0xFD}};
     for (const Case& c : cases) {
-        DeclaredCard card(CardSpec("QUARNOX0"));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0"));
         CVMDVBPCIFeed feed(0);
         presenter.Type(S::kFrequencyEdit, c.mhz).Type(S::kSymbolRateEdit, "22000").Check(c.polarisation).Check(c.input).Ok();
         EXPECT_TRUE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
@@ -75,7 +75,7 @@ TEST_F(PciDialogTest, SatelliteOkSetsTheHighBandAboveElevenSevenAndSwitchesTheIn
 
 TEST_F(PciDialogTest, SatelliteDialogShowsTheMirrorsAndOffersModulationOnlyOnDvbS2) {
     for (uint32_t type : {1u, 7u}) {
-        DeclaredCard card(CardSpec("QUARNOX0", type, type == 7 ? 12 : 2));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0", type, type == 7 ? 12 : 2));
         CVMDVBPCIFeed feed(0);
         feed.Record().word[7] = 2;
         feed.SetDiseqcInput(2);
@@ -114,7 +114,7 @@ TEST_F(PciDialogTest, APickedTransponderFillsTheControlsAndItsPositionPicksTheIn
                           {2, "11222", "22000", S::kInputA + 2, S::kHorizontal, S::kDvbS28psk},  // circular: unchanged
                           {3, "12345", "22000", -1, S::kHorizontal, -1}};
     for (const Case& c : cases) {
-        DeclaredCard card(CardSpec("QUARNOX0", 7, 12));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0", 7, 12));
         CVMDVBPCIFeed feed(0);
         feed.LoadSettings("Kestrel Test");
         feed.SetDiseqcInput(3);
@@ -132,7 +132,7 @@ TEST_F(PciDialogTest, APickedTransponderFillsTheControlsAndItsPositionPicksTheIn
 }
 
 TEST_F(PciDialogTest, ADescriptorGivenToTheDialogOpensItOnThatTransponder) {
-    DeclaredCard card(CardSpec("QUARNOX0"));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0"));
     CVMDVBPCIFeed feed(0);
     const uint8_t descriptor[13] = {0x43, 0x0B, 0x01, 0x21, 0x88, 0x00, 0x01, 0x92, 0xA1, 0x02, 0x75, 0x00, 0x03};
     presenter.Cancel();
@@ -147,7 +147,7 @@ TEST_F(PciDialogTest, CableOkTakesTheListedModulationAndTheOptionFlag) {
     using C = CDvbCDialog;
     const std::vector<std::string> items = {"QAM  16", "QAM  32", "QAM  64", "QAM 128", "QAM 256"};
     for (int pick = 0; pick < 5; ++pick) {
-        DeclaredCard card(CardSpec("QUARNOX0", 2, 3));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0", 2, 3));
         CVMDVBPCIFeed feed(0);
         feed.Record().word[7] = 4;
         presenter.Type(C::kFrequencyEdit, "346").Type(C::kSymbolRateEdit, "6900").Check(C::kOptionOn)
@@ -173,7 +173,7 @@ TEST_F(PciDialogTest, TerrestrialOkHoldsTheFrequencyInHertzAndSetsTheFixedWords)
     const std::vector<std::string> items = {"5 Mhz", "6 Mhz", "7 Mhz", "8 Mhz"};
     const uint32_t values[] = {3, 2, 1, 0};
     for (int pick = 0; pick < 4; ++pick) {
-        DeclaredCard card(CardSpec("QUARNOX0", 3, 5));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0", 3, 5));
         CVMDVBPCIFeed feed(0);
         presenter.Type(T::kFrequencyEdit, "538").Select(T::kBandwidthList, pick).Ok();
         EXPECT_TRUE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
@@ -193,7 +193,7 @@ TEST_F(PciDialogTest, TerrestrialOkHoldsTheFrequencyInHertzAndSetsTheFixedWords)
 }
 
 TEST_F(PciDialogTest, NoDialogForACardOutsideTheThreeFamilies) {
-    DeclaredCard card(CardSpec("QUARNOX0", 11, 6));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0", 11, 6));
     CVMDVBPCIFeed feed(0);
     EXPECT_FALSE(feed.ShowConfigDialog(nullptr, nullptr, nullptr));
     EXPECT_TRUE(presenter.Dialogs().empty());

@@ -65,7 +65,7 @@ TEST(PciFeed, IdentityFollowsTheCardInformation) {
         {1, 0, "Tuner: unknown or no tuner detected", 0}, {1, 9, "Tuner: unknown or no tuner detected", 0},
     };
     for (const Case& c : cases) {
-        SimulatedCardSpec declared = CardSpec("QUARNOX3", c.type, c.tuner);
+        SimulatedCardDeclaration declared = DeclaredCardOf("QUARNOX3", c.type, c.tuner);
         declared.driverVersion = "3.1.4";
         DeclaredCard card(declared);
         Feed feed(3);
@@ -88,7 +88,7 @@ TEST(PciFeed, AnAbsentOrBusyCardIsTypeZeroAndDoesNotStart) {
         EXPECT_EQ(absent->GetSignalLevel(), 0);
         EXPECT_FALSE(absent->Tune(&absent->Record()));
     }
-    DeclaredCard card(CardSpec("QUARNOX0"));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0"));
     Feed first(0);
     EXPECT_EQ(first->GetType(), 1);
     EXPECT_EQ(CreateFileA("\\\\.\\QUARNOX0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -107,9 +107,9 @@ TEST(PciFeed, ProbingStopsAtTheFirstMissingOrUnusableIndex) {
     for (const Case& c : cases) {
         std::vector<std::unique_ptr<DeclaredCard>> cards;
         for (size_t i = 0; i < c.types.size(); ++i)
-            cards.push_back(std::make_unique<DeclaredCard>(CardSpec("QUARNOX" + std::to_string(i), c.types[i])));
+            cards.push_back(std::make_unique<DeclaredCard>(DeclaredCardOf("QUARNOX" + std::to_string(i), c.types[i])));
         // Index 4 exists but lies past the gap of index 3.
-        DeclaredCard beyond(CardSpec("QUARNOX4"));
+        DeclaredCard beyond(DeclaredCardOf("QUARNOX4"));
         const FeedKind kinds[] = {PciFeedKind()};
         CFeedEnumerator enumerator(kinds);
         CFeed* feeds[8] = {};
@@ -126,7 +126,7 @@ TEST(PciFeed, ProbingStopsAtTheFirstMissingOrUnusableIndex) {
 }
 
 TEST(PciFeed, DeliversEveryPacketInOrderAcrossUnalignedReads) {
-    SimulatedCardSpec declared = CardSpec("QUARNOX0");
+    SimulatedCardDeclaration declared = DeclaredCardOf("QUARNOX0");
     declared.startOffset = 1000;  // inside packet 5
     declared.chunkSeed = 7;
     DeclaredCard card(declared);
@@ -148,7 +148,7 @@ TEST(PciFeed, DeliversEveryPacketInOrderAcrossUnalignedReads) {
 }
 
 TEST(PciFeed, TheFirstBufferAfterTuneIsDropped) {
-    SimulatedCardSpec declared = CardSpec("QUARNOX0");
+    SimulatedCardDeclaration declared = DeclaredCardOf("QUARNOX0");
     declared.minChunk = 4 * 188;  // every read holds whole packets
     DeclaredCard card(declared);
     const uint32_t packets = 40'000;
@@ -191,7 +191,7 @@ TEST(PciFeed, TheFirstBufferAfterTuneIsDropped) {
 
 TEST(PciFeed, LockAndSignalFollowATuneAfterTheCardsDelay) {
     for (bool neverLocks : {false, true}) {
-        SimulatedCardSpec declared = CardSpec("QUARNOX0");
+        SimulatedCardDeclaration declared = DeclaredCardOf("QUARNOX0");
         declared.lockDelayMs = 300;
         declared.signal = 41'000;
         declared.reception = 77;
@@ -211,7 +211,7 @@ TEST(PciFeed, LockAndSignalFollowATuneAfterTheCardsDelay) {
 
 TEST(PciFeed, ReadsWithoutDataOrSyncDeliverNothing) {
     for (SimulatedCard::Fault fault : {SimulatedCard::kEmptyReads, SimulatedCard::kNoSync}) {
-        DeclaredCard card(CardSpec("QUARNOX0"));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0"));
         card->SetFault(fault, true);
         card.Append(NumberedPackets(0, 3000));
         Feed feed(0);
@@ -226,7 +226,7 @@ TEST(PciFeed, ReadsWithoutDataOrSyncDeliverNothing) {
 }
 
 TEST(PciFeed, StopThenStartKeepsOneStreamingThreadAndResumes) {
-    DeclaredCard card(CardSpec("QUARNOX0"));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0"));
     Feed feed(0);
     SampleRecorder recorder;
     feed->SetCallback(&recorder, &SampleRecorder::Callback);
@@ -249,7 +249,7 @@ TEST(PciFeed, StopThenStartKeepsOneStreamingThreadAndResumes) {
 }
 
 TEST(PciFeed, ACardVanishingWhileStreamingStopsDeliveryAndIsReported) {
-    DeclaredCard card(CardSpec("QUARNOX0"));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0"));
     auto feed = std::make_unique<Feed>(0);
     SampleRecorder recorder;
     (*feed)->SetCallback(&recorder, &SampleRecorder::Callback);
@@ -280,7 +280,7 @@ TEST(PciFeed, ACardVanishingWhileStreamingStopsDeliveryAndIsReported) {
 }
 
 TEST(PciFeed, ExtensionAddressesGoHighByteFirstForWritesAndLowByteFirstForReads) {
-    DeclaredCard card(CardSpec("QUARNOX0"));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0"));
     Feed feed(0);
     auto* extension = static_cast<CardExtensionAccess*>(feed->GetExtension());
     ASSERT_NE(extension, nullptr);
@@ -325,7 +325,7 @@ TEST(PciFeed, DeliveryDescriptorsSuitTheCardsFamily) {
                           {9, false, true, false}, {3, false, false, true}, {8, false, false, true},
                           {11, false, false, false}};
     for (const Case& c : cases) {
-        DeclaredCard card(CardSpec("QUARNOX0", c.type));
+        DeclaredCard card(DeclaredCardOf("QUARNOX0", c.type));
         Feed feed(0);
         EXPECT_EQ(feed->SupportsDeliveryDescriptor(sat), c.sat) << c.type;
         EXPECT_EQ(feed->SupportsDeliveryDescriptor(cable), c.cable) << c.type;
@@ -335,7 +335,7 @@ TEST(PciFeed, DeliveryDescriptorsSuitTheCardsFamily) {
 }
 
 TEST(PciFeed, DiseqcMessagesReachTheCardAsGiven) {
-    DeclaredCard card(CardSpec("QUARNOX0"));
+    DeclaredCard card(DeclaredCardOf("QUARNOX0"));
     Feed feed(0);
     const uint8_t message[] = {0xE0, 0x10, 0x38, 0xF7};
     EXPECT_TRUE(feed->SendDiseqcMessage(message, 4));

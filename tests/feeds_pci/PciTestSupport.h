@@ -57,7 +57,7 @@ private:
 // A card declared for the life of the object.
 class DeclaredCard {
 public:
-    explicit DeclaredCard(SimulatedCardSpec declared) : name_(declared.name), queue_(std::make_shared<QueueSource::Shared>()) {
+    explicit DeclaredCard(SimulatedCardDeclaration declared) : name_(declared.name), queue_(std::make_shared<QueueSource::Shared>()) {
         declared.openStream = [queue = queue_](std::string*) { return std::make_unique<QueueSource>(queue); };
         card_ = SimulatedCardBackend::Instance().Declare(std::move(declared));
     }
@@ -85,8 +85,8 @@ private:
     std::shared_ptr<SimulatedCard> card_;
 };
 
-inline SimulatedCardSpec CardSpec(const std::string& name, uint32_t feedType = 1, uint32_t tuner = 2) {
-    SimulatedCardSpec declared;
+inline SimulatedCardDeclaration DeclaredCardOf(const std::string& name, uint32_t feedType = 1, uint32_t tuner = 2) {
+    SimulatedCardDeclaration declared;
     declared.name = name;
     declared.feedType = feedType;
     declared.tunerType = tuner;

@@ -96,6 +96,6 @@ private:
 };
 
 // What the simulator sends for all PIDs, from the start of a session.
-inline std::vector<uint8_t> SimReference(size_t bytes) { return PacedStream::Reference(PacedStreamSpec{}, bytes); }
+inline std::vector<uint8_t> SimReference(size_t bytes) { return PacedStream::Reference(PacedStreamSource{}, bytes); }
 
 }  // namespace satip_feed_test

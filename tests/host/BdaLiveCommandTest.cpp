@@ -49,7 +49,7 @@ TEST_F(BdaLiveCommand, LiveGivesExactlyTheTunersPacketsInOrder) {
     const std::string got = ReadWholeFile(File("out.ts"));
     ASSERT_GT(got.size(), 188u * 100);
     ASSERT_EQ(got.size() % 188, 0u);
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.seed = 5;
     declared.bitrate = 4'000'000;
     const auto want = PacedStream::Reference(declared, got.size());

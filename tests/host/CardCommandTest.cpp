@@ -66,7 +66,7 @@ TEST_F(CardCommand, LiveGivesExactlyTheCardsSourcePacketsInOrder) {
     ASSERT_GT(out.size(), 400'000u);
     ASSERT_EQ(out.size() % 188, 0u);
 
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.bitrate = 6'000'000;
     declared.seed = 5;
     const std::vector<uint8_t> source = PacedStream::Reference(declared, 188 + out.size());

@@ -41,7 +41,7 @@ std::vector<uint8_t> ReadAll(PacedStream& stream, size_t total) {
 }  // namespace
 
 TEST(PacedStream, GeneratedBytesMatchTheReferenceAndArriveAtTheirRate) {
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.bitrate = 40'000'000;  // 5 MB/s: 1 MB takes 200 ms
     std::string error;
     auto stream = PacedStream::Open(declared, &error);
@@ -57,7 +57,7 @@ TEST(PacedStream, GeneratedBytesMatchTheReferenceAndArriveAtTheirRate) {
 TEST(PacedStream, FileLoopsAtItsMeasuredRateAndARestartDoesNotSkipBytes) {
     auto file = Generated(20'000'000, 5000);
     EXPECT_NEAR(PacedStream::MeasureFileRate(file), 20'000'000, 20'000);
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.file = WriteTemp(file, "paced-loop-");
     declared.bitrate = 100'000'000;
     std::string error;
@@ -74,7 +74,7 @@ TEST(PacedStream, FileLoopsAtItsMeasuredRateAndARestartDoesNotSkipBytes) {
 }
 
 TEST(PacedStream, AReaderThatFallsBehindGetsAtMostOneSecondAtOnce) {
-    PacedStreamSpec declared;
+    PacedStreamSource declared;
     declared.bitrate = 8'000'000;
     auto stream = PacedStream::Open(declared, nullptr);
     std::vector<uint8_t> buffer(4'000'000);
@@ -92,16 +92,16 @@ TEST(PacedStream, UnusableSourcesAreRefusedInOneLine) {
     std::vector<uint8_t> noPcr(100 * 188);
     TsGenerator(options).Generate(noPcr.data(), 100);
     struct Case {
-        PacedStreamSpec declared;
+        PacedStreamSource declared;
         const char* says;
     };
-    PacedStreamSpec missing;
+    PacedStreamSource missing;
     missing.file = "/nonexistent/x.ts";
-    PacedStreamSpec notTs;
+    PacedStreamSource notTs;
     notTs.file = WriteTemp(noise, "paced-noise-");
-    PacedStreamSpec unmeasured;
+    PacedStreamSource unmeasured;
     unmeasured.file = WriteTemp(noPcr, "paced-nopcr-");
-    PacedStreamSpec badSize;
+    PacedStreamSource badSize;
     badSize.packetSize = 190;
     for (const Case& c : {Case{missing, "cannot open"}, Case{notTs, "no transport stream"},
                           Case{unmeasured, "cannot be measured"}, Case{badSize, ""}}) {

@@ -25,7 +25,7 @@ TEST(CardDeclarations, ReadsEachCardsKeysWithTheirDefaults) {
         "cards.conf");
     EXPECT_EQ(d.problem, "");
     ASSERT_EQ(d.cards.size(), 2u);
-    const SimulatedCardSpec& a = d.cards[0];
+    const SimulatedCardDeclaration& a = d.cards[0];
     EXPECT_EQ(a.name, "QUARNOX0");
     EXPECT_EQ(a.feedType, 7u) << "from the DVB-S2 tuner";
     EXPECT_EQ(a.tunerType, 12u);
@@ -37,7 +37,7 @@ TEST(CardDeclarations, ReadsEachCardsKeysWithTheirDefaults) {
     EXPECT_EQ(a.startOffset, 5u);
     EXPECT_EQ(a.faults, unsigned{SimulatedCard::kNeverLocks | SimulatedCard::kNoSync});
     EXPECT_EQ(a.vanishAfterSeconds, 4u);
-    const SimulatedCardSpec& b = d.cards[1];
+    const SimulatedCardDeclaration& b = d.cards[1];
     EXPECT_EQ(b.feedType, 9u);
     EXPECT_EQ(b.faults, 0u);
     std::string error;

@@ -32,7 +32,7 @@ private:
 class DeviceIoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SimulatedCardSpec declared;
+        SimulatedCardDeclaration declared;
         declared.name = "QUARNOX5";
         declared.lockDelayMs = 0;
         declared.startOffset = 10;

@@ -118,7 +118,7 @@ TEST_F(SatipSimProgram, RtspDialogueDeliversTheSourceByteExactOverRtp) {
         EXPECT_EQ(d.size(), 12u + 7 * 188);
         received.insert(received.end(), d.begin() + 12, d.end());
     }
-    EXPECT_EQ(received, PacedStream::Reference(PacedStreamSpec{}, received.size()));
+    EXPECT_EQ(received, PacedStream::Reference(PacedStreamSource{}, received.size()));
 
     const std::string status = Ses1Text(rtcp.Next());
     EXPECT_EQ(status, "ver=1.0;src=1;tuner=1,224,1,15,11494.00,h,dvbs2,8psk,on,0.35,22000,34;pids=all");
@@ -226,11 +226,11 @@ TEST_F(SatipSimProgram, PidsFilterAndChangeOnPlay) {
 
 TEST_F(SatipSimProgram, HttpStreamsPlainAndChunkedByteExact) {
     // A short file, so that the body runs over its end and the loop is checked too.
-    PacedStreamSpec file;
+    PacedStreamSource file;
     file.file = Generate("short.ts", "--bitrate 4M --seconds 0.5");
     const struct {
         bool chunked;
-        PacedStreamSpec source;
+        PacedStreamSource source;
     } cases[] = {{false, {}}, {true, {}}, {true, file}};
     for (const auto& [chunked, source] : cases) {
         std::string args = chunked ? "--quiet --http-chunked" : "--quiet";

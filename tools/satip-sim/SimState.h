@@ -36,7 +36,7 @@ struct SimState {
 
     // Set before the servers start, read-only afterwards.
     std::vector<std::string> malformedMethods;  // empty: every method
-    PacedStreamSpec source;
+    PacedStreamSource source;
     bool verbose = true;
 
     bool MalformedFor(const std::string& method) const;

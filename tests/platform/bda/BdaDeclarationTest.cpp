@@ -91,7 +91,7 @@ TEST_F(BdaTest, TheSettingsFileDeclaresTunersAndTuningSpaces) {
                 "demux-pins = 3\n");
     BdaDeclaration d = BdaSimulation::Current();
     ASSERT_EQ(d.tuners.size(), 2u);
-    const SimTunerSpec& s = d.tuners[0];
+    const SimTunerDeclaration& s = d.tuners[0];
     EXPECT_EQ(s.friendlyName, std::optional<std::string>("Velmar DVB-S2 Tuner"));
     EXPECT_EQ(s.network, BdaNetwork::DVBS);
     ASSERT_EQ(s.receivers.size(), 2u);

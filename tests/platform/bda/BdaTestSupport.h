@@ -70,8 +70,8 @@ inline std::vector<std::string> DeviceNames(REFCLSID category) {
     return names;
 }
 
-inline SimTunerSpec Tuner(const char* name, BdaNetwork network, std::vector<SimReceiverSpec> receivers = {}) {
-    SimTunerSpec t;
+inline SimTunerDeclaration Tuner(const char* name, BdaNetwork network, std::vector<SimReceiverDeclaration> receivers = {}) {
+    SimTunerDeclaration t;
     if (name) t.friendlyName = name;
     t.network = network;
     t.receivers = std::move(receivers);

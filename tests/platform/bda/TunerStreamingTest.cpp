@@ -106,8 +106,8 @@ struct TunerGraph {
     }
 };
 
-SimTunerSpec StreamingTuner(int lockDelayMs, uint32_t bitrate = 40'000'000) {
-    SimTunerSpec t = Tuner("Sim DVB-T", BdaNetwork::DVBT, {{"Sim Capture", true}});
+SimTunerDeclaration StreamingTuner(int lockDelayMs, uint32_t bitrate = 40'000'000) {
+    SimTunerDeclaration t = Tuner("Sim DVB-T", BdaNetwork::DVBT, {{"Sim Capture", true}});
     t.lockDelayMs = lockDelayMs;
     t.signal = 80;
     t.stream.bitrate = bitrate;
@@ -115,7 +115,7 @@ SimTunerSpec StreamingTuner(int lockDelayMs, uint32_t bitrate = 40'000'000) {
     return t;
 }
 
-void DeclareOne(SimTunerSpec tuner) {
+void DeclareOne(SimTunerDeclaration tuner) {
     BdaDeclaration d;
     d.tuners = {std::move(tuner)};
     d.tuningSpaces = {{"Sim DVB-T space", BdaNetwork::DVBT}};
@@ -140,7 +140,7 @@ TEST_F(BdaTest, ATunedRunningTunerDeliversExactlyItsStreamThroughTheExportFilter
     ASSERT_TRUE(WaitUntil([&] { return got.Size() >= 300'000; }));
     EXPECT_EQ(g.control->Stop(), S_OK);
 
-    const SimTunerSpec declared = BdaSimulation::Current().tuners[0];
+    const SimTunerDeclaration declared = BdaSimulation::Current().tuners[0];
     std::lock_guard lock(got.m);
     EXPECT_EQ(got.bytes, PacedStream::Reference(declared.stream, got.bytes.size())) << "every byte, in order";
     EXPECT_EQ(got.bytes.size() % 188, 0u) << "samples carry whole packets";

@@ -182,7 +182,7 @@ TEST_F(BdaTest, ALockedTunerReportsItsLevelAsAPositiveStrengthAndTakesOnlyLocato
     };
     const std::pair<int, LONG> levels[] = {{0, 0}, {1, 327 << 16}, {50, 16383 << 16}, {80, 26213 << 16}, {100, 0x7FFF << 16}};
     for (const auto& [percent, strength] : levels) {
-        SimTunerSpec declared = Tuner("T", BdaNetwork::DVBT);
+        SimTunerDeclaration declared = Tuner("T", BdaNetwork::DVBT);
         declared.signal = percent;
         auto* tuner = new CSimTunerFilter(0, declared);
         tuner->NonDelegatingAddRef();
