@@ -61,8 +61,8 @@ std::string HistoryKey(const std::string& key, size_t index) {
 CIPTVFeed::CIPTVFeed(uint32_t /*unused*/)
     : pump_({kAllocatorName, kBufferCount, kDefaultSampleSize, kReceiveThreadName, kProcessingThreadName,
              kSilenceCheckMs, kDeliveryCoalesceMs},
-            {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { CheckForSilence(); },
-             [this] { noData_.store(true, std::memory_order_relaxed); }}) {
+            {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { handOver_.CheckForSilence(); },
+             [this] { handOver_.MarkNoData(); }}) {
     type_ = kFeedIptv;
     capabilities_ |= kCapIpNetwork;
     SetText(name_, kFeedName);
@@ -140,7 +140,7 @@ void CIPTVFeed::SetHistory(const History& history) {
 }
 
 uint8_t CIPTVFeed::GetStatus() {
-    const bool receiving = !noData_.load(std::memory_order_relaxed) && sync_.InSync();
+    const bool receiving = !handOver_.NoData() && handOver_.InSync();
     return receiving ? kStatusReceiving : kStatusNoSignal;
 }
 
@@ -271,7 +271,7 @@ bool CIPTVFeed::Start(int32_t /*unused*/) {
     Stop();
     pump_.Join();
 
-    sync_.Reset();
+    handOver_.ResetSync();
     SetErrorText(nullptr);
     IptvSettings settings;
     RtpMode mode;
@@ -389,24 +389,7 @@ void CIPTVFeed::ReceiveLoop(SocketHandle s) {
 }
 
 void CIPTVFeed::DeliverSample(IMediaSample* sample) {
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
-    const DataCallback callback = callback_.load(std::memory_order_acquire);
-    if (callback) {
-        callback(callbackContext_.load(std::memory_order_relaxed), sample);
-    } else {
-        sample->Release();
-    }
-    lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
-    noData_.store(false, std::memory_order_relaxed);
+    handOver_.Deliver(sample, packetSize_, callback_.load(std::memory_order_acquire),
+                      callbackContext_.load(std::memory_order_relaxed));
 }
 
-void CIPTVFeed::CheckForSilence() {
-    const uint32_t now = GetTickCount();
-    const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
-    // A tick count below the last hand-over means the counter wrapped.
-    if (!noData_.load(std::memory_order_relaxed) && (now < last || now - last >= kNoDataTimeoutMs)) {
-        noData_.store(true, std::memory_order_relaxed);
-    }
-}

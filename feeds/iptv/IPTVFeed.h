@@ -29,7 +29,7 @@
 
 #include "feeds/FeedPump.h"
 #include "feeds/iptv/IptvSettings.h"
-#include "feeds/TsSyncTracker.h"
+#include "feeds/NetworkHandOver.h"
 #include "feeds/sdk/Feed.h"
 #include "net/RtpUnwrap.h"
 #include "net/Sockets.h"
@@ -39,7 +39,6 @@ public:
     static constexpr uint32_t kBufferCount = 15;
     static constexpr uint32_t kDefaultSampleSize = 0x234000;  // 12,288 packets of 188 bytes
     static constexpr uint32_t kMinimumSampleSize = 188;
-    static constexpr uint32_t kNoDataTimeoutMs = 5000;
     static constexpr size_t kHistorySize = kIptvHistorySize;
     static constexpr size_t kTextBufferSize = 260;
     static constexpr uint8_t kStatusReceiving = 0xFF;
@@ -128,7 +127,6 @@ private:
     void ReceiveLoop(SocketHandle socket);
     // The pump's delivery thread.
     void DeliverSample(IMediaSample* sample);
-    void CheckForSilence();
     // Receive thread: one datagram into the sample being filled.
     void Take(const uint8_t* datagram, int length);
 
@@ -154,9 +152,7 @@ private:
     uint32_t fillCapacity_ = 0;
     uint32_t fillLevel_ = 0;
 
-    TsSyncTracker sync_;
-    std::atomic<uint32_t> lastHandOver_{0};
-    std::atomic<bool> noData_{true};
+    NetworkHandOver handOver_;
 
     std::atomic<uint64_t> rtpLost_{0};
     std::atomic<uint64_t> datagrams_{0};

@@ -61,8 +61,8 @@ CSATIPFeed::CSATIPFeed(const char* application, SatIpDiscovery::Timing discovery
     : discovery_(SystemUserAgent(), discoveryTiming),
       pump_({kAllocatorName, kBufferCount, kSampleSize, kReceiveThreadName, kDeliveryThreadName, kSilenceCheckMs,
              kDeliveryCoalesceMs},
-            {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { CheckForSilence(); },
-             [this] { noData_.store(true, std::memory_order_relaxed); }}) {
+            {[this](IMediaSample* sample) { DeliverSample(sample); }, [this] { handOver_.CheckForSilence(); },
+             [this] { handOver_.MarkNoData(); }}) {
     Construct(application);
 }
 
@@ -169,8 +169,8 @@ uint8_t CSATIPFeed::GetStatus() {
             keepAlives_.fetch_add(1);
         }
     }
-    if (noData_.load(std::memory_order_relaxed)) return 0;
-    return sync_.InSync() ? kStatusInSync : 0;
+    if (handOver_.NoData()) return 0;
+    return handOver_.InSync() ? kStatusInSync : 0;
 }
 
 void CSATIPFeed::Fail(SatIpFailure failure, const char* text) {
@@ -222,7 +222,7 @@ bool CSATIPFeed::Start(int32_t /*unused*/) {
     rtspRequest_.clear();
     httpStatus_.store(0);
     SetErrorText(nullptr);
-    sync_.Reset();
+    handOver_.ResetSync();
     dropped_.store(0);
     samples_.store(0);
     rtpLost_.store(0);
@@ -243,7 +243,7 @@ bool CSATIPFeed::Start(int32_t /*unused*/) {
     sourceEnded_.Reset();
     running_.store(true);
     activeMode_.store(settings.deliveryMode);
-    noData_.store(true, std::memory_order_relaxed);
+    handOver_.MarkNoData();
 
     bool started = false;
     switch (settings.deliveryMode) {
@@ -507,22 +507,7 @@ void CSATIPFeed::ReceiveHttp(const std::string& url, const std::string& userAgen
 }
 
 void CSATIPFeed::DeliverSample(IMediaSample* sample) {
-    BYTE* data = nullptr;
-    sample->GetPointer(&data);
-    sync_.Update(data, static_cast<size_t>(sample->GetActualDataLength()), packetSize_);
-    const DataCallback callback = callback_.load(std::memory_order_acquire);
-    if (callback) {
-        callback(callbackContext_.load(std::memory_order_relaxed), sample);
-    } else {
-        sample->Release();
-    }
-    lastHandOver_.store(GetTickCount(), std::memory_order_relaxed);
-    noData_.store(false, std::memory_order_relaxed);
+    handOver_.Deliver(sample, packetSize_, callback_.load(std::memory_order_acquire),
+                      callbackContext_.load(std::memory_order_relaxed));
 }
 
-void CSATIPFeed::CheckForSilence() {
-    const uint32_t now = GetTickCount();
-    const uint32_t last = lastHandOver_.load(std::memory_order_relaxed);
-    if (!noData_.load(std::memory_order_relaxed) && now - last >= kNoDataTimeoutMs)
-        noData_.store(true, std::memory_order_relaxed);
-}

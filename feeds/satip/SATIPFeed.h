@@ -21,7 +21,7 @@
 #include <string>
 
 #include "feeds/FeedPump.h"
-#include "feeds/TsSyncTracker.h"
+#include "feeds/NetworkHandOver.h"
 #include "feeds/satip/SatIpDiscovery.h"
 #include "feeds/satip/SatIpSettings.h"
 #include "feeds/sdk/Feed.h"
@@ -54,7 +54,6 @@ class CSATIPFeed : public CFeed {
 public:
     static constexpr uint32_t kBufferCount = 127;
     static constexpr uint32_t kSampleSize = 1692;  // 9 packets of 188
-    static constexpr uint32_t kNoDataTimeoutMs = 5000;
     static constexpr uint32_t kHttpConnectWaitMs = 15000;
     static constexpr uint32_t kStopWaitMs = 15000;
     static constexpr uint8_t kStatusInSync = 0x10;
@@ -112,7 +111,7 @@ public:
     // Samples the receive side filled since the last Start.
     uint64_t SamplesReceived() const { return samples_.load(); }
     // No data has been handed on for 5 seconds, or none yet.
-    bool NoData() const { return noData_.load(std::memory_order_relaxed); }
+    bool NoData() const { return handOver_.NoData(); }
     uint64_t PayloadsDropped() const { return dropped_.load(); }
     uint64_t RtpLost() const { return rtpLost_.load(); }
 
@@ -133,7 +132,6 @@ private:
     void ReceiveRtp(SocketHandle s);
     void ReceiveHttp(const std::string& url, const std::string& userAgent);
     void DeliverSample(IMediaSample* sample);
-    void CheckForSilence();
 
     std::mutex controlLock_;
     mutable std::mutex settingsLock_;
@@ -161,9 +159,7 @@ private:
 
     RtcpStatusReceiver status_;
 
-    TsSyncTracker sync_;
-    std::atomic<uint32_t> lastHandOver_{0};
-    std::atomic<bool> noData_{true};
+    NetworkHandOver handOver_;
     std::atomic<uint64_t> dropped_{0};
     std::atomic<uint64_t> samples_{0};
     std::atomic<uint64_t> rtpLost_{0};
