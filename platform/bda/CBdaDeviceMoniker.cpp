@@ -41,23 +41,10 @@ private:
 // The desktop's device moniker class.
 constexpr CLSID CLSID_CDeviceMoniker = {0x4315D437, 0x5B8C, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
 
-template <class T>
-HRESULT NoObject(T** out) {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-}
-
 }  // namespace
 
 CBdaDeviceMoniker::CBdaDeviceMoniker(size_t tuner, int receiver, SimTunerDeclaration declared)
-    : CUnknown("CBdaDeviceMoniker", nullptr), tuner_(tuner), receiver_(receiver), declared_(std::move(declared)) {}
-
-HRESULT CBdaDeviceMoniker::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IMoniker || riid == IID_IPersistStream || riid == IID_IPersist)
-        return GetInterface(static_cast<IMoniker*>(this), ppv);
-    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
-}
+    : CBaseMoniker("CBdaDeviceMoniker"), tuner_(tuner), receiver_(receiver), declared_(std::move(declared)) {}
 
 const std::optional<std::string>& CBdaDeviceMoniker::FriendlyName() const {
     return receiver_ < 0 ? declared_.friendlyName : declared_.receivers[static_cast<size_t>(receiver_)].friendlyName;
@@ -68,10 +55,6 @@ HRESULT CBdaDeviceMoniker::GetClassID(CLSID* pClassID) {
     *pClassID = CLSID_CDeviceMoniker;
     return S_OK;
 }
-HRESULT CBdaDeviceMoniker::IsDirty() { return S_FALSE; }
-HRESULT CBdaDeviceMoniker::Load(IStream*) { return E_NOTIMPL; }
-HRESULT CBdaDeviceMoniker::Save(IStream*, BOOL) { return E_NOTIMPL; }
-HRESULT CBdaDeviceMoniker::GetSizeMax(ULARGE_INTEGER*) { return E_NOTIMPL; }
 
 HRESULT CBdaDeviceMoniker::BindToObject(IBindCtx*, IMoniker*, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -103,28 +86,9 @@ HRESULT CBdaDeviceMoniker::BindToStorage(IBindCtx*, IMoniker*, REFIID riid, void
     return hr;
 }
 
-HRESULT CBdaDeviceMoniker::Reduce(IBindCtx*, DWORD, IMoniker**, IMoniker** ppmkReduced) { return NoObject(ppmkReduced); }
-HRESULT CBdaDeviceMoniker::ComposeWith(IMoniker*, BOOL, IMoniker** ppmkComposite) { return NoObject(ppmkComposite); }
-HRESULT CBdaDeviceMoniker::Enum(BOOL, IEnumMoniker** ppenumMoniker) { return NoObject(ppenumMoniker); }
 HRESULT CBdaDeviceMoniker::IsEqual(IMoniker* other) { return other == static_cast<IMoniker*>(this) ? S_OK : S_FALSE; }
 HRESULT CBdaDeviceMoniker::Hash(DWORD* pdwHash) {
     if (!pdwHash) return E_POINTER;
     *pdwHash = static_cast<DWORD>(tuner_ * 131 + static_cast<size_t>(receiver_ + 1));
     return S_OK;
-}
-HRESULT CBdaDeviceMoniker::IsRunning(IBindCtx*, IMoniker*, IMoniker*) { return S_FALSE; }
-HRESULT CBdaDeviceMoniker::GetTimeOfLastChange(IBindCtx*, IMoniker*, FILETIME*) { return E_NOTIMPL; }
-HRESULT CBdaDeviceMoniker::Inverse(IMoniker** ppmk) { return NoObject(ppmk); }
-HRESULT CBdaDeviceMoniker::CommonPrefixWith(IMoniker*, IMoniker** ppmkPrefix) { return NoObject(ppmkPrefix); }
-HRESULT CBdaDeviceMoniker::RelativePathTo(IMoniker*, IMoniker** ppmkRelPath) { return NoObject(ppmkRelPath); }
-HRESULT CBdaDeviceMoniker::GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR* ppszDisplayName) {
-    return NoObject(ppszDisplayName);
-}
-HRESULT CBdaDeviceMoniker::ParseDisplayName(IBindCtx*, IMoniker*, LPOLESTR, ULONG*, IMoniker** ppmkOut) {
-    return NoObject(ppmkOut);
-}
-HRESULT CBdaDeviceMoniker::IsSystemMoniker(DWORD* pdwMksys) {
-    if (!pdwMksys) return E_POINTER;
-    *pdwMksys = 0;  // MKSYS_NONE
-    return S_FALSE;
 }
