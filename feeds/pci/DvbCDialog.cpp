@@ -1,15 +1,12 @@
 #include "feeds/pci/DvbCDialog.h"
 
+#include "feeds/pci/ChoiceList.h"
 #include "feeds/pci/VMDVBPCIFeed.h"
 
 namespace {
 
 constexpr const WCHAR* kTemplateName = u"DVBCCONFIGDLG";
-struct Item {
-    const char* text;
-    uint32_t value;
-};
-constexpr Item kModulations[] = {{"QAM  16", 1}, {"QAM  32", 2}, {"QAM  64", 3}, {"QAM 128", 4}, {"QAM 256", 5}};
+constexpr Choice kModulations[] = {{"QAM  16", 1}, {"QAM  32", 2}, {"QAM  64", 3}, {"QAM 128", 4}, {"QAM 256", 5}};
 
 }  // namespace
 
@@ -20,13 +17,7 @@ INT_PTR CDvbCDialog::OnInitDialog() {
     SetDlgItemInt(m_hwnd, kFrequencyEdit, feed_->DialogFrequency() / 1000, FALSE);
     SetDlgItemInt(m_hwnd, kSymbolRateEdit, feed_->DialogSymbolRate() / 1000, FALSE);
     CheckDlgButton(m_hwnd, record.word[3] == 1 ? kOptionOn : kOptionOff, BST_CHECKED);
-    for (const Item& item : kModulations) {
-        const LRESULT index = SendDlgItemMessageA(m_hwnd, kModulationList, CB_ADDSTRING, 0,
-                                                  reinterpret_cast<LPARAM>(item.text));
-        SendDlgItemMessageA(m_hwnd, kModulationList, CB_SETITEMDATA, static_cast<WPARAM>(index), item.value);
-        if (item.value == record.word[7])
-            SendDlgItemMessageA(m_hwnd, kModulationList, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
+    FillChoiceList(m_hwnd, kModulationList, kModulations, record.word[7]);
     return TRUE;
 }
 
@@ -40,11 +31,8 @@ INT_PTR CDvbCDialog::OnCommand(WPARAM command, WORD /*notification*/) {
         record.word[3] = IsDlgButtonChecked(m_hwnd, kOptionOn) == BST_CHECKED ? 1 : 0;
         record.word[1] = frequency;
         record.word[2] = symbolRate;
-        const LRESULT selected = SendDlgItemMessageA(m_hwnd, kModulationList, CB_GETCURSEL, 0, 0);
-        // Nothing selected leaves the modulation as it was.
-        if (selected != CB_ERR)
-            record.word[7] = static_cast<uint32_t>(
-                SendDlgItemMessageA(m_hwnd, kModulationList, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0));
+        // Nothing chosen leaves the value as it was.
+        if (const std::optional<uint32_t> chosen = ChosenValue(m_hwnd, kModulationList)) record.word[7] = *chosen;
         feed_->Tune(&record);
         EndDialog(m_hwnd, 1);
         return TRUE;
