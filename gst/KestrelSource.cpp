@@ -108,6 +108,9 @@ bool KestrelSource::OpenFile(const std::string& path, bool looping) {
 
 bool KestrelSource::StartLive(const SourceSettings& settings) {
     const std::string& name = settings.source;
+    tuner_ = std::make_unique<BdaLiveFeed>();
+    if (tuner_->Find(name, settings.application)) return StartTuner(settings);
+    tuner_.reset();
     int32_t type = 0;
     for (uint32_t index = 0; index < 256; ++index) {
         const char *feedName, *details;
@@ -153,6 +156,20 @@ bool KestrelSource::StartListed(const SourceSettings& settings, int32_t type) {
     if (tuning && control->Tune(&tuning->record) != S_OK)
         return Fail(Failure::Feed, "\"" + name + "\" refused the tuning " + settings.tune);
     return graph_->Run(&error) || Fail(Failure::Feed, error);
+}
+
+// A tuner runs here rather than in the filter, as 'kestrel live' runs it, so that it is
+// tuned before it starts and its own error text can be told.
+bool KestrelSource::StartTuner(const SourceSettings& settings) {
+    std::string error, note;
+    if (!settings.tune.empty() && !tuner_->ApplyTuning(settings.tune, &error))
+        return Fail(Failure::Settings, "tune: " + error);
+    packetSize_ = kLivePacketSize;
+    graph_->Control()->SetMode(kModeHostSupplied, nullptr);
+    if (!graph_->Run(&error)) return Fail(Failure::Feed, error);
+    if (tuner_->Start(graph_->Input(), &error, &note)) return true;
+    if (!note.empty()) error += " (" + note + ")";
+    return Fail(Failure::Feed, error);
 }
 
 bool KestrelSource::StartNetwork(const SourceSettings& settings, CFeed* feed) {
@@ -252,6 +269,10 @@ void KestrelSource::Stop() {
     stopping_.store(true);
     queue_.SetFlushing(true);
     if (pusher_.joinable()) pusher_.join();
+    if (tuner_) {
+        tuner_->Stop();
+        tuner_.reset();
+    }
     if (hostFeed_) {
         hostFeed_->Stop();
         hostFeed_->SetCallback(nullptr, nullptr);

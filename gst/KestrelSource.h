@@ -11,6 +11,7 @@
 #include "feeds/FeedEnumerator.h"
 #include "filter/FeedKindTable.h"
 #include "gst/ChunkQueue.h"
+#include "host/BdaLiveFeed.h"
 #include "host/FilterGraph.h"
 #include "host/InFlightWindow.h"
 
@@ -55,6 +56,7 @@ private:
     bool OpenFile(const std::string& path, bool looping);
     bool StartLive(const SourceSettings& settings);
     bool StartListed(const SourceSettings& settings, int32_t type);
+    bool StartTuner(const SourceSettings& settings);
     bool StartNetwork(const SourceSettings& settings, CFeed* feed);
     void PushFile();
     // On the output worker.
@@ -76,6 +78,7 @@ private:
     CFeedEnumerator enumerator_{ModuleFeedKinds()};
     CFeed* feeds_[CFeedEnumerator::kMaxFeeds] = {};
     CFeed* hostFeed_ = nullptr;  // a network feed the element runs
+    std::unique_ptr<BdaLiveFeed> tuner_;  // a tuner the element runs
     // Anew for each run: samples in flight at a stop never come back.
     std::unique_ptr<InFlightWindow> window_;
     std::atomic<bool> stopping_{false};
