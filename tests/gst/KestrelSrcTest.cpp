@@ -22,6 +22,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "tests/support/ProgramTestDir.h"
+#include "tests/support/ReservedUdpPort.h"
 #include "tests/support/WaitUntil.h"
 
 namespace {
@@ -235,6 +236,28 @@ TEST_F(KestrelSrcTest, LiveFeedsAreLiveSourcesOfStampedPackets) {
         EXPECT_EQ(PacketSizeOf(h), 188);
         gst_harness_teardown(h);
     }
+}
+
+TEST_F(KestrelSrcTest, AnIptvAddressIsReceivedAsTheHostProgramReceivesIt) {
+    const Bytes sent = ReadBytes(Stream("in.ts", 188, 7 * 60));
+    ReservedUdpPort port;
+    ASSERT_NE(port.Port(), 0);
+    GstHarness* h = Source("live", "udp://@127.0.0.1:" + std::to_string(port.Port()));
+    EXPECT_TRUE(gst_base_src_is_live(GST_BASE_SRC(h->element)));
+    gst_harness_play(h);
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port.Port()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (size_t at = 0; at < sent.size(); at += 7 * 188) {
+        ASSERT_EQ(sendto(fd, sent.data() + at, 7 * 188, 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 7 * 188);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    close(fd);
+    EXPECT_TRUE(Pull(h, 188, sent.size()) == sent);
+    EXPECT_EQ(PacketSizeOf(h), 188);
+    gst_harness_teardown(h);
 }
 
 TEST_F(KestrelSrcTest, BadSettingsFailTheStartWithOneClearError) {
