@@ -21,6 +21,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #define KESTREL_ASAN 1
 #endif
 
+#include "tests/feeds_satip_session/SatIpSimSupport.h"
 #include "tests/support/ProgramTestDir.h"
 #include "tests/support/ReservedUdpPort.h"
 #include "tests/support/WaitUntil.h"
@@ -258,6 +259,34 @@ TEST_F(KestrelSrcTest, AnIptvAddressIsReceivedAsTheHostProgramReceivesIt) {
     EXPECT_TRUE(Pull(h, 188, sent.size()) == sent);
     EXPECT_EQ(PacketSizeOf(h), 188);
     gst_harness_teardown(h);
+}
+
+TEST_F(KestrelSrcTest, TheSatIpFeedRunsWithTheSettingsTheHostProgramStored) {
+    using namespace satip_feed_test;
+    SimNamespace ns("gst");
+    if (!ns.Ready()) GTEST_SKIP() << "a network namespace cannot be set up here (needs root)";
+    Sim sim(ns, dir_.string(), "");
+    ASSERT_TRUE(sim.Ready());
+    const ShellResult saved = RunShell("KESTREL_HOME='" + File("home") + "' ip netns exec " + ns.Name() + " " +
+                                       Kestrel() + " satip play --server " + kServerAddress +
+                                       " --mode http --app stored --save --seconds 0.2 --out /dev/null");
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    ns.Ns().Run([&] {
+        GstHarness* h = Source("live", "SAT>IP");
+        g_object_set(h->element, "app", "stored", nullptr);
+        gst_harness_play(h);
+        const Bytes got = Pull(h, 188, 300'000);
+        ASSERT_GE(got.size(), 300'000u);
+        EXPECT_TRUE(got == SimReference(got.size()));
+        gst_harness_teardown(h);
+
+        // Nothing stored under this name: the feed's own words say what is missing.
+        GstElement* pipeline = gst_parse_launch("kestrelsrc source=SAT>IP app=nothing ! fakesink", nullptr);
+        EXPECT_EQ(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
+        EXPECT_EQ(Await(pipeline, 0).error, "cannot receive SAT>IP: No SAT>IP server selected");
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+    });
 }
 
 TEST_F(KestrelSrcTest, BadSettingsFailTheStartWithOneClearError) {
