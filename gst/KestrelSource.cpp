@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 #include "feeds/DiseqcSwitch.h"
 #include "feeds/file/StreamAnalysis.h"
@@ -93,15 +94,29 @@ bool KestrelSource::Start(const SourceSettings& settings) {
     return started || Fail(Failure::Feed, error);
 }
 
+// Only the start and the size are read: a whole walk through a large file would hold up
+// the state change.
 bool KestrelSource::OpenFile(const std::string& path, bool looping) {
     path_ = path;
-    const StreamFileSummary summary = SummariseStreamFile(path_.c_str());
-    if (summary.error) return Fail(Failure::Read, "cannot read " + path_ + ": " + std::strerror(summary.error));
-    if (summary.packetSize == 0)
-        return Fail(Failure::Read, path_ + " is no transport stream (no packet size can be found)");
-    packetSize_ = summary.packetSize;
+    struct stat info{};
+    int error = ::stat(path_.c_str(), &info) != 0 ? errno
+                : S_ISDIR(info.st_mode)              ? EISDIR
+                : S_ISREG(info.st_mode)              ? 0
+                                                     : ENODEV;  // a FIFO would wait for a writer
+    uint8_t start[kPacketSizeSniffBytes];
+    size_t got = 0;
+    if (!error) {
+        std::unique_ptr<FILE, FileCloser> file(std::fopen(path_.c_str(), "rb"));
+        if (!file) error = errno;
+        else got = std::fread(start, 1, sizeof start, file.get());
+        if (file && std::ferror(file.get())) error = errno;
+    }
+    if (error) return Fail(Failure::Read, "cannot read " + path_ + ": " + std::strerror(error));
+    packetSize_ = FindPacketSize(start, static_cast<uint32_t>(got));
+    if (packetSize_ == 0) return Fail(Failure::Read, path_ + " is no transport stream (no packet size can be found)");
+    const uint64_t size = static_cast<uint64_t>(info.st_size);
     // The filter plays every file in a loop: without the marker one pass is the stream.
-    if (!looping) end_.store(summary.size - summary.size % packetSize_);
+    if (!looping) end_.store(size - size % packetSize_);
     if (end_.load() == 0) queue_.Finish();
     return true;
 }
@@ -246,18 +261,18 @@ void KestrelSource::PushFile() {
 }
 
 void KestrelSource::Take(const uint8_t* data, size_t length) {
-    const uint64_t room = end_.load() - std::min(end_.load(), taken_.load());
-    length = static_cast<size_t>(std::min<uint64_t>(length, room));
+    const uint64_t taken = taken_.load();
+    length = static_cast<size_t>(std::min<uint64_t>(length, end_.load() - std::min(end_.load(), taken)));
     if (length == 0) return;
-    taken_.fetch_add(length);
-    std::vector<uint8_t> chunk;
-    chunk.reserve(partial_.size() + length);
-    chunk = std::move(partial_);
+    std::vector<uint8_t> chunk = std::move(partial_);
+    partial_ = {};
     chunk.insert(chunk.end(), data, data + length);
-    const size_t whole = chunk.size() - chunk.size() % packetSize_;
+    const size_t whole = chunk.size() - chunk.size() % packetSize_.load();
     partial_.assign(chunk.begin() + static_cast<std::ptrdiff_t>(whole), chunk.end());
     chunk.resize(whole);
     if (!chunk.empty()) queue_.Push(std::move(chunk));
+    // Counted only once queued: the end, seen on another thread, must not overtake the bytes.
+    taken_.store(taken + length);
     CheckEnd();
 }
 

@@ -44,7 +44,7 @@ public:
     ChunkQueue::Result Pop(std::vector<uint8_t>* chunk) { return queue_.Pop(chunk); }
     std::string QueueError() const { return queue_.Error(); }
 
-    uint32_t PacketSize() const { return packetSize_; }
+    uint32_t PacketSize() const { return packetSize_.load(); }
     Failure LastFailure() const { return failure_; }
     const std::string& Error() const { return error_; }
 
@@ -68,7 +68,7 @@ private:
     std::unique_ptr<FilterGraph> graph_;
     std::string error_;
     Failure failure_ = Failure::None;
-    uint32_t packetSize_ = 0;
+    std::atomic<uint32_t> packetSize_{0};
     std::string path_;  // file and host modes
     std::vector<uint8_t> partial_;  // the packet begun, on the output worker
     std::atomic<uint64_t> taken_{0};

@@ -303,6 +303,8 @@ TEST_F(KestrelSrcTest, BadSettingsFailTheStartWithOneClearError) {
         {"mode=live", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_SETTINGS, "no source is set"},
         {"mode=file source=" + missing, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ,
          "cannot read " + missing + ": No such file or directory"},
+        {"mode=host source=" + File("home"), GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ,
+         "cannot read " + File("home") + ": Is a directory"},
         {"mode=host source=" + text, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ,
          text + " is no transport stream (no packet size can be found)"},
         {"mode=file source=" + text + " tune=freq=11836", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_SETTINGS,
