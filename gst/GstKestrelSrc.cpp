@@ -14,7 +14,6 @@ namespace {
 
 // The host program's application name, so that both find the same stored settings.
 constexpr const char* kDefaultApplication = "kestrel";
-constexpr const char* kModuleFileName = "Kestrel.ax";
 
 enum { PROP_0, PROP_MODULE, PROP_MODE, PROP_SOURCE, PROP_APP, PROP_TUNE };
 
@@ -25,7 +24,7 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
 GType SourceModeType() {
     static GType type = 0;
     static const GEnumValue values[] = {
-        {static_cast<gint>(SourceMode::Live), "A live feed the filter lists, or a network stream", "live"},
+        {static_cast<gint>(SourceMode::Live), "A live source: a feed the filter lists, a tuner, or a network stream", "live"},
         {static_cast<gint>(SourceMode::File), "The filter's file feed plays the file at its measured bitrate", "file"},
         {static_cast<gint>(SourceMode::Host), "The element reads the file and hands it to the filter", "host"},
         {0, nullptr, nullptr}};
@@ -37,14 +36,14 @@ GType SourceModeType() {
 // tree it is in bin/ beside the plug-in's folder.
 std::string InstalledModulePath() {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&SourceModeType), &info) || !info.dli_fname) return kModuleFileName;
+    if (!dladdr(reinterpret_cast<void*>(&SourceModeType), &info) || !info.dli_fname) return KestrelModule::kFileName;
     std::string dir = info.dli_fname;
     dir.resize(dir.rfind('/') == std::string::npos ? 0 : dir.rfind('/'));
     for (const char* relative : {"/../", "/../bin/"}) {
-        const std::string candidate = dir + relative + kModuleFileName;
+        const std::string candidate = dir + relative + KestrelModule::kFileName;
         if (access(candidate.c_str(), F_OK) == 0) return candidate;
     }
-    return dir + "/../" + kModuleFileName;
+    return dir + "/../" + KestrelModule::kFileName;
 }
 
 }  // namespace
@@ -57,7 +56,7 @@ struct _GstKestrelSrc {
 
 G_DEFINE_TYPE(GstKestrelSrc, gst_kestrel_src, GST_TYPE_PUSH_SRC)
 
-static void gst_kestrel_src_set_property(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
+static void gst_kestrel_src_set_property(GObject* object, guint id, const GValue* value, GParamSpec* param) {
     GstKestrelSrc* self = GST_KESTREL_SRC(object);
     GST_OBJECT_LOCK(self);
     SourceSettings& s = *self->settings;
@@ -67,7 +66,7 @@ static void gst_kestrel_src_set_property(GObject* object, guint id, const GValue
         case PROP_SOURCE: s.source = g_value_get_string(value) ? g_value_get_string(value) : ""; break;
         case PROP_APP: s.application = g_value_get_string(value) ? g_value_get_string(value) : kDefaultApplication; break;
         case PROP_TUNE: s.tune = g_value_get_string(value) ? g_value_get_string(value) : ""; break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
+        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param); break;
     }
     const bool live = s.mode == SourceMode::Live;
     GST_OBJECT_UNLOCK(self);
@@ -79,7 +78,7 @@ static void gst_kestrel_src_set_property(GObject* object, guint id, const GValue
     }
 }
 
-static void gst_kestrel_src_get_property(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
+static void gst_kestrel_src_get_property(GObject* object, guint id, GValue* value, GParamSpec* param) {
     GstKestrelSrc* self = GST_KESTREL_SRC(object);
     GST_OBJECT_LOCK(self);
     const SourceSettings& s = *self->settings;
@@ -89,7 +88,7 @@ static void gst_kestrel_src_get_property(GObject* object, guint id, GValue* valu
         case PROP_SOURCE: g_value_set_string(value, s.source.c_str()); break;
         case PROP_APP: g_value_set_string(value, s.application.c_str()); break;
         case PROP_TUNE: g_value_set_string(value, s.tune.c_str()); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
+        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param); break;
     }
     GST_OBJECT_UNLOCK(self);
 }

@@ -188,7 +188,7 @@ bool KestrelSource::StartTuner(const SourceSettings& settings) {
 }
 
 bool KestrelSource::StartNetwork(const SourceSettings& settings, CFeed* feed) {
-    if (!settings.tune.empty()) return Fail(Failure::Settings, "tune applies to the feeds the filter lists only");
+    if (!settings.tune.empty()) return Fail(Failure::Settings, "tune applies to the feeds the filter lists and to tuners, not to network feeds");
     if (auto* iptv = dynamic_cast<CIPTVFeed*>(feed)) {
         iptv->LoadSettings(settings.application.c_str());
         if (IsStreamAddress(settings.source)) {
