@@ -24,6 +24,9 @@ namespace {
 constexpr uint32_t kLivePacketSize = 188;
 // A stored SAT>IP server is chosen by its key: discovery must have seen it first.
 constexpr auto kServerWait = std::chrono::seconds(5);
+// No byte within this long after the start, or for this long later, ends the stream.
+constexpr auto kNoDataLimit = std::chrono::seconds(5);
+constexpr auto kWatchPeriod = std::chrono::milliseconds(200);
 // A switch needs this long after the committed-switch message before the tune.
 constexpr auto kSwitchSettle = std::chrono::milliseconds(50);
 
@@ -219,7 +222,16 @@ bool KestrelSource::StartNetwork(const SourceSettings& settings, CFeed* feed) {
     if (!graph_->Run(&error)) return Fail(Failure::Feed, error);
     feed->SetCallback(this, &DeliverFromFeed);
     hostFeed_ = feed;
-    if (feed->Start(0)) return true;
+    if (feed->Start(0)) {
+        if (auto* satip = dynamic_cast<CSATIPFeed*>(feed)) {
+            const SatIpSettings chosen = satip->Settings();
+            std::string server;
+            FormatNetAddress(chosen.manualSelect ? chosen.manualAddress : chosen.serverAddress, server, false);
+            watchEnd_ = false;
+            watch_ = std::thread([this, satip, server] { WatchServer(satip, server); });
+        }
+        return true;
+    }
     const char* text = feed->GetErrorText();
     std::string reason = text && *text ? text : "the feed did not start";
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
@@ -232,6 +244,34 @@ void KestrelSource::DeliverFromFeed(void* context, IMediaSample* sample) {
     auto* self = static_cast<KestrelSource*>(context);
     if (self->window_->Acquire([self] { return self->stopping_.load(); })) self->graph_->Input()->DeliverSample(sample);
     sample->Release();
+}
+
+// Polls the status, which keeps the server's session alive, and tells a stream that
+// never came or stopped coming; the pipeline then ends with that error.
+void KestrelSource::WatchServer(CSATIPFeed* feed, const std::string& server) {
+    const auto started = std::chrono::steady_clock::now();
+    std::unique_lock lock(watchLock_);
+    while (!watchWake_.wait_for(lock, kWatchPeriod, [this] { return watchEnd_; })) {
+        feed->GetStatus();
+        const bool any = feed->SamplesReceived() > 0;
+        if (!any && (feed->SourceEnded() || std::chrono::steady_clock::now() - started >= kNoDataLimit)) {
+            queue_.Fail("no data arrives from SAT>IP server " + server);
+            return;
+        }
+        if (any && (feed->SourceEnded() || feed->NoData())) {
+            queue_.Fail("connection lost to SAT>IP server " + server);
+            return;
+        }
+    }
+}
+
+void KestrelSource::EndWatch() {
+    {
+        std::lock_guard lock(watchLock_);
+        watchEnd_ = true;
+    }
+    watchWake_.notify_all();
+    if (watch_.joinable()) watch_.join();
 }
 
 void KestrelSource::PushFile() {
@@ -284,6 +324,7 @@ void KestrelSource::Stop() {
     stopping_.store(true);
     queue_.SetFlushing(true);
     if (pusher_.joinable()) pusher_.join();
+    EndWatch();
     if (tuner_) {
         tuner_->Stop();
         tuner_.reset();

@@ -2,6 +2,8 @@
 // The element's stream, free of the toolkit: the module's graph in one of three modes,
 // the feeds the host runs itself, and what "TS Out" gives cut into whole packets.
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +26,8 @@ struct SourceSettings {
     std::string application;
     std::string tune;
 };
+
+class CSATIPFeed;
 
 class KestrelSource {
 public:
@@ -63,6 +67,8 @@ private:
     void Take(const uint8_t* data, size_t length);
     void CheckEnd();
     static void DeliverFromFeed(void* context, IMediaSample* sample);
+    void WatchServer(CSATIPFeed* feed, const std::string& server);
+    void EndWatch();
 
     ChunkQueue queue_{kQueuedChunks};
     std::unique_ptr<FilterGraph> graph_;
@@ -83,4 +89,8 @@ private:
     std::unique_ptr<InFlightWindow> window_;
     std::atomic<bool> stopping_{false};
     std::thread pusher_;
+    std::thread watch_;
+    std::mutex watchLock_;
+    std::condition_variable watchWake_;
+    bool watchEnd_ = false;
 };

@@ -269,7 +269,7 @@ TEST_F(KestrelSrcTest, TheSatIpFeedRunsWithTheSettingsTheHostProgramStored) {
     ASSERT_TRUE(sim.Ready());
     const ShellResult saved = RunShell("KESTREL_HOME='" + File("home") + "' ip netns exec " + ns.Name() + " " +
                                        Kestrel() + " satip play --server " + kServerAddress +
-                                       " --mode http --app stored --save --seconds 0.2 --out /dev/null");
+                                       " --mode unicast --app stored --save --seconds 0.2 --out /dev/null");
     ASSERT_EQ(saved.status, 0) << saved.err;
     ns.Ns().Run([&] {
         GstHarness* h = Source("live", "SAT>IP");
@@ -280,8 +280,17 @@ TEST_F(KestrelSrcTest, TheSatIpFeedRunsWithTheSettingsTheHostProgramStored) {
         EXPECT_TRUE(got == SimReference(got.size()));
         gst_harness_teardown(h);
 
+        // A stream that stops coming ends the pipeline with an error.
+        GstElement* pipeline = gst_parse_launch("kestrelsrc source=SAT>IP app=stored ! fakesink", nullptr);
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        EXPECT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+        EXPECT_EQ(sim.Control("data off"), "ok\n");
+        EXPECT_EQ(Await(pipeline, 15 * GST_SECOND).error, std::string("connection lost to SAT>IP server ") + kServerAddress);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+
         // Nothing stored under this name: the feed's own words say what is missing.
-        GstElement* pipeline = gst_parse_launch("kestrelsrc source=SAT>IP app=nothing ! fakesink", nullptr);
+        pipeline = gst_parse_launch("kestrelsrc source=SAT>IP app=nothing ! fakesink", nullptr);
         EXPECT_EQ(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
         EXPECT_EQ(Await(pipeline, 0).error, "cannot receive SAT>IP: No SAT>IP server selected");
         gst_element_set_state(pipeline, GST_STATE_NULL);
