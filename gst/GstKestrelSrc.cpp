@@ -158,22 +158,22 @@ static void FreeChunk(gpointer chunk) { delete static_cast<std::vector<uint8_t>*
 
 static GstFlowReturn gst_kestrel_src_create(GstPushSrc* push, GstBuffer** out) {
     GstKestrelSrc* self = GST_KESTREL_SRC(push);
-    auto* chunk = new std::vector<uint8_t>;
-    switch (self->source->Pop(chunk)) {
-        case ChunkQueue::Result::Data:
-            *out = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, chunk->data(), chunk->size(), 0, chunk->size(),
-                                               chunk, &FreeChunk);
+    std::vector<uint8_t> chunk;
+    switch (self->source->Pop(&chunk)) {
+        case ChunkQueue::Result::Data: {
+            // The buffer takes the bytes over, without a copy.
+            auto* held = new std::vector<uint8_t>(std::move(chunk));
+            *out = gst_buffer_new_wrapped_full(GST_MEMORY_FLAG_READONLY, held->data(), held->size(), 0, held->size(),
+                                               held, &FreeChunk);
             return GST_FLOW_OK;
+        }
         case ChunkQueue::Result::End:
-            delete chunk;
             return GST_FLOW_EOS;
         case ChunkQueue::Result::Flushing:
-            delete chunk;
             return GST_FLOW_FLUSHING;
         case ChunkQueue::Result::Failed:
             break;
     }
-    delete chunk;
     GST_ELEMENT_ERROR(self, RESOURCE, READ, ("%s", self->source->QueueError().c_str()), (nullptr));
     return GST_FLOW_ERROR;
 }
