@@ -1,11 +1,11 @@
 #pragma once
-// The element's stream, free of the toolkit: the module's graph in one of three modes,
+// The element's stream, free of GStreamer: the module's graph in one of three modes,
 // the feeds the host runs itself, and what "TS Out" gives cut into whole packets.
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
