@@ -4,7 +4,7 @@
 file(RELATIVE_PATH bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
 
 # The module is found relative to the program (beside it in the build tree).
-target_compile_definitions(kestrel PRIVATE KESTREL_MODULE_INSTALL_DIR="${bin_to_lib}")
+target_compile_definitions(kestrel_graph PRIVATE KESTREL_MODULE_INSTALL_DIR="${bin_to_lib}")
 set_target_properties(kestrel PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
 # The platform library loads the plug-in library by name: its own directory is searched.
 set_target_properties(kestrel-module kestrel-platform PROPERTIES INSTALL_RPATH "$ORIGIN")

@@ -4,21 +4,17 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
-constexpr const char* kModuleFileName = "Kestrel.ax";
-}
-
 std::string KestrelModule::DefaultPath() {
     char exe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return kModuleFileName;
+    if (n <= 0) return kFileName;
     std::string path(exe, static_cast<size_t>(n));
     size_t slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string beside = dir + kModuleFileName;
+    std::string beside = dir + kFileName;
 #ifdef KESTREL_MODULE_INSTALL_DIR
     // Installed, the module sits in the library directory, relative to the program's.
-    if (access(beside.c_str(), F_OK) != 0) return dir + KESTREL_MODULE_INSTALL_DIR "/" + kModuleFileName;
+    if (access(beside.c_str(), F_OK) != 0) return dir + KESTREL_MODULE_INSTALL_DIR "/" + kFileName;
 #endif
     return beside;
 }

@@ -10,6 +10,8 @@
 // The module as a host sees it: a library with four exports.
 class KestrelModule {
 public:
+    static constexpr const char* kFileName = "Kestrel.ax";
+
     // Beside the running executable, else in the installed library directory.
     static std::string DefaultPath();
 

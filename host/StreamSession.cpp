@@ -3,40 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <thread>
 #include <unistd.h>
-
-#include "platform/com/ComRuntime.h"
-#include "platform/graph/PlatformClasses.h"
 
 namespace {
 constexpr int64_t kBurstNs = 5'000'000;
-
-// Pins are found by name, as a person would connect them.
-ComPtr<IPin> FindPin(IBaseFilter* filter, const char16_t* name) {
-    ComPtr<IPin> pin;
-    filter->FindPin(name, pin.ReleaseAndGetAddressOf());
-    return pin;
-}
-
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf()))) return {};
-    IPin* pin = nullptr;
-    ULONG fetched = 0;
-    while (pins->Next(1, &pin, &fetched) == S_OK) {
-        ComPtr<IPin> held;
-        held.Attach(pin);
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted) return held;
-    }
-    return {};
-}
 }  // namespace
 
 StreamSession::~StreamSession() {
@@ -45,28 +18,8 @@ StreamSession::~StreamSession() {
 }
 
 bool StreamSession::Create(const StreamOptions& options, std::string* error) {
-    if (!module_.Load(options.modulePath)) {
-        *error = module_.Error();
+    if (!graph_.Create(options.modulePath, [this](const uint8_t* data, size_t length) { Take(data, length); }, error))
         return false;
-    }
-    HRESULT hr = module_.CreateFilter(&filter_);
-    if (FAILED(hr)) {
-        *error = "cannot create the filter: " + HResultText(hr);
-        return false;
-    }
-    if (FAILED(filter_.As(IID_ITSFeedControl, &control_)) || FAILED(filter_.As(IID_ITSFeedSampleInput, &input_))) {
-        *error = "the filter does not offer its host interfaces";
-        return false;
-    }
-    hr = RegisterPlatformClasses();
-    if (SUCCEEDED(hr))
-        hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                              reinterpret_cast<void**>(graph_.ReleaseAndGetAddressOf()));
-    if (SUCCEEDED(hr)) hr = graph_.As(IID_IMediaControl, &mediaControl_);
-    if (FAILED(hr)) {
-        *error = "cannot create the filter graph: " + HResultText(hr);
-        return false;
-    }
     wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd_ < 0) {
         *error = std::string("cannot create an event: ") + std::strerror(errno);
@@ -80,49 +33,14 @@ bool StreamSession::Create(const StreamOptions& options, std::string* error) {
         if (!udp_.Open(options.udpOptions, error)) return false;
         udpOpen_ = true;
     }
-    sink_ = new CSampleSinkFilter([this](IMediaSample* sample) {
-        BYTE* data = nullptr;
-        long length = sample->GetActualDataLength();
-        if (SUCCEEDED(sample->GetPointer(&data)) && length > 0) Take(data, static_cast<size_t>(length));
-    });
-    hr = graph_->AddFilter(filter_.Get(), kFeedFilterName);
-    if (SUCCEEDED(hr)) hr = graph_->AddFilter(sink_.Get(), u"Output");
-    if (FAILED(hr)) {
-        *error = "cannot add the filters to the graph: " + HResultText(hr);
-        return false;
-    }
-    ComPtr<IPin> out = FindPin(filter_.Get(), u"TS Out");
-    ComPtr<IPin> in = FirstPin(sink_.Get(), PINDIR_INPUT);
-    hr = out && in ? graph_->ConnectDirect(out.Get(), in.Get(), nullptr) : E_UNEXPECTED;
-    if (FAILED(hr)) {
-        *error = "cannot connect \"TS Out\" to the output: " + HResultText(hr);
-        return false;
-    }
     return true;
 }
 
 bool StreamSession::ConnectUpstream(IBaseFilter* source, std::string* error) {
-    HRESULT hr = graph_->AddFilter(source, u"Source");
-    ComPtr<IPin> out = FirstPin(source, PINDIR_OUTPUT);
-    ComPtr<IPin> in = FindPin(filter_.Get(), u"Antenna");
-    if (SUCCEEDED(hr)) hr = out && in ? graph_->ConnectDirect(out.Get(), in.Get(), nullptr) : E_UNEXPECTED;
-    if (FAILED(hr)) {
-        *error = "cannot connect the source to \"Antenna\": " + HResultText(hr);
-        return false;
-    }
-    return true;
+    return graph_.ConnectUpstream(source, error);
 }
 
-bool StreamSession::Run(std::string* error) {
-    HRESULT hr = mediaControl_->Run();
-    if (FAILED(hr)) {
-        *error = "cannot start the graph: " + HResultText(hr);
-        mediaControl_->Stop();
-        return false;
-    }
-    running_ = true;
-    return true;
-}
+bool StreamSession::Run(std::string* error) { return graph_.Run(error); }
 
 void StreamSession::Take(const uint8_t* data, size_t length) {
     const uint64_t room = limit_.load() - std::min(limit_.load(), taken_.load());
@@ -173,32 +91,7 @@ double StreamSession::StreamBitrate() const {
 }
 
 void StreamSession::Stop(bool complete) {
-    if (running_) {
-        running_ = false;
-        control_->SetDataCallback(nullptr, nullptr);
-        // The output worker sees a stop request only after an empty wait of up to 500 ms;
-        // empty entries end such waits at once and carry no data.
-        std::mutex mutex;
-        std::condition_variable changed;
-        bool stopped = false;
-        std::thread nudger([&] {
-            std::unique_lock<std::mutex> lock(mutex);
-            while (!changed.wait_for(lock, std::chrono::milliseconds(5), [&] { return stopped; }))
-                input_->DeliverBuffer(nullptr, 0);
-        });
-        mediaControl_->Stop();
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stopped = true;
-        }
-        changed.notify_one();
-        nudger.join();
-        // Host-supplied mode runs no feed: leaving any other mode stops the feed.
-        uint32_t mode = kModeHostSupplied;
-        char text[kSourceTextSize] = {};
-        if (SUCCEEDED(control_->GetMode(&mode, text)) && mode != kModeHostSupplied)
-            control_->SetMode(kModeHostSupplied, nullptr);
-    }
+    graph_.Stop();
     if (complete) Emit(partial_.data(), partial_.size());
     partial_.clear();
     if (udpOpen_ && !udpFailed_.load() && !udp_.Flush()) udpFailed_.store(true);

@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "host/FilterGraph.h"
 #include "host/StreamCommand.h"
-#include "host/KestrelModule.h"
 #include "host/OutputTarget.h"
-#include "platform/graph/CSampleSinkFilter.h"
 
 // The host's graph: the filter, a sink on "TS Out" that writes to the output, and
 // optionally an upstream source on "Antenna".
@@ -37,8 +36,8 @@ public:
     // For the command's own threads: something WaitUntil's done() reads has changed.
     void Wake();
 
-    ITSFeedControl* Control() const { return control_.Get(); }
-    ITSFeedSampleInput* Input() const { return input_.Get(); }
+    ITSFeedControl* Control() const { return graph_.Control(); }
+    ITSFeedSampleInput* Input() const { return graph_.Input(); }
     OutputTarget& Output() { return output_; }
     // What reached the output.
     uint64_t BytesOut() const { return output_.BytesWritten(); }
@@ -58,17 +57,10 @@ private:
 
     // Declared first so that it outlives everything that may still write to it or
     // run the module's code.
-    KestrelModule module_;
+    FilterGraph graph_;
     OutputTarget output_;
     UdpSender udp_;
     bool udpOpen_ = false;
-    ComPtr<IBaseFilter> filter_;
-    ComPtr<ITSFeedControl> control_;
-    ComPtr<ITSFeedSampleInput> input_;
-    ComPtr<IGraphBuilder> graph_;
-    ComPtr<IMediaControl> mediaControl_;
-    ComPtr<CSampleSinkFilter> sink_;
-    bool running_ = false;
     std::atomic<bool> udpFailed_{false};
     std::atomic<uint64_t> limit_{UINT64_MAX};
     std::atomic<uint64_t> taken_{0};
