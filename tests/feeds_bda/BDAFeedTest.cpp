@@ -30,12 +30,6 @@ BdaDeclaration OneTuner(SimTunerDeclaration tuner) {
     return d;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::stringstream ss;
-    ss << std::ifstream(path, std::ios::binary).rdbuf();
-    return ss.str();
-}
-
 // 'A' an upper-case letter, 'a' a lower-case one, '9' a digit, '_' a digit or a blank;
 // anything else stands for itself.
 bool FitsShape(const std::string& text, const std::string& shape) {
@@ -418,7 +412,7 @@ TEST_F(BdaFeedTest, ConnectLogIsAppendedWhenTheExportFilterCannotBeConnected) {
     EXPECT_STREQ(feed.GetErrorText(),
                  "Unable to connect helper filter. Your BDA drivers are not compatible to this software.A debug log "
                  "(C:\\Brix BDA Log.txt) has been created.");
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadWholeFile(path);
     ASSERT_EQ(bytes.compare(0, earlier.size(), earlier), 0) << "earlier contents stay";
     // Everything appended is UTF-16LE: our lines and the graph's trace between them.
     const std::string log = WideToUtf8(FromUtf16Le(bytes.substr(earlier.size())));
@@ -448,7 +442,7 @@ TEST_F(BdaFeedTest, ConnectLogIsAppendedWhenTheExportFilterCannotBeConnected) {
     EXPECT_NE(lines.back().find(teeToExport + " through registered filters"), std::string::npos) << log;
 
     EXPECT_FALSE(feed.Start(0));
-    EXPECT_EQ(ReadFile(path).compare(0, bytes.size(), bytes), 0) << "a second failure appends";
+    EXPECT_EQ(ReadWholeFile(path).compare(0, bytes.size(), bytes), 0) << "a second failure appends";
 }
 
 TEST_F(BdaFeedTest, ATunerThatNeverLocksStartsButDeliversNothing) {

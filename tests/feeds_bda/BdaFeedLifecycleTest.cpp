@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/feeds_bda/BdaFeedTestSupport.h"
+#include "tests/support/ProcessCounts.h"
 #include "tests/support/SampleRecorder.h"
 #include "tests/support/WaitUntil.h"
 
@@ -57,8 +58,6 @@ TEST(BdaFeedLifecycle, DestroyWhileRunningStopsTheHandBackFirst) {
     }
 }
 
-size_t Threads() { return CountEntries("/proc/self/task"); }
-size_t Descriptors() { return CountEntries("/proc/self/fd"); }
 size_t HeapInUse() { return mallinfo2().uordblks; }
 
 TEST(BdaFeedLifecycle, AThousandStartsAndStopsKeepThreadsDescriptorsAndMemoryFlat) {
@@ -73,10 +72,10 @@ TEST(BdaFeedLifecycle, AThousandStartsAndStopsKeepThreadsDescriptorsAndMemoryFla
         BdaCallLog::Clear();  // the framework's record of calls grows by design
     };
     for (int i = 0; i < 50; ++i) cycle();  // let caches and pools settle
-    const size_t threads = Threads(), descriptors = Descriptors(), heap = HeapInUse();
+    const size_t threads = ThreadCount(), descriptors = OpenDescriptors(), heap = HeapInUse();
     for (int i = 0; i < 1000; ++i) cycle();
-    EXPECT_TRUE(WaitUntil([&] { return Threads() <= threads; }, std::chrono::seconds(2))) << Threads();
-    EXPECT_EQ(Descriptors(), descriptors);
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() <= threads; }, std::chrono::seconds(2))) << ThreadCount();
+    EXPECT_EQ(OpenDescriptors(), descriptors);
     // Sanitizer builds keep their own books; the bound still catches a graph a round.
     EXPECT_LT(HeapInUse(), heap + 256 * 1024) << "heap grew from " << heap;
 }

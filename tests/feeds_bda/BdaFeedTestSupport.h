@@ -1,8 +1,6 @@
 #pragma once
 // A declared set of simulated tuners and tuning spaces for one test, in a fresh settings
 // home, with the call log cleared.
-#include <dirent.h>
-
 #include <string>
 
 #include "feeds/bda/BDAFeed.h"
@@ -50,15 +48,6 @@ inline std::vector<std::string> Calls(const std::string& prefix) {
     for (const std::string& line : BdaCallLog::Lines())
         if (line.rfind(prefix, 0) == 0) out.push_back(line);
     return out;
-}
-
-inline size_t CountEntries(const char* directory) {
-    size_t n = 0;
-    if (DIR* d = opendir(directory)) {
-        while (readdir(d)) ++n;
-        closedir(d);
-    }
-    return n;
 }
 
 }  // namespace bdatest

@@ -39,10 +39,10 @@ TEST(FileFeedName, LoopMarkerIsCutOffAndTurnsLoopingOn) {
 }
 
 TEST_F(FileFeedTest, OpenFailuresReportTheReasonAndLeaveNothingRunning) {
-    ASSERT_EQ(mkfifo(dir.Path("pipe").c_str(), 0600), 0);  // must not block the start
+    ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);  // must not block the start
     for (auto [name, text] : {std::pair{"missing.ts", "No such file or directory"}, {"", "Is a directory"},
                               {"pipe", "Not a regular file"}}) {
-        Prepare(dir.Path(name), false);
+        Prepare(dir.File(name), false);
         EXPECT_FALSE(feed.Start(0)) << name;
         EXPECT_STREQ(feed.GetErrorText(), text);
         EXPECT_FALSE(feed.DeliveryRunning());
@@ -74,7 +74,7 @@ TEST_F(FileFeedTest, FilesTooShortToSniffKeepThePacketSizeAndPlayWholeWithOrWith
     // Looping repeats whole passes of it.
     Recorder looped;
     looped.keep = 2040;
-    Prepare(dir.Path("tiny.ts"), true, false, 800'000, &looped);
+    Prepare(dir.File("tiny.ts"), true, false, 800'000, &looped);
     ASSERT_TRUE(feed.Start(0));
     ASSERT_TRUE(looped.WaitForBytes(2040));
     ASSERT_TRUE(StopAndWait());
@@ -83,7 +83,7 @@ TEST_F(FileFeedTest, FilesTooShortToSniffKeepThePacketSizeAndPlayWholeWithOrWith
 
     // An empty file ends even when looping.
     Recorder empty;
-    Prepare(dir.Write("empty.ts", {}), true, false, 800'000, &empty);
+    Prepare(dir.Write("empty.ts", Bytes{}), true, false, 800'000, &empty);
     ASSERT_TRUE(PlayToEnd());
     EXPECT_EQ(empty.Total(), 0u);
 }

@@ -1,17 +1,15 @@
 #pragma once
-// Temp files, patterns and a feed fixture for the file feed tests.
+// Patterns and a feed fixture for the file feed tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "feeds/file/FileFeed.h"
 #include "tests/support/SampleRecorder.h"
+#include "tests/support/TempDir.h"
 
 namespace filefeedtest {
 
@@ -35,27 +33,7 @@ inline Bytes Repeated(const Bytes& file, size_t times) {
     return out;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "filefeed-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string Write(const std::string& name, const Bytes& data) const {
-        std::ofstream(path_ / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        return Path(name);
-    }
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
+using ::TempDir;
 
 using Recorder = SampleRecorder;
 

@@ -73,7 +73,7 @@ Bytes NullPackets(size_t count) {
 
 class StreamAnalysis : public ::testing::Test {
 protected:
-    std::u16string Wide(const std::string& name) { return fs::path(dir.Path(name)).u16string(); }
+    std::u16string Wide(const std::string& name) { return fs::path(dir.File(name)).u16string(); }
     uint32_t Measure(const Bytes& data) {
         dir.Write("s.ts", data);
         return MeasureFileBitrate(Wide("s.ts").c_str());
@@ -186,7 +186,7 @@ TEST_F(StreamAnalysis, FollowsTheArithmeticOfTheFirstPcrPair) {
 TEST_F(StreamAnalysis, OpensNamesGivenAsUtf16OrAsWidenedBytesAndNothingElse) {
     EXPECT_EQ(MeasureFileBitrate(nullptr), 0u);
     EXPECT_EQ(MeasureFileBitrate(u""), 0u);
-    ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
     for (const char* name : {"missing.ts", "", "fifo"}) EXPECT_EQ(MeasureFileBitrate(Wide(name).c_str()), 0u) << name;
     const char16_t lone[] = {u'/', 0xD800, u'x', 0};
     EXPECT_EQ(MeasureFileBitrate(lone), 0u);

@@ -18,10 +18,10 @@ class Loopback : public ::testing::Test {
 protected:
     void Start(int family = kNetFamilyIPv4) {
         sender_ = std::make_unique<Sender>(family);
-        feed_.SetGroup(LoopbackAddress(family, 0));
+        feed_.SetGroup(nettest::Loopback(family, 0));
         feed_.SetCallback(&got_, Recorder::Callback);
         ASSERT_TRUE(feed_.Start(0)) << feed_.GetErrorText();
-        to_ = LoopbackAddress(family, feed_.LocalPort());
+        to_ = nettest::Loopback(family, feed_.LocalPort());
         ASSERT_NE(0, NetAddressPort(to_));
         feed_.SetGroup(to_);  // a restart binds the same port again
     }
@@ -60,7 +60,7 @@ TEST_F(Loopback, EmptyDatagramGivesAnEmptySample) {
 TEST_F(Loopback, RtpOverIPv6DropsRepeatsCountsGapsAndUnwrapsOnlyTransportStream) {
     Start(kNetFamilyIPv6);
     const Bytes a = Packets(1, 1), b = Packets(1, 2), c = Packets(1, 3), d = Packets(1, 4);
-    const Bytes otherType = Rtp(9, Packets(1, 5), 96);
+    const Bytes otherType = Rtp(9, Packets(1, 5), 0x80, 96);
     Send(Rtp(65534, a));
     Send(Rtp(65534, a));  // repeated
     Send(Rtp(1, b));      // 65535 and 0 missing across the wrap
@@ -147,9 +147,9 @@ TEST_F(Loopback, StopEndsDeliveryStartRestartsAndTheCallbackMayStop) {
     Send(Packets(1, 3));
     ASSERT_TRUE(got_.WaitForSamples(2));
 
-    feed_.SetGroup(LoopbackAddress(kNetFamilyIPv4, 0));
+    feed_.SetGroup(nettest::Loopback(kNetFamilyIPv4, 0));
     ASSERT_TRUE(feed_.Start(0));  // while receiving
-    const NetAddress second = LoopbackAddress(kNetFamilyIPv4, feed_.LocalPort());
+    const NetAddress second = nettest::Loopback(kNetFamilyIPv4, feed_.LocalPort());
     feed_.SetGroup(second);
     ASSERT_EQ(188, sender_->Send(second, Packets(1, 4)));
     ASSERT_TRUE(got_.WaitForSamples(3));
@@ -197,8 +197,8 @@ TEST(IptvStart, FailuresSayWhatFailedAndWhy) {
     NetAddress taken;
     {
         Sender holder(kNetFamilyIPv4);  // no address reuse: the bind is refused
-        ASSERT_TRUE(holder.BindTo(LoopbackAddress(kNetFamilyIPv4, 0)));
-        taken = LoopbackAddress(kNetFamilyIPv4, holder.LocalPort());
+        ASSERT_TRUE(holder.BindTo(nettest::Loopback(kNetFamilyIPv4, 0)));
+        taken = nettest::Loopback(kNetFamilyIPv4, holder.LocalPort());
         feed.SetGroup(taken);
         EXPECT_FALSE(feed.Start(0));
         EXPECT_EQ("The operation bind(127.0.0.1:" + std::to_string(NetAddressPort(taken)) +
@@ -237,10 +237,10 @@ TEST(IptvFeed, DestroyedWhileReceivingUnderLoad) {
     Sender sender(kNetFamilyIPv4);
     Recorder got;
     auto* feed = new CIPTVFeed(0);
-    feed->SetGroup(LoopbackAddress(kNetFamilyIPv4, 0));
+    feed->SetGroup(nettest::Loopback(kNetFamilyIPv4, 0));
     feed->SetCallback(&got, Recorder::Callback);
     ASSERT_TRUE(feed->Start(0));
-    const NetAddress group = LoopbackAddress(kNetFamilyIPv4, feed->LocalPort());
+    const NetAddress group = nettest::Loopback(kNetFamilyIPv4, feed->LocalPort());
     std::atomic<bool> sending{true};
     std::thread flood([&] {
         while (sending) sender.Send(group, Packets(7, 1));

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fstream>
 #include <utility>
 
 #include "feeds/FeedEnumerator.h"
@@ -14,26 +12,13 @@
 #include "platform/system/ErrorCodes.h"
 #include "platform/system/ErrorText.h"
 #include "tests/feeds_pci/PciTestSupport.h"
+#include "tests/support/ProcessCounts.h"
 #include "tests/support/SampleRecorder.h"
 #include "tests/support/WaitUntil.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-int ThreadsNamed(const std::string& name) {
-    int count = 0;
-    DIR* dir = opendir("/proc/self/task");
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-        std::string line;
-        std::getline(comm, line);
-        if (line == name) ++count;
-    }
-    closedir(dir);
-    return count;
-}
 
 // Packet numbers in delivery order.
 std::vector<uint32_t> Numbers(const std::vector<uint8_t>& bytes) {

@@ -7,7 +7,7 @@
 #include "feeds/satip/SatIpCapabilities.h"
 #include "feeds/satip/SatIpServerList.h"
 #include "net/DeviceDescription.h"
-#include "tests/net/ScriptedTcpServer.h"
+#include "tests/support/ScriptedTcpServer.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "feeds/satip/SatIpCapabilities.h"
 #include "feeds/satip/SatIpDiscovery.h"
 #include "tests/net/FakeSsdpDevice.h"
-#include "tests/net/ScriptedTcpServer.h"
+#include "tests/support/ScriptedTcpServer.h"
 #include "tests/support/WaitUntil.h"
 
 namespace {

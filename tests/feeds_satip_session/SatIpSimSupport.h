@@ -2,21 +2,18 @@
 // The server simulator in a network namespace of the test's own, with an interface
 // that carries SSDP and multicast there and nowhere else.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <map>
-#include <memory>
 #include <string>
 
 #include "platform/sim/PacedStream.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/ProgramTestDir.h"
+#include "tests/support/SatipSimProcess.h"
 #include "tests/support/WaitUntil.h"
 
 namespace satip_feed_test {
@@ -41,33 +38,16 @@ private:
     bool ready_ = false;
 };
 
-// satip-sim on its standard ports (554, 80) in the namespace; its lines read back.
-class Sim {
+// satip-sim on its standard ports (554, 80) in the namespace.
+class Sim : public SatipSimProcess {
 public:
-    Sim(const SimNamespace& ns, const std::string& dir, const std::string& args) : ns_(ns) {
-        outPath_ = dir + "/sim.out";
-        const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        process_ = std::make_unique<ChildProcess>("ip netns exec " + ns.Name() + " '" + TestBinDir() +
-                                                      "/satip-sim' --control 0 --interface ksf --address " +
-                                                      kServerAddress + " " + args,
-                                                  dir + "/sim.err", out);
-        close(out);
-        ready_ = WaitUntil([&] { return ReadWholeFile(outPath_).find("ready\n") != std::string::npos; }, 10s);
-        const std::string text = ReadWholeFile(outPath_);
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            lines_[line.substr(0, line.find(' '))] = line.substr(line.find(' ') + 1);
-            at = end + 1;
-        }
-    }
-    bool Ready() const { return ready_; }
-    ChildProcess& Process() { return *process_; }
+    Sim(const SimNamespace& ns, const std::string& dir, const std::string& args)
+        : SatipSimProcess(dir, std::string("--interface ksf --address ") + kServerAddress + " " + args, ns.Name()),
+          ns_(ns) {}
 
     // One command on the control port; the answer line.
     std::string Control(const std::string& command) {
-        const std::string control = lines_["control"];
-        const int port = std::stoi(control.substr(control.rfind(':') + 1));
+        const int port = Port("control");
         std::string answer;
         ns_.Ns().Run([&] {
             const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -89,10 +69,6 @@ public:
 
 private:
     const SimNamespace& ns_;
-    std::string outPath_;
-    std::unique_ptr<ChildProcess> process_;
-    std::map<std::string, std::string> lines_;
-    bool ready_ = false;
 };
 
 // What the simulator sends for all PIDs, from the start of a session.

@@ -9,6 +9,7 @@
 #include "platform/ui/DialogApi.h"
 #include "platform/ui/ScriptedPresenter.h"
 #include "tests/filter/FilterTestSupport.h"
+#include "tests/support/CountingPageSite.h"
 
 namespace {
 
@@ -21,19 +22,6 @@ constexpr int kInputPin = 1005;
 
 const CFactoryTemplate kPageTemplate = {u"filter properties", &CLSID_TSFeedPropertyPage,
                                         &CFeedPropertyPage::CreateInstance, nullptr, nullptr};
-
-struct QuietSite final : IPropertyPageSite {
-    HRESULT QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT OnStatusChange(DWORD) override { return S_OK; }
-    HRESULT GetLocaleID(LCID*) override { return E_NOTIMPL; }
-    HRESULT GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-    HRESULT TranslateAccelerator(MSG*) override { return S_FALSE; }
-};
 
 // The page window inside a frame: the child dialog that holds the feed list.
 HWND PageIn(HWND frame) {
@@ -134,7 +122,7 @@ TEST_F(FeedPropertyPageTest, DisconnectAppliesWhatTheControlsShowWhileTheyExist)
     ASSERT_NE(unknown, nullptr);
     IPropertyPage* page = nullptr;
     ASSERT_EQ(unknown->NonDelegatingQueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
-    QuietSite site;
+    CountingPageSite site;
     DialogTemplate host;
     host.style |= WS_VISIBLE;
     HWND frame = CreateDialogIndirectParamA(nullptr, &host, nullptr, nullptr, 0);

@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -15,6 +13,7 @@
 #include "net/RtpReceiver.h"
 #include "net/SocketErrorText.h"
 #include "tests/net/ReceivedData.h"
+#include "tests/support/ProcessCounts.h"
 #include "tests/support/WaitUntil.h"
 
 namespace {
@@ -26,17 +25,7 @@ using Clock = std::chrono::steady_clock;
 const NetAddress kAnyPort4 = Loopback(kNetFamilyIPv4);
 const NetAddress kAnyPort6 = Loopback(kNetFamilyIPv6);
 
-// Whether a thread of that name exists and, when asked, is asleep (blocked in a call).
-bool SomeThreadIsNamed(const std::string& name, bool asleep = false) {
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::string comm, stat;
-        std::getline(std::ifstream(task.path() / "comm"), comm);
-        std::getline(std::ifstream(task.path() / "stat"), stat);
-        const size_t state = stat.rfind(") ");
-        if (comm == name && (!asleep || (state != std::string::npos && stat[state + 2] == 'S'))) return true;
-    }
-    return false;
-}
+bool SomeThreadIsNamed(const std::string& name, bool asleep = false) { return ThreadsNamed(name, asleep) > 0; }
 
 TEST(DatagramReceiver, PlainUdpOverIPv4ByteExactOnANamedThreadThenOneEndNotice) {
     ReceivedData got;

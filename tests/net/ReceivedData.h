@@ -1,6 +1,5 @@
 #pragma once
-// Collects what a receiver hands to its callbacks, from whichever thread, and builds
-// the datagrams the receiver tests send.
+// Collects what a receiver hands to its callbacks, from whichever thread.
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "net/Sockets.h"
+#include "tests/support/Datagrams.h"
 
 class ReceivedData {
 public:
@@ -62,8 +62,6 @@ private:
 
 namespace nettest {
 
-using Bytes = ReceivedData::Bytes;
-
 // Bytes that differ from datagram to datagram and along each one.
 inline Bytes Pattern(size_t size, uint8_t seed) {
     Bytes b(size);
@@ -71,21 +69,7 @@ inline Bytes Pattern(size_t size, uint8_t seed) {
     return b;
 }
 
-// The fixed 12-byte header; first holds version and flags, second marker and payload type.
-inline Bytes Rtp(int sequence, const Bytes& payload, uint8_t first = 0x80, uint8_t second = 33) {
-    Bytes d = {first, second, static_cast<uint8_t>(sequence >> 8), static_cast<uint8_t>(sequence),
-               0, 0, 0, 1, 0xDE, 0xAD, 0xBE, 0xEF};
-    for (uint8_t b : payload) d.push_back(b);
-    return d;
-}
-
-inline NetAddress Loopback(int family, uint16_t port = 0) {
-    const uint8_t six[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-    return family == kNetFamilyIPv4 ? MakeIPv4Address(INADDR_LOOPBACK, port) : MakeIPv6Address(six, port);
-}
-
-// The address a socket is bound to, an option's value, a socket closed at scope end,
-// and a plain datagram sender.
+// The address a socket is bound to, an option's value, a socket closed at scope end.
 inline NetAddress BoundTo(SocketHandle s) {
     NetAddress a;
     SocketLocalAddress(s, a);
@@ -103,21 +87,6 @@ struct Closing {
     ~Closing() {
         if (s != kInvalidSocket) SocketClose(s);
     }
-};
-
-class Sender {
-public:
-    explicit Sender(int family) : s_(SocketCreate(family, SOCK_DGRAM)) {}
-    ~Sender() { SocketClose(s_); }
-    Sender(const Sender&) = delete;
-    Sender& operator=(const Sender&) = delete;
-    SocketHandle Get() const { return s_; }
-    int Send(const NetAddress& to, const Bytes& d) {
-        return SocketSendTo(s_, d.data(), static_cast<int>(d.size()), to);
-    }
-
-private:
-    SocketHandle s_;
 };
 
 }  // namespace nettest

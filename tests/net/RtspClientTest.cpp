@@ -11,7 +11,7 @@
 
 #include "net/NetTrace.h"
 #include "net/RtspClient.h"
-#include "tests/net/ScriptedTcpServer.h"
+#include "tests/support/ScriptedTcpServer.h"
 
 namespace {
 

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -11,60 +8,23 @@
 
 #include "net/HttpStream.h"
 #include "net/Sockets.h"
-#include "platform/system/Event.h"
+#include "tests/support/ScriptedTcpServer.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
-// One connection on loopback: reads the request, sends the reply, then holds the
-// connection open until released when asked to.
-class OneShotServer {
+// Sends the reply to the first request; a held connection stays open until the server goes.
+class OneShotServer : public ScriptedTcpServer {
 public:
-    OneShotServer(std::string reply, bool hold) : reply_(std::move(reply)), hold_(hold) {
-        listener_ = SocketCreate(kNetFamilyIPv4, SOCK_STREAM);
-        SocketBind(listener_, MakeIPv4Address(0x7F000001, 0));
-        SocketListen(listener_, 1);
-        NetAddress local{};
-        SocketLocalAddress(listener_, local);
-        port_ = NetAddressPort(local);
-        thread_ = std::thread([this] { Serve(); });
+    OneShotServer(std::string reply, bool hold)
+        : ScriptedTcpServer([reply = std::move(reply), hold](const std::string&, int) { return Reply{reply, !hold}; }) {}
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(NetAddressPort(Address())) + path;
     }
-    ~OneShotServer() {
-        released_.Set();
-        ::shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        SocketClose(listener_);
+    std::string Request() const {
+        WaitUntil([&] { return !Requests().empty(); });
+        return Requests().empty() ? "" : Requests()[0];
     }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-    std::string Request() {
-        served_.Wait(5000);
-        return request_;
-    }
-
-private:
-    void Serve() {
-        NetAddress peer{};
-        const SocketHandle s = SocketAccept(listener_, peer);
-        if (s < 0) return;
-        char buffer[4096];
-        while (request_.find("\r\n\r\n") == std::string::npos) {
-            const int n = SocketRecv(s, buffer, sizeof buffer);
-            if (n <= 0) break;
-            request_.append(buffer, static_cast<size_t>(n));
-        }
-        served_.Set();
-        SocketSend(s, reply_.data(), static_cast<int>(reply_.size()));
-        if (hold_) released_.Wait(10000);
-        SocketClose(s);
-    }
-
-    std::string reply_;
-    bool hold_;
-    SocketHandle listener_ = kInvalidSocket;
-    uint16_t port_ = 0;
-    std::string request_;
-    Event served_{true, false};
-    Event released_{true, false};
-    std::thread thread_;
 };
 
 std::string Body(size_t size) {
@@ -176,7 +136,7 @@ TEST(HttpStream, AbortEndsAStalledBodyPromptly) {
     };
     HttpStreamEnd end{};
     std::thread runner([&] { end = stream.Run(server.Url("/"), "agent", handlers, 2000); });
-    for (int i = 0; i < 500 && received.load() < 5000; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_TRUE(WaitUntil([&] { return received.load() >= 5000; })) << received.load();
     EXPECT_EQ(received.load(), 5000u);
     const auto before = std::chrono::steady_clock::now();
     stream.Abort();

@@ -1,49 +1,20 @@
 #pragma once
 #include "platform/registry/Registry.h"
-#include <algorithm>
+#include "tests/support/TempDir.h"
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <vector>
 
 // Points the store at a fresh temporary directory for the life of the object.
-class ScopedRegistryHome {
+class ScopedRegistryHome : public TempDir {
 public:
-    ScopedRegistryHome() {
+    ScopedRegistryHome() : TempDir("kestrel-reg") {
         if (const char* old = std::getenv("KESTREL_HOME")) previous_ = old;
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-reg-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        setenv("KESTREL_HOME", path_.c_str(), 1);
+        setenv("KESTREL_HOME", Path().c_str(), 1);
     }
-    ~ScopedRegistryHome() {
-        previous_ ? setenv("KESTREL_HOME", previous_->c_str(), 1) : unsetenv("KESTREL_HOME");
-        std::filesystem::remove_all(path_);
-    }
-    ScopedRegistryHome(const ScopedRegistryHome&) = delete;
-    ScopedRegistryHome& operator=(const ScopedRegistryHome&) = delete;
-
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    std::string Read(const std::string& name) const {
-        std::stringstream ss;
-        ss << std::ifstream(File(name), std::ios::binary).rdbuf();
-        return ss.str();
-    }
-    void Write(const std::string& name, const std::string& text) const {
-        std::ofstream(File(name), std::ios::binary) << text;
-    }
-    std::vector<std::string> Files() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    ~ScopedRegistryHome() { previous_ ? setenv("KESTREL_HOME", previous_->c_str(), 1) : unsetenv("KESTREL_HOME"); }
 
 private:
-    std::string path_;
     std::optional<std::string> previous_;
 };
 

@@ -2,6 +2,7 @@
 #include "platform/system/Library.h"
 #include "platform/system/SharedFile.h"
 #include "platform/system/Tick.h"
+#include "tests/support/TempDir.h"
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <climits>
@@ -99,8 +100,8 @@ TEST(Library, LoadsFindsSymbolsAndReportsErrors) {
 }
 
 TEST(SharedFile, ReadsSeeksSeesGrowthAndKeepsErrno) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-sys-XXXXXX").string();
-    const std::string dir = mkdtemp(pattern.data()), path = dir + "/stream.ts";
+    const TempDir temp;
+    const std::string dir = temp.Path(), path = temp.File("stream.ts");
     std::ofstream(path, std::ios::binary) << "0123456789";
     SharedFile f;
     ASSERT_TRUE(f.Open(path));
@@ -120,5 +121,4 @@ TEST(SharedFile, ReadsSeeksSeesGrowthAndKeepsErrno) {
     EXPECT_EQ(f.LastError(), EISDIR);
     EXPECT_EQ(f.Read(buf, 1), -1) << "a failed open leaves nothing open";
     EXPECT_EQ(errno, EBADF);
-    std::filesystem::remove_all(dir);
 }

@@ -1,7 +1,6 @@
 // The built satip-sim program as a client meets it: real sockets on loopback, SSDP and
 // multicast only inside network namespaces of the test's own.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,8 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,6 +17,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/ProgramTestDir.h"
+#include "tests/support/SatipSimProcess.h"
 #include "tests/support/WaitUntil.h"
 #include "tests/tools/SatipTestClient.h"
 
@@ -28,41 +26,11 @@ namespace {
 using namespace std::chrono_literals;
 using namespace satip_test;
 
-// The program, started in the foreground with its lines read from standard output.
-class Sim {
+// Any free ports, so that tests may run side by side.
+class Sim : public SatipSimProcess {
 public:
-    Sim(const std::string& dir, const std::string& args, const std::string& netns = "") {
-        outPath_ = dir + "/sim.out";
-        const int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const std::string program = "'" + TestBinDir() + "/satip-sim' --rtsp-port 0 --http-port 0 --control 0 " + args;
-        process_ = std::make_unique<ChildProcess>(netns.empty() ? program : "ip netns exec " + netns + " " + program,
-                                                  dir + "/sim.err", out);
-        close(out);
-        ready_ = WaitUntil([&] { return ReadWholeFile(outPath_).find("ready\n") != std::string::npos; }, 10s);
-        const std::string text = ReadWholeFile(outPath_);
-        for (size_t at = 0; at < text.size();) {
-            const size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            lines_[line.substr(0, line.find(' '))] = line.substr(line.find(' ') + 1);
-            at = end + 1;
-        }
-    }
-    bool Ready() const { return ready_; }
-    uint16_t Port(const std::string& key) const {
-        const auto it = lines_.find(key);
-        return it == lines_.end() ? 0 : static_cast<uint16_t>(std::stoi(it->second.substr(it->second.rfind(':') + 1)));
-    }
-    std::string Line(const std::string& key) const {
-        const auto it = lines_.find(key);
-        return it == lines_.end() ? "" : it->second;
-    }
-    ChildProcess& Process() { return *process_; }
-
-private:
-    std::string outPath_;
-    std::unique_ptr<ChildProcess> process_;
-    std::map<std::string, std::string> lines_;
-    bool ready_ = false;
+    Sim(const std::string& dir, const std::string& args, const std::string& netns = "")
+        : SatipSimProcess(dir, "--rtsp-port 0 --http-port 0 " + args, netns) {}
 };
 
 class SatipSimProgram : public ProgramTestDir {};

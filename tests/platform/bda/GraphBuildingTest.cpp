@@ -86,9 +86,7 @@ std::vector<std::string> Names(CFilterGraph* g) {
 
 // Lines of a UTF-16LE file with CR LF line ends.
 std::vector<std::string> WideLines(const std::string& path) {
-    std::stringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    const std::string raw = bytes.str();
+    const std::string raw = ReadWholeFile(path);
     std::u16string text;
     for (size_t i = 0; i + 1 < raw.size(); i += 2)
         text += static_cast<char16_t>(static_cast<uint8_t>(raw[i]) | static_cast<uint8_t>(raw[i + 1]) << 8);
@@ -159,10 +157,9 @@ TEST_F(GraphBuilding, RenderEndsEveryBranchInAFilterWithoutOutputsOrLeavesTheGra
     EXPECT_EQ(g->Render(src.pin()), VFW_E_CANNOT_RENDER) << "the converter's output leads nowhere";
     EXPECT_EQ(Names(g.Get()), (std::vector<std::string>{"Source"})) << "what did not help is taken out again";
     EXPECT_FALSE(src.pin()->IsConnected());
-    std::stringstream text;
-    text << std::ifstream(trace).rdbuf();
-    EXPECT_NE(text.str().find("  removed \"Test Converter\"\n"), std::string::npos) << text.str();
-    EXPECT_NE(text.str().find("Render \"Source\":\"Out\" = 0x80040218\n"), std::string::npos) << text.str();
+    const std::string text = ReadWholeFile(trace);
+    EXPECT_NE(text.find("  removed \"Test Converter\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Render \"Source\":\"Out\" = 0x80040218\n"), std::string::npos) << text;
 
     RegisterWithMapper(kRenderer, MERIT_NORMAL, KSDATAFORMAT_SUBTYPE_BDA_MPEG2_TRANSPORT, nullptr);
     EXPECT_EQ(g->Render(src.pin()), S_OK);

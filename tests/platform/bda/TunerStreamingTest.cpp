@@ -1,8 +1,8 @@
 #include "BdaTestSupport.h"
 #include "platform/bda/CBdaFilter.h"
 #include "platform/graph/CFilterGraph.h"
+#include "tests/support/ProcessCounts.h"
 #include "tests/support/WaitUntil.h"
-#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -122,12 +122,6 @@ void DeclareOne(SimTunerDeclaration tuner) {
     BdaSimulation::Declare(d);
 }
 
-size_t Entries(const char* dir) {
-    size_t n = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
-    return n;
-}
-
 }  // namespace
 
 TEST_F(BdaTest, ATunedRunningTunerDeliversExactlyItsStreamThroughTheExportFilter) {
@@ -234,8 +228,8 @@ TEST_F(BdaTest, RunningAndStoppingAThousandTimesLeavesThreadsAndDescriptorsFlat)
         ASSERT_TRUE(warm.Build(&got));
         cycle(warm, got);
     }
-    const size_t threads = Entries("/proc/self/task");
-    const size_t fds = Entries("/proc/self/fd");
+    const size_t threads = ThreadCount();
+    const size_t fds = OpenDescriptors();
     const long objects = CBaseObject::ObjectsActive();
     {
         Received got;
@@ -252,7 +246,7 @@ TEST_F(BdaTest, RunningAndStoppingAThousandTimesLeavesThreadsAndDescriptorsFlat)
         ASSERT_TRUE(g.Build(&got));
         cycle(g, got);
     }
-    EXPECT_EQ(Entries("/proc/self/task"), threads);
-    EXPECT_EQ(Entries("/proc/self/fd"), fds);
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(OpenDescriptors(), fds);
     EXPECT_EQ(CBaseObject::ObjectsActive(), objects) << "every graph object went away";
 }

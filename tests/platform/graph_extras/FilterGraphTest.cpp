@@ -1,9 +1,9 @@
 #include "GraphTestFilters.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/graph/PlatformClasses.h"
+#include "tests/support/ShellRun.h"
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -90,13 +90,12 @@ TEST(FilterGraph, ConnectionRulesAndTrace) {
     std::fclose(f);
     EXPECT_EQ(g->Connect(bdaOnly.pin(), any.pin()), VFW_E_INVALID_DIRECTION);
     ASSERT_EQ(g->SetLogFile(0), S_OK);
-    std::stringstream wide;
-    wide << std::ifstream(log, std::ios::binary).rdbuf();
+    const std::string wide = ReadWholeFile(log);
     std::filesystem::remove(log);
     const std::string expectedLine = "Connect \"BDA sink\":\"In\" -> \"Any sink\":\"In\" (any type) = 0x80040208\r\n";
     std::string expectedBytes;
     for (char c : expectedLine) expectedBytes += std::string{c, '\0'};
-    EXPECT_EQ(wide.str(), expectedBytes);
+    EXPECT_EQ(wide, expectedBytes);
 
     std::ifstream in(trace);
     std::vector<std::string> lines;

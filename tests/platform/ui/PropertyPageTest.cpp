@@ -5,6 +5,7 @@
 #include "platform/com/WideString.h"
 #include "tests/platform/RegistryTestSupport.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/CountingPageSite.h"
 
 namespace {
 
@@ -36,17 +37,6 @@ private:
     HRESULT applyResult_;
 };
 
-struct CountingSite final : IPropertyPageSite {
-    int statusChanges = 0;
-    HRESULT QueryInterface(REFIID, void** ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT OnStatusChange(DWORD) override { return ++statusChanges, S_OK; }
-    HRESULT GetLocaleID(LCID*) override { return E_NOTIMPL; }
-    HRESULT GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-    HRESULT TranslateAccelerator(MSG*) override { return S_FALSE; }
-};
-
 class PropertyPageTest : public ScriptedTest {
 protected:
     void SetUp() override {
@@ -69,7 +59,7 @@ protected:
     IUnknown* Object() { return reinterpret_cast<IUnknown*>(&objectTag); }
 
     Texts log;
-    CountingSite site;
+    CountingPageSite site;
     int objectTag = 0;
 };
 
