@@ -1,0 +1,138 @@
+// Every dialog template the host registers, shown by the desktop presenter: where its
+// controls land, and what it looks like.
+#include <gtest/gtest.h>
+
+#include "desktop/DialogView.h"
+#include "desktop/GtkPresenter.h"
+#include "feeds/satip/SatIpCapabilities.h"
+#include "feeds/satip/SatIpPages.h"
+#include "host/HostResources.h"
+#include "platform/ui/DialogApi.h"
+#include "platform/ui/DialogWindow.h"
+#include "platform/ui/ResourceRegistry.h"
+#include "tests/desktop/DesktopTestSupport.h"
+#include "tests/platform/RegistryTestSupport.h"
+
+namespace {
+
+INT_PTR PlainDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+struct Box {
+    std::string what;
+    graphene_rect_t r;
+};
+
+bool Overlap(const graphene_rect_t& a, const graphene_rect_t& b) {
+    return a.origin.x < b.origin.x + b.size.width && b.origin.x < a.origin.x + a.size.width &&
+           a.origin.y < b.origin.y + b.size.height && b.origin.y < a.origin.y + a.size.height;
+}
+
+// Visible controls have room, lie inside the dialog and do not cover each other; tab
+// strips and group boxes frame other controls on purpose and are left out of the last.
+void CheckLayout(DialogView& view) {
+    GtkWidget* content = view.Content();
+    const float width = static_cast<float>(gtk_widget_get_width(content));
+    const float height = static_cast<float>(gtk_widget_get_height(content));
+    std::vector<Box> placed;
+    for (const auto& [handle, control] : view.Controls()) {
+        GtkWidget* widget = control->Outer();
+        if (!gtk_widget_get_visible(widget)) continue;
+        const Window* w = Window::FromHandle(handle);
+        const std::string what = view.Name() + " control " + std::to_string(w->Id()) + " \"" + w->Text() + "\"";
+        EXPECT_TRUE(gtk_widget_get_mapped(widget)) << what;
+        graphene_rect_t r;
+        ASSERT_TRUE(gtk_widget_compute_bounds(widget, content, &r)) << what;
+        EXPECT_GT(r.size.width, 0) << what;
+        EXPECT_GT(r.size.height, 0) << what;
+        EXPECT_TRUE(r.origin.x >= 0 && r.origin.y >= 0 && r.origin.x + r.size.width <= width &&
+                    r.origin.y + r.size.height <= height)
+            << what << " lies outside the dialog";
+        // Text that needs more height than the control has would be cut off.
+        int minimum = 0;
+        gtk_widget_measure(widget, GTK_ORIENTATION_VERTICAL, static_cast<int>(r.size.width), &minimum, nullptr, nullptr,
+                           nullptr);
+        if (!GTK_IS_LABEL(widget)) {
+            EXPECT_LE(minimum, r.size.height + 1) << what << " is too low for its content";
+        }
+        if (!control->Frames()) placed.push_back({what, r});
+    }
+    for (size_t i = 0; i < placed.size(); ++i)
+        for (size_t j = i + 1; j < placed.size(); ++j)
+            EXPECT_FALSE(Overlap(placed[i].r, placed[j].r)) << placed[i].what << " covers " << placed[j].what;
+}
+
+class DesktopTemplates : public testing::TestWithParam<const char*> {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(GtkPresenter::OpenDisplay(), "");
+        RegisterHostResources();
+    }
+};
+
+TEST_P(DesktopTemplates, OpensWithEveryControlInPlace) {
+    GtkPresenter presenter;
+    ScopedPresenter installed(&presenter);
+    bool shown = false;
+    presenter.OnShown([&](GtkWindow* window, const std::string&, DialogView* view) {
+        ASSERT_NE(view, nullptr);
+        shown = true;
+        Settle();
+        CheckLayout(*view);
+        EXPECT_EQ(CheckScreenshot(view->Content(), GetParam()), "");
+        gtk_window_close(window);
+    });
+    EXPECT_EQ(DialogBoxParamA(MainProgramModule(), GetParam(), nullptr, PlainDialog, 0), IDCANCEL)
+        << "closing the window cancels";
+    EXPECT_TRUE(shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Host, DesktopTemplates,
+                         testing::Values("FILEFEEDCONFIGDLG", "IPTVFEEDCONFIGDLG", "IPTVHISTORYDLG",
+                                         "TRANSPONDERLISTDLG", "ALLPIDWARNDLG", "SSDPSTOPDLG", "SAT2IP_SERVERSELECT",
+                                         "DVBPCIFEEDCONFIGDLG", "DVBCCONFIGDLG", "DVBTCONFIGDLG", "BDA_SELECTTYPE",
+                                         "BDA_DVBSCONFIG", "BDA_DVBCCONFIG", "BDA_DVBTCONFIG", "BDA_ATSCCONFIG"),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+// The pages show and hide groups of controls themselves, so they are looked at inside
+// their own property sheet, each page chosen on the tab strip as a person would.
+TEST(DesktopSheet, EveryPageOfTheSatIpSheetInPlace) {
+    ASSERT_EQ(GtkPresenter::OpenDisplay(), "");
+    RegisterHostResources();
+    ScopedRegistryHome home;
+    GtkPresenter presenter;
+    ScopedPresenter installed(&presenter);
+    SatIpSettings settings;
+    SatIpServerList servers;
+    SatIpSheetState state{settings, kSatIpCapAll, servers, nullptr};
+    const char* pages[] = {"SAT2IP_DVB_S_S2", "SAT2IP_DVB_T_T2", "SAT2IP_DVB_C_C2"};
+    int looked = 0;
+    presenter.OnShown([&](GtkWindow* window, const std::string&, DialogView* view) {
+        ControlWidget* tabs = view->FindById(ID_SHEET_TABS);
+        ASSERT_NE(tabs, nullptr);
+        for (int page = 0; page < 3; ++page) {
+            gtk_notebook_set_current_page(GTK_NOTEBOOK(tabs->Inner()), page);
+            Settle();
+            ASSERT_TRUE(RunUntil([&] {
+                auto* shown = reinterpret_cast<HWND>(SendMessageA(view->Dialog(), PSM_GETCURRENTPAGEHWND, 0, 0));
+                auto* current = static_cast<DialogWindow*>(Window::FromHandle(shown));
+                return current && current->Name() == pages[page];
+            })) << pages[page] << " did not come up";
+            Settle();
+            CheckLayout(*view);
+            EXPECT_EQ(CheckScreenshot(view->Content(), pages[page]), "");
+            ++looked;
+        }
+        gtk_window_close(window);
+    });
+    RunSatIpPropertySheet(nullptr, state);
+    EXPECT_EQ(looked, 3);
+}
+
+}  // namespace
