@@ -136,3 +136,31 @@ TEST(DesktopSheet, EveryPageOfTheSatIpSheetInPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+// The comparison forgives what fonts change (a few pixels of a glyph) and catches
+// what a broken layout changes (whole areas).
+TEST(ScreenshotComparison, ForgivesGlyphsButNotAreas) {
+    constexpr int kSize = 32;
+    const std::vector<unsigned char> grey(kSize * kSize, 200);
+    struct Case {
+        const char* what;
+        int x0, y0, x1, y1;  // the region painted black
+        bool differs;
+    };
+    const Case cases[] = {
+        {"the same picture", 0, 0, 0, 0, false},
+        {"a glyph's stroke moved by a pixel", 3, 3, 4, 8, false},
+        {"a control gone from a block", 8, 8, 16, 16, true},
+        {"a bar across the picture", 0, 24, 32, 32, true},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> other = grey;
+        for (int y = c.y0; y < c.y1; ++y)
+            for (int x = c.x0; x < c.x1; ++x) other[static_cast<size_t>(y) * kSize + x] = 0;
+        EXPECT_EQ(DifferentBlockShare(grey, other, kSize, kSize, 40) > 0.04, c.differs) << c.what;
+    }
+}
+
+}  // namespace

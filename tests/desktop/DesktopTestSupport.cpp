@@ -62,6 +62,28 @@ GdkTexture* Render(GtkWidget* widget) {
 
 }  // namespace
 
+unsigned PixelAt(GtkWidget* widget, int x, int y) {
+    GdkTexture* texture = Render(widget);
+    if (!texture) return 0xFFFFFFFFu;
+    const int width = gdk_texture_get_width(texture);
+    std::vector<guchar> bgra(static_cast<size_t>(width) * gdk_texture_get_height(texture) * 4);
+    gdk_texture_download(texture, bgra.data(), static_cast<gsize>(width) * 4);
+    g_object_unref(texture);
+    const guchar* p = &bgra[(static_cast<size_t>(y) * width + x) * 4];
+    return (static_cast<unsigned>(p[2]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[0];
+}
+
+std::vector<GtkWidget*> Toplevels() {
+    std::vector<GtkWidget*> windows;
+    GListModel* list = gtk_window_get_toplevels();
+    for (guint i = 0; i < g_list_model_get_n_items(list); ++i) {
+        auto* window = static_cast<GtkWidget*>(g_list_model_get_item(list, i));
+        windows.push_back(window);
+        g_object_unref(window);
+    }
+    return windows;
+}
+
 bool RunUntil(const std::function<bool()>& done, int limitMs) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     while (!done()) {

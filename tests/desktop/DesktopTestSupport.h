@@ -5,11 +5,17 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Runs the main context until done() holds or the time is up; done()'s last answer.
 bool RunUntil(const std::function<bool()>& done, int limitMs = 3000);
 // Lets pending GTK work (drawing, idle refreshes) happen.
 void Settle();
+
+// The colour the widget shows at that point, as 0xRRGGBB.
+unsigned PixelAt(GtkWidget* widget, int x, int y);
+// Every window GTK has open.
+std::vector<GtkWidget*> Toplevels();
 
 // Saves the widget's picture as NAME.png among the test output and compares it with the
 // reference of that name; empty when they agree, else what differs (or how to make
