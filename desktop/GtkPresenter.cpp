@@ -11,7 +11,7 @@ namespace {
 // Dialog templates are laid out for a narrow 8-point font and tight controls; GTK's
 // default font and spacing would not fit inside their rectangles.
 constexpr const char* kDialogStyle = R"(
-.kestrel-dialog { font-family: "DejaVu Sans", sans-serif; font-stretch: semi-condensed; font-size: 8pt; }
+.kestrel-dialog { font-family: "DejaVu Sans", sans-serif; font-stretch: condensed; font-size: 7.5pt; }
 .kestrel-dialog-face { background-color: #ececec; }
 .kestrel-dialog button { min-height: 0; min-width: 0; padding: 0 4px; }
 .kestrel-dialog entry { min-height: 0; padding: 0 3px; }

@@ -222,7 +222,10 @@ TEST_F(DesktopRoundTrip, EveryControlKindTakesAPersonsActionAndShowsTheAnswer) {
         {"a timer fires in real time", [](DialogView& v) { g_signal_emit_by_name(Inner(v, kStartTimer), "clicked"); },
          "timer fired"},
         {"the dialog's colours", [](DialogView&) {}, "",
-         [](DialogView& v) { return Near(PixelAt(v.FindById(kWarning)->Outer(), 1, 1), 0xC80000u); }},
+         [](DialogView& v) {
+             GtkWidget* warning = v.FindById(kWarning)->Outer();  // away from the text
+             return Near(PixelAt(warning, gtk_widget_get_width(warning) - 2, gtk_widget_get_height(warning) - 2), 0xC80000u);
+         }},
         {"OK", [](DialogView& v) { g_signal_emit_by_name(Inner(v, IDOK), "clicked"); }, ""},
     };
     EXPECT_EQ(Run(actions), IDOK);

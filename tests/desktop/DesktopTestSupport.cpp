@@ -1,5 +1,10 @@
 #include "tests/desktop/DesktopTestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include "desktop/DialogView.h"
+#include "platform/ui/Window.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -60,7 +65,49 @@ GdkTexture* Render(GtkWidget* widget) {
     return texture;
 }
 
+struct Box {
+    std::string what;
+    graphene_rect_t r;
+};
+
+bool Overlap(const graphene_rect_t& a, const graphene_rect_t& b) {
+    return a.origin.x < b.origin.x + b.size.width && b.origin.x < a.origin.x + a.size.width &&
+           a.origin.y < b.origin.y + b.size.height && b.origin.y < a.origin.y + a.size.height;
+}
+
 }  // namespace
+
+void CheckLayout(DialogView& view) {
+    GtkWidget* content = view.Content();
+    const float width = static_cast<float>(gtk_widget_get_width(content));
+    const float height = static_cast<float>(gtk_widget_get_height(content));
+    std::vector<Box> placed;
+    for (const auto& [handle, control] : view.Controls()) {
+        GtkWidget* widget = control->Outer();
+        if (!gtk_widget_get_visible(widget)) continue;
+        const Window* w = Window::FromHandle(handle);
+        const std::string what = view.Name() + " control " + std::to_string(w->Id()) + " \"" + w->Text() + "\"";
+        EXPECT_TRUE(gtk_widget_get_mapped(widget)) << what;
+        graphene_rect_t r;
+        ASSERT_TRUE(gtk_widget_compute_bounds(widget, content, &r)) << what;
+        EXPECT_GT(r.size.width, 0) << what;
+        EXPECT_GT(r.size.height, 0) << what;
+        EXPECT_TRUE(r.origin.x >= 0 && r.origin.y >= 0 && r.origin.x + r.size.width <= width &&
+                    r.origin.y + r.size.height <= height)
+            << what << " lies outside the dialog";
+        // Text that needs more height than the control has would be cut off.
+        int minimum = 0;
+        gtk_widget_measure(widget, GTK_ORIENTATION_VERTICAL, static_cast<int>(r.size.width), &minimum, nullptr, nullptr,
+                           nullptr);
+        if (!GTK_IS_LABEL(widget)) {
+            EXPECT_LE(minimum, r.size.height + 1) << what << " is too low for its content";
+        }
+        if (!control->Frames()) placed.push_back({what, r});
+    }
+    for (size_t i = 0; i < placed.size(); ++i)
+        for (size_t j = i + 1; j < placed.size(); ++j)
+            EXPECT_FALSE(Overlap(placed[i].r, placed[j].r)) << placed[i].what << " covers " << placed[j].what;
+}
 
 unsigned PixelAt(GtkWidget* widget, int x, int y) {
     GdkTexture* texture = Render(widget);

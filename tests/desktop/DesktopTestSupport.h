@@ -12,6 +12,11 @@ bool RunUntil(const std::function<bool()>& done, int limitMs = 3000);
 // Lets pending GTK work (drawing, idle refreshes) happen.
 void Settle();
 
+class DialogView;
+// Visible controls have room, lie inside the dialog and do not cover each other; tab
+// strips and group boxes frame other controls on purpose and are left out of the last.
+void CheckLayout(DialogView& view);
+
 // The colour the widget shows at that point, as 0xRRGGBB.
 unsigned PixelAt(GtkWidget* widget, int x, int y);
 // Every window GTK has open.
