@@ -26,6 +26,8 @@ constexpr const char* kDialogStyle = R"(
 .kestrel-dialog .kestrel-picture { border: 1px solid #a0a0a0; }
 )";
 
+constexpr auto kShowWait = std::chrono::milliseconds(500);
+
 struct MessageBoxButtons {
     int ids[3];
     const char* labels[3];
@@ -90,8 +92,12 @@ GtkPresenter::~GtkPresenter() {
 }
 
 void GtkPresenter::Shown(GtkWindow* window, const std::string& name, DialogView* view) {
-    // The window is mapped and drawn before anyone looks at it.
-    while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
+    // The window is mapped and drawn before anyone looks at it. Some windows always
+    // have work pending (the file chooser reading folders), so the wait is bounded.
+    const auto end = std::chrono::steady_clock::now() + kShowWait;
+    while ((!gtk_widget_get_mapped(GTK_WIDGET(window)) || g_main_context_pending(nullptr)) &&
+           std::chrono::steady_clock::now() < end)
+        g_main_context_iteration(nullptr, FALSE);
     if (shown_) shown_(window, name, view);
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 enum : int {
     kEdit = 100, kEcho, kCheck, kDependent, kRadioA, kRadioB, kList, kCombo, kTable, kAddress, kStartTimer, kWarning,
-    kNumber, kAsk
+    kNumber, kAsk, kBrowse
 };
 constexpr UINT_PTR kTimer = 7;
 
@@ -80,6 +80,17 @@ INT_PTR Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             Echo(dialog, "waiting");
         } else if (id == kAsk) {
             Echo(dialog, "answer " + std::to_string(MessageBoxA(dialog, "Really?", "Question", MB_YESNO | MB_ICONQUESTION)));
+        } else if (id == kBrowse) {
+            char file[260] = {};
+            OPENFILENAMEA request{};
+            request.lStructSize = sizeof request;
+            request.hwndOwner = dialog;
+            request.lpstrFilter = "All files\0*\0Transport streams\0*.ts;*.mpg\0";
+            request.nFilterIndex = 2;
+            request.lpstrFile = file;
+            request.nMaxFile = sizeof file;
+            request.Flags = OFN_FILEMUSTEXIST;
+            Echo(dialog, GetOpenFileNameA(&request) ? std::string("chose ") + file : "cancelled");
         } else if (id == IDOK || id == IDCANCEL) {
             EndDialog(dialog, id);
         }
@@ -128,6 +139,7 @@ DialogTemplate EveryKind() {
                   c(kStartTimer, WC_BUTTON, "Timer", 10, 110, 50, 14, BS_PUSHBUTTON),
                   c(kAsk, WC_BUTTON, "Ask", 70, 110, 50, 14, BS_PUSHBUTTON),
                   c(kWarning, WC_STATIC, "Warning", 130, 112, 60, 10, 0),
+                  c(kBrowse, WC_BUTTON, "Browse", 10, 130, 50, 14, BS_PUSHBUTTON),
                   c(IDOK, WC_BUTTON, "OK", 180, 180, 50, 14, BS_DEFPUSHBUTTON),
                   c(IDCANCEL, WC_BUTTON, "Cancel", 240, 180, 50, 14, BS_PUSHBUTTON)};
     return t;
@@ -170,8 +182,8 @@ protected:
 
     // Shows the dialog, takes the actions in order, then ends it with the last one.
     INT_PTR Run(const std::vector<Action>& actions) {
-        presenter_.OnShown([&](GtkWindow*, const std::string& name, DialogView* view) {
-            if (!view) return answer_(name);
+        presenter_.OnShown([&](GtkWindow* window, const std::string& name, DialogView* view) {
+            if (!view) return answer_(window, name);
             for (const Action& a : actions) {
                 a.act(*view);
                 EXPECT_TRUE(RunUntil([&] {
@@ -187,7 +199,7 @@ protected:
 
     GtkPresenter presenter_;
     ScopedPresenter installed_{&presenter_};
-    std::function<void(const std::string&)> answer_ = [](const std::string&) {};
+    std::function<void(GtkWindow*, const std::string&)> answer_ = [](GtkWindow*, const std::string&) {};
 };
 
 TEST_F(DesktopRoundTrip, EveryControlKindTakesAPersonsActionAndShowsTheAnswer) {
@@ -232,7 +244,7 @@ TEST_F(DesktopRoundTrip, EveryControlKindTakesAPersonsActionAndShowsTheAnswer) {
 }
 
 TEST_F(DesktopRoundTrip, MessageBoxAnswersWithTheButtonPressedAndClosingCancels) {
-    answer_ = [](const std::string& caption) {
+    answer_ = [](GtkWindow*, const std::string& caption) {
         EXPECT_EQ(caption, "Question");
         GtkWidget* no = nullptr;
         for (GtkWidget* w : Toplevels()) no = no ? no : FindButton(w, "_No");
@@ -244,6 +256,43 @@ TEST_F(DesktopRoundTrip, MessageBoxAnswersWithTheButtonPressedAndClosingCancels)
         {"closing the window", [](DialogView& v) { gtk_window_close(v.Window()); }, ""},
     };
     EXPECT_EQ(Run(actions), IDCANCEL);
+}
+
+TEST_F(DesktopRoundTrip, OpenFileDialogOffersTheFiltersAndGivesThePathChosen) {
+    const std::string path = testing::TempDir() + "picked.ts";
+    std::fclose(std::fopen(path.c_str(), "w"));
+    int asked = 0;
+    answer_ = [&](GtkWindow* window, const std::string& name) {
+        ASSERT_EQ(name, "open-file");
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        GtkFileChooser* chooser = GTK_FILE_CHOOSER(window);
+        GtkFileFilter* chosen = gtk_file_chooser_get_filter(chooser);
+        EXPECT_STREQ(chosen ? gtk_file_filter_get_name(chosen) : "", "Transport streams") << "the request's filter index";
+        if (++asked == 1) {
+            GFile* file = g_file_new_for_path(path.c_str());
+            gtk_file_chooser_set_file(chooser, file, nullptr);
+            g_object_unref(file);
+            // The chooser takes the file once it has read the folder.
+            EXPECT_TRUE(RunUntil([&] {
+                GFile* selected = gtk_file_chooser_get_file(chooser);
+                if (selected) g_object_unref(selected);
+                return selected != nullptr;
+            }));
+            gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_ACCEPT);
+        } else {
+            gtk_dialog_response(GTK_DIALOG(window), GTK_RESPONSE_CANCEL);
+        }
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    };
+    auto browse = [](DialogView& v) { g_signal_emit_by_name(Inner(v, kBrowse), "clicked"); };
+    const std::vector<Action> actions = {
+        {"choosing a file", browse, "chose " + path},
+        {"cancelling", browse, "cancelled"},
+        {"Cancel", [](DialogView& v) { g_signal_emit_by_name(Inner(v, IDCANCEL), "clicked"); }, ""},
+    };
+    EXPECT_EQ(Run(actions), IDCANCEL);
+    EXPECT_EQ(asked, 2);
+    std::remove(path.c_str());
 }
 
 }  // namespace
