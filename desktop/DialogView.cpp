@@ -164,12 +164,13 @@ void DialogView::Deliver(HWND control, const ControlWidget::Action& action) {
     if (writing_) return;
     ::Window* w = ::Window::FromHandle(control);
     if (!w) return;
-    // A control a person cannot use takes nothing; either way the widget shows the
-    // runtime's state again at the next refresh.
-    if (UserAction::Reach(w).empty()) {
-        if (::Window* reached = ::Window::FromHandle(control)) action(reached);
+    std::string problem = UserAction::Reach(w);
+    if (problem.empty()) {
+        if (::Window* reached = ::Window::FromHandle(control)) problem = action(reached);
     }
-    resync_.insert(control);
+    // The widget shows the runtime's state again, so that what a control refused goes
+    // away; only an address being typed stays as it is until it is one.
+    if (problem.empty() || w->GetKind() != ::Window::Kind::IpAddress) resync_.insert(control);
     presenter_->AfterAction();
 }
 

@@ -229,8 +229,15 @@ TEST_F(DesktopRoundTrip, EveryControlKindTakesAPersonsActionAndShowsTheAnswer) {
          "ticked row 1"},
         {"double-clicking a table row", [](DialogView& v) { g_signal_emit_by_name(Row(v, kTable, 0), "activate"); },
          "double row 0"},
-        {"an address", [](DialogView& v) { gtk_editable_set_text(GTK_EDITABLE(Inner(v, kAddress)), "10.1.2.3"); },
-         "address 10.3"},
+        {"an address typed part by part",
+         [](DialogView& v) {
+             for (const std::string typed : {"1", "10.", "10.1.2", "10.1.2.3"}) {
+                 gtk_editable_set_text(GTK_EDITABLE(Inner(v, kAddress)), typed.c_str());
+                 Settle();
+                 EXPECT_EQ(gtk_editable_get_text(GTK_EDITABLE(Inner(v, kAddress))), typed) << "half an address stays";
+             }
+         },
+         "address 10.3", [&](DialogView& v) { return entryText(v, kAddress) == "10.1.2.3"; }},
         {"a timer fires in real time", [](DialogView& v) { g_signal_emit_by_name(Inner(v, kStartTimer), "clicked"); },
          "timer fired"},
         {"the dialog's colours", [](DialogView&) {}, "",
