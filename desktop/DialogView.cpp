@@ -164,13 +164,14 @@ void DialogView::Deliver(HWND control, const ControlWidget::Action& action) {
     if (writing_) return;
     ::Window* w = ::Window::FromHandle(control);
     if (!w) return;
+    const bool address = w->GetKind() == ::Window::Kind::IpAddress;  // w may be gone after the action
     std::string problem = UserAction::Reach(w);
     if (problem.empty()) {
         if (::Window* reached = ::Window::FromHandle(control)) problem = action(reached);
     }
     // The widget shows the runtime's state again, so that what a control refused goes
     // away; only an address being typed stays as it is until it is one.
-    if (problem.empty() || w->GetKind() != ::Window::Kind::IpAddress) resync_.insert(control);
+    if (problem.empty() || !address) resync_.insert(control);
     presenter_->AfterAction();
 }
 
