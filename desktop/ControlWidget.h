@@ -46,7 +46,7 @@ private:
     static void OnClicked(GtkButton* button, ControlWidget* self);
     static void OnToggled(GtkCheckButton* button, ControlWidget* self);
     static void OnChanged(GtkEditable* editable, ControlWidget* self);
-    static void OnDropDownSelected(GObject* dropDown, GParamSpec* spec, ControlWidget* self);
+    static void OnDropDownSelected(GObject* dropDown, GParamSpec* property, ControlWidget* self);
     static void OnRowSelected(GtkListBox* list, GtkListBoxRow* row, ControlWidget* self);
     static void OnRowActivated(GtkListBox* list, GtkListBoxRow* row, ControlWidget* self);
     static void OnListPressed(GtkGestureClick* gesture, int presses, double x, double y, ControlWidget* self);

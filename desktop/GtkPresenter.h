@@ -33,8 +33,6 @@ public:
     // or the open-file dialog (view null). For tests and demonstrations.
     using ShownHook = std::function<void(GtkWindow* window, const std::string& name, DialogView* view)>;
     void OnShown(ShownHook hook) { shown_ = std::move(hook); }
-    // The dialog on top, or null.
-    DialogView* Top() const { return views_.empty() ? nullptr : views_.back(); }
 
     // After a person's action: posted messages are handled now, the screen follows soon.
     void AfterAction();

@@ -59,10 +59,10 @@ class PropertiesCommand final : public Command {
 
     static bool CreatePages(KestrelModule& module, IBaseFilter* filter, std::vector<ComPtr<IPropertyPage>>* pages,
                             std::string* error) {
-        ComPtr<ISpecifyPropertyPages> specify;
-        HRESULT hr = filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(specify.ReleaseAndGetAddressOf()));
+        ComPtr<ISpecifyPropertyPages> pageSource;
+        HRESULT hr = filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(pageSource.ReleaseAndGetAddressOf()));
         CAUUID ids{0, nullptr};
-        if (SUCCEEDED(hr)) hr = specify->GetPages(&ids);
+        if (SUCCEEDED(hr)) hr = pageSource->GetPages(&ids);
         for (ULONG i = 0; SUCCEEDED(hr) && i < ids.cElems; ++i) {
             ComPtr<IPropertyPage> page;
             hr = module.CreateObject(ids.pElems[i], IID_IPropertyPage, reinterpret_cast<void**>(page.ReleaseAndGetAddressOf()));

@@ -27,10 +27,10 @@ TEST(DesktopPropertyPage, PickingAFileOnThePageSetsTheFiltersMode) {
     ASSERT_TRUE(module.Load(std::string(std::getenv("KESTREL_TEST_BIN")) + "/Kestrel.ax")) << module.Error();
     ComPtr<IBaseFilter> filter;
     ASSERT_EQ(module.CreateFilter(&filter), S_OK);
-    ComPtr<ISpecifyPropertyPages> specify;
-    ASSERT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(specify.ReleaseAndGetAddressOf())), S_OK);
+    ComPtr<ISpecifyPropertyPages> pageSource;
+    ASSERT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(pageSource.ReleaseAndGetAddressOf())), S_OK);
     CAUUID ids{0, nullptr};
-    ASSERT_EQ(specify->GetPages(&ids), S_OK);
+    ASSERT_EQ(pageSource->GetPages(&ids), S_OK);
     ASSERT_EQ(ids.cElems, 1u);
     ComPtr<IPropertyPage> page;
     ASSERT_EQ(module.CreateObject(ids.pElems[0], IID_IPropertyPage, reinterpret_cast<void**>(page.ReleaseAndGetAddressOf())), S_OK);
