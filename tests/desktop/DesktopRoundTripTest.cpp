@@ -162,13 +162,6 @@ GtkWidget* FindButton(GtkWidget* root, const std::string& label) {
     return nullptr;
 }
 
-// Rendering may round a channel by a step or two.
-bool Near(unsigned a, unsigned b) {
-    for (int shift : {0, 8, 16})
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 4) return false;
-    return true;
-}
-
 struct Action {
     const char* what;
     std::function<void(DialogView&)> act;
@@ -243,7 +236,7 @@ TEST_F(DesktopRoundTrip, EveryControlKindTakesAPersonsActionAndShowsTheAnswer) {
         {"the dialog's colours", [](DialogView&) {}, "",
          [](DialogView& v) {
              GtkWidget* warning = v.FindById(kWarning)->Outer();  // away from the text
-             return Near(PixelAt(warning, gtk_widget_get_width(warning) - 2, gtk_widget_get_height(warning) - 2), 0xC80000u);
+             return PixelNear(PixelAt(warning, gtk_widget_get_width(warning) - 2, gtk_widget_get_height(warning) - 2), 0xC80000u);
          }},
         {"OK", [](DialogView& v) { g_signal_emit_by_name(Inner(v, IDOK), "clicked"); }, ""},
     };

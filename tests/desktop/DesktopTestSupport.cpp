@@ -120,6 +120,12 @@ unsigned PixelAt(GtkWidget* widget, int x, int y) {
     return (static_cast<unsigned>(p[2]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[0];
 }
 
+bool PixelNear(unsigned a, unsigned b) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 4) return false;
+    return true;
+}
+
 std::vector<GtkWidget*> Toplevels() {
     std::vector<GtkWidget*> windows;
     GListModel* list = gtk_window_get_toplevels();

@@ -19,6 +19,8 @@ void CheckLayout(DialogView& view);
 
 // The colour the widget shows at that point, as 0xRRGGBB.
 unsigned PixelAt(GtkWidget* widget, int x, int y);
+// The same colour, give or take the rounding of a channel by rendering.
+bool PixelNear(unsigned a, unsigned b);
 // Every window GTK has open.
 std::vector<GtkWidget*> Toplevels();
 
