@@ -73,6 +73,10 @@ string(APPEND page [=[
 Directory of the settings store (the \fI.reg\fR files); by default
 \fI$XDG_CONFIG_HOME/kestrel\fR, else \fI~/.config/kestrel\fR.
 .TP
+.BR DISPLAY ", " WAYLAND_DISPLAY
+The display \fBconfigure\fR and \fBproperties\fR open their windows on; without
+either they say so and end with status 1. No other command needs a display.
+.TP
 .B LD_LIBRARY_PATH
 Also searched for the feed plug-in library \fIPlinth5.dll\fR, besides the
 library directory of the installation.
@@ -80,6 +84,10 @@ library directory of the installation.
 .TP
 .I Kestrel.ax
 The filter module, beside the program or in the installation's library directory.
+.TP
+.I filter-state.bin
+In the settings directory: the filter's mode and source as \fBproperties\fR stores
+them and \fBrun\fR reads them, unless \fB\-\-state\fR names another file.
 .TP
 .I services
 In the settings directory: system services the SAT>IP feed is to see, one per line,

@@ -47,6 +47,13 @@ HRESULT KestrelModule::CreateFilter(ComPtr<IBaseFilter>* filter) {
     return factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter->ReleaseAndGetAddressOf()));
 }
 
+HRESULT KestrelModule::CreateObject(REFCLSID clsid, REFIID iid, void** object) {
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject_(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, iid, object);
+}
+
 HRESULT KestrelModule::Register() { return registerServer_(); }
 
 HRESULT KestrelModule::Unregister() { return unregisterServer_(); }

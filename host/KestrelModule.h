@@ -22,6 +22,8 @@ public:
     const std::string& Path() const { return path_; }
 
     HRESULT CreateFilter(ComPtr<IBaseFilter>* filter);
+    // Any other class the module serves (its property page, for one).
+    HRESULT CreateObject(REFCLSID clsid, REFIID iid, void** object);
     HRESULT Register();
     HRESULT Unregister();
 

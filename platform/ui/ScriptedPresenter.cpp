@@ -2,15 +2,9 @@
 
 #include <filesystem>
 
-#include "platform/ui/ButtonControl.h"
-#include "platform/ui/ComboBoxControl.h"
 #include "platform/ui/DialogApi.h"
 #include "platform/ui/DialogRuntime.h"
-#include "platform/ui/EditControl.h"
-#include "platform/ui/IpAddressControl.h"
-#include "platform/ui/ListBoxControl.h"
-#include "platform/ui/ListViewControl.h"
-#include "platform/ui/TabControl.h"
+#include "platform/ui/UserAction.h"
 
 namespace {
 
@@ -20,38 +14,6 @@ std::string IconName(HICON icon) {
     std::string name;
     if (icon && ResourceRegistry::Instance().DescribeIcon(icon, nullptr, &name)) return name;
     return icon ? "?" : "";
-}
-
-// Depth first: the dialog's own controls, then those of its visible pages.
-Window* FindIn(Window* dialog, int id) {
-    for (const auto& c : dialog->Children())
-        if (c->GetKind() != Window::Kind::Dialog && c->Id() == id) return c.get();
-    for (const auto& c : dialog->Children()) {
-        if (c->GetKind() == Window::Kind::Dialog && c->Visible()) {
-            if (Window* found = FindIn(c.get(), id)) return found;
-        }
-    }
-    return nullptr;
-}
-
-Window* FindTabs(Window* w) {
-    for (const auto& c : w->Children()) {
-        if (c->GetKind() == Window::Kind::Tab) return c.get();
-        if (Window* found = FindTabs(c.get())) return found;
-    }
-    return nullptr;
-}
-
-bool HasTimer(Window* w, UINT_PTR id, HWND* owner) {
-    for (const Window::Timer& t : w->Timers()) {
-        if (t.id == id) {
-            *owner = w->Handle();
-            return true;
-        }
-    }
-    for (const auto& c : w->Children())
-        if (HasTimer(c.get(), id, owner)) return true;
-    return false;
 }
 
 void Collect(const Window* dialog, const std::string& owner, HWND focus, std::vector<ControlState>& out) {
@@ -208,132 +170,51 @@ void ScriptedPresenter::RunModal(HWND dialog, const std::string& name) {
 
 Window* ScriptedPresenter::Reach(HWND dialog, const Step& step, const std::string& dialogName) {
     Window* d = Window::FromHandle(dialog);
-    Window* control = d ? FindIn(d, step.id) : nullptr;
+    Window* control = d ? UserAction::Find(d, step.id) : nullptr;
     if (!control) {
         Problem(dialogName, step.description + ": no such control");
         return nullptr;
     }
-    if (!control->UsableByUser()) {
-        Problem(dialogName, step.description + ": the control is " + (control->ShownOnScreen() ? "disabled" : "hidden"));
+    HWND handle = control->Handle();
+    if (std::string why = UserAction::Reach(control); !why.empty()) {
+        Problem(dialogName, step.description + ": " + why);
         return nullptr;
     }
-    HWND handle = control->Handle();
-    DialogRuntime::SetFocus(handle);
     return Window::FromHandle(handle);
 }
 
 void ScriptedPresenter::Apply(HWND dialog, const Step& step) {
     Window* d = Window::FromHandle(dialog);
     std::string dialogName = d && d->GetKind() == Window::Kind::Dialog ? static_cast<DialogWindow*>(d)->Name() : "?";
-    auto fail = [&](const std::string& why) { Problem(dialogName, step.description + ": " + why); };
+    auto report = [&](const std::string& why) {
+        if (!why.empty()) Problem(dialogName, step.description + ": " + why);
+    };
 
     switch (step.kind) {
     case Kind::Answer:
     case Kind::PickFile:
     case Kind::CancelFile:
-        fail(step.kind == Kind::Answer ? "no message box is open" : "no open-file dialog is open");
-        return;
-    case Kind::Close: SendMessageA(dialog, WM_CLOSE, 0, 0); return;
+        return report(step.kind == Kind::Answer ? "no message box is open" : "no open-file dialog is open");
+    case Kind::Close: UserAction::Close(dialog); return;
     case Kind::Run: step.action(dialog); return;
     case Kind::LetTimePass: DialogRuntime::LetTimePass(static_cast<DWORD>(step.index)); return;
-    case Kind::FireTimer: {
-        HWND owner = nullptr;
-        if (!d || !HasTimer(d, static_cast<UINT_PTR>(step.id), &owner)) return fail("no such timer is running");
-        DialogRuntime::FireTimer(owner, static_cast<UINT_PTR>(step.id));
-        return;
-    }
-    case Kind::SelectPage: {
-        Window* tabs = d ? FindTabs(d) : nullptr;
-        if (!tabs) return fail("the dialog has no pages");
-        auto* strip = static_cast<TabControl*>(tabs);
-        if (strip->Selection() == step.index) return;
-        if (!strip->UserSelect(step.index)) fail("the page could not be selected");
-        return;
-    }
+    case Kind::FireTimer:
+        return report(d ? UserAction::FireTimer(d, static_cast<UINT_PTR>(step.id)) : "no such timer is running");
+    case Kind::SelectPage: return report(d ? UserAction::SelectPage(d, step.index) : "the dialog has no pages");
     default: break;
     }
 
     Window* control = Reach(dialog, step, dialogName);
     if (!control) return;
     switch (step.kind) {
-    case Kind::Click:
-        if (control->GetKind() != Window::Kind::Button) return fail("not a button");
-        SendMessageA(control->Handle(), BM_CLICK, 0, 0);
-        return;
-    case Kind::Check: {
-        if (control->GetKind() != Window::Kind::Button || !static_cast<ButtonControl*>(control)->HasCheck())
-            return fail("not a check box or radio button");
-        UINT wanted = step.flag ? BST_CHECKED : BST_UNCHECKED;
-        if (static_cast<ButtonControl*>(control)->Check() != wanted) SendMessageA(control->Handle(), BM_CLICK, 0, 0);
-        return;
-    }
-    case Kind::Type:
-        switch (control->GetKind()) {
-        case Window::Kind::Edit: {
-            auto* edit = static_cast<EditControl*>(control);
-            if (edit->ReadOnly()) return fail("the field is read-only");
-            std::string refused = edit->UserType(step.text);
-            if (!refused.empty()) fail("the field refused " + Quoted(refused));
-            return;
-        }
-        case Window::Kind::ComboBox:
-            if (!static_cast<ComboBoxControl*>(control)->UserType(step.text)) fail("the list has no field to type in");
-            return;
-        case Window::Kind::IpAddress:
-            if (!static_cast<IpAddressControl*>(control)->UserType(step.text)) fail("not an address");
-            return;
-        default: return fail("nothing to type into");
-        }
-    case Kind::Select:
-    case Kind::SelectText: {
-        int index = step.index;
-        if (step.kind == Kind::SelectText) {
-            index = -1;
-            if (control->GetKind() == Window::Kind::ListBox)
-                index = static_cast<ListBoxControl*>(control)->Items().FindExact(-1, step.text);
-            else if (control->GetKind() == Window::Kind::ComboBox)
-                index = static_cast<ComboBoxControl*>(control)->Items().FindExact(-1, step.text);
-            if (index < 0) return fail("no such entry");
-        }
-        bool done = false;
-        switch (control->GetKind()) {
-        case Window::Kind::ListBox: done = static_cast<ListBoxControl*>(control)->UserSelect(index); break;
-        case Window::Kind::ComboBox: done = static_cast<ComboBoxControl*>(control)->UserSelect(index); break;
-        case Window::Kind::ListView: done = static_cast<ListViewControl*>(control)->UserSelect(index); break;
-        case Window::Kind::Tab:
-            done = static_cast<TabControl*>(control)->Selection() == index ||
-                   static_cast<TabControl*>(control)->UserSelect(index);
-            break;
-        default: return fail("nothing to select in");
-        }
-        if (!done) fail("no such entry");
-        return;
-    }
-    case Kind::DoubleClick: {
-        bool done = false;
-        if (control->GetKind() == Window::Kind::ListBox)
-            done = static_cast<ListBoxControl*>(control)->UserDoubleClick(step.index);
-        else if (control->GetKind() == Window::Kind::ListView)
-            done = static_cast<ListViewControl*>(control)->UserDoubleClick(step.index);
-        else
-            return fail("not a list");
-        if (!done) fail("no such entry");
-        return;
-    }
-    case Kind::TickRow:
-        if (control->GetKind() != Window::Kind::ListView) return fail("not a table");
-        if (!static_cast<ListViewControl*>(control)->UserTick(step.index)) fail("no such row or no check boxes");
-        return;
-    case Kind::Scroll:
-        if (Window* parent = control->Parent()) {
-            HWND self = control->Handle();
-            SendMessageA(parent->Handle(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(step.index)),
-                         reinterpret_cast<LPARAM>(self));
-            if (Window* again = Window::FromHandle(self); again && again->Parent())
-                SendMessageA(again->Parent()->Handle(), WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0),
-                             reinterpret_cast<LPARAM>(self));
-        }
-        return;
+    case Kind::Click: return report(UserAction::Click(control));
+    case Kind::Check: return report(UserAction::Check(control, step.flag));
+    case Kind::Type: return report(UserAction::Type(control, step.text));
+    case Kind::Select: return report(UserAction::Select(control, step.index));
+    case Kind::SelectText: return report(UserAction::SelectText(control, step.text));
+    case Kind::DoubleClick: return report(UserAction::DoubleClick(control, step.index));
+    case Kind::TickRow: return report(UserAction::TickRow(control, step.index));
+    case Kind::Scroll: return report(UserAction::Scroll(control, step.index));
     default: return;
     }
 }
