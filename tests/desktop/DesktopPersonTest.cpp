@@ -12,7 +12,12 @@
 
 #include "feeds/file/FileFeed.h"
 #include "feeds/file/FileFeedDialog.h"
+#include "feeds/iptv/IPTVFeed.h"
+#include "feeds/iptv/IptvConfigDialog.h"
 #include "host/HostResources.h"
+#include "host/KestrelModule.h"
+#include "platform/com/TaskMemory.h"
+#include "platform/graph/CPropertyFrame.h"
 #include "platform/ui/ScriptedPresenter.h"
 #include "platform/ui/Window.h"
 #include "tests/desktop/XPerson.h"
@@ -63,6 +68,39 @@ DialogPlaces FileFeedDialogPlaces() {
     return PlacesOf([] {
         CFileFeed feed;
         feed.ShowConfigDialog(nullptr, nullptr, nullptr);
+    });
+}
+
+DialogPlaces IptvDialogPlaces() {
+    RegisterHostResources();
+    return PlacesOf([] {
+        CIPTVFeed feed;
+        feed.ShowConfigDialog(nullptr, nullptr, nullptr);
+    });
+}
+
+// The filter's own page in the frame 'kestrel properties' shows.
+DialogPlaces PropertyFramePlaces() {
+    DialogPlaces places;
+    KestrelModule module;
+    EXPECT_TRUE(module.Load(TestBinDir() + "/Kestrel.ax")) << module.Error();
+    ComPtr<IBaseFilter> filter;
+    ComPtr<ISpecifyPropertyPages> pageSource;
+    CAUUID ids{0, nullptr};
+    if (module.CreateFilter(&filter) != S_OK ||
+        filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(pageSource.ReleaseAndGetAddressOf())) !=
+            S_OK ||
+        pageSource->GetPages(&ids) != S_OK || ids.cElems != 1) {
+        ADD_FAILURE() << "the filter offers no property page";
+        return places;
+    }
+    ComPtr<IPropertyPage> page;
+    EXPECT_EQ(module.CreateObject(ids.pElems[0], IID_IPropertyPage, reinterpret_cast<void**>(page.ReleaseAndGetAddressOf())), S_OK);
+    CoTaskMemFree(ids.pElems);
+    return PlacesOf([&] {
+        IUnknown* objects[] = {filter.Get()};
+        IPropertyPage* pages[] = {page.Get()};
+        CPropertyFrame::Show(nullptr, u"Kestrel", objects, 1, pages, 1);
     });
 }
 
@@ -179,6 +217,55 @@ TEST_F(DesktopPerson, AFileFeedDialogLeftWithoutOkStoresNothing) {
         EXPECT_EQ(out, "\"File Feed\": nothing saved\n") << way;
         EXPECT_EQ(Settings("e2e"), before) << way;
     }
+}
+
+TEST_F(DesktopPerson, AFileChosenOnThePropertyPageIsWhatRunStreams) {
+    // The page's own identifiers.
+    constexpr int kFileName = 1000;
+    constexpr int kFileStream = 1001;
+    const std::string ts = Generate("in.ts", "--bitrate 2M --seconds 1");
+    const DialogPlaces places = PropertyFramePlaces();
+    Start("properties --state '" + File("state.bin") + "'");
+    const XPerson::Place at = WindowOf(places);
+    ASSERT_NE(at.window, 0u);
+    Click(at, places, kFileStream, true);
+    TypeInto(at, places, kFileName, ts);
+    Click(at, places, IDOK);
+    const auto [status, out] = Finish();
+    ASSERT_EQ(status, 0) << ReadWholeFile(File("err.txt"));
+    EXPECT_EQ(out, "filter state saved to " + File("state.bin") + "\n");
+
+    const ShellResult r = RunShell(Kestrel() + " run --state '" + File("state.bin") + "' --seconds 1 --out '" + File("out.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string streamed = ReadWholeFile(File("out.ts"));
+    const std::string original = ReadWholeFile(ts);
+    ASSERT_GE(streamed.size(), 188u * 100);
+    EXPECT_EQ(streamed.substr(0, 188 * 100), original.substr(0, 188 * 100));
+}
+
+TEST_F(DesktopPerson, AnIptvGroupTypedInTheDialogIsStoredForItsApplication) {
+    using D = CIptvConfigDialog;
+    const DialogPlaces places = IptvDialogPlaces();
+    Start("configure iptv --app tv");
+    const XPerson::Place at = WindowOf(places);
+    ASSERT_NE(at.window, 0u);
+    TypeInto(at, places, D::kGroupIPv4, "239.1.2.3");
+    TypeInto(at, places, D::kPort, "70000");
+    Click(at, places, IDOK);
+    // The dialog refuses the port in a message box, which the person confirms with Return.
+    const XPerson::Place refusal = person_.WaitForWindow(program_->Pid(), "Error");
+    ASSERT_NE(refusal.window, 0u) << "no message box about the port";
+    ASSERT_EQ(person_.Press("Return"), "");
+    EXPECT_TRUE(WaitUntil([&] { return !person_.Shows(refusal.window); }));
+    TypeInto(at, places, D::kPort, "5000");
+    Click(at, places, IDOK);
+    const auto [status, out] = Finish();
+    EXPECT_EQ(status, 0) << ReadWholeFile(File("err.txt"));
+    EXPECT_EQ(out, "\"IPTV Feed\": settings saved for application \"tv\"\n");
+    const std::string stored = Settings("tv");
+    EXPECT_NE(stored.find("  IP4 = dword 4009820675 (0xEF010203)\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("  Port = dword 5000 (0x00001388)\n"), std::string::npos) << stored;
+    EXPECT_EQ(Settings("kestrel").find("IP4"), std::string::npos) << "stored for another application";
 }
 
 }  // namespace
