@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "feeds/file/FileFeed.h"
 #include "feeds/file/FileFeedDialog.h"
@@ -143,11 +144,24 @@ protected:
             return std::any_of(pixels.begin(), pixels.end(), [&](unsigned long p) { return p != pixels.front(); });
         });
     }
+    // The look once the control has stopped changing (hover and focus are drawn late).
+    std::vector<unsigned long> Settled(const XPerson::Place& at, const RECT& r) {
+        auto last = Look(at, r);
+        WaitUntil([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            auto now = Look(at, r);
+            std::swap(now, last);
+            return now == last;
+        }, std::chrono::seconds(1));
+        return last;
+    }
     void Click(const XPerson::Place& at, const DialogPlaces& places, int id, bool showsEffect = false) {
         const RECT& r = Control(places, id);
         ASSERT_TRUE(Drawn(at, r)) << "control " << id << " is never drawn";
-        const auto before = Look(at, r);
-        person_.Click(at.x + (r.left + r.right) / 2, at.y + (r.top + r.bottom) / 2);
+        const int x = at.x + (r.left + r.right) / 2, y = at.y + (r.top + r.bottom) / 2;
+        person_.MoveTo(x, y);
+        const auto before = Settled(at, r);
+        person_.Click(x, y);
         if (showsEffect) {
             EXPECT_TRUE(WaitUntil([&] { return Look(at, r) != before; })) << "clicking " << id << " shows nothing";
         }
@@ -155,7 +169,7 @@ protected:
     // Types into a field after a click into it; Control-A first replaces what it held.
     void TypeInto(const XPerson::Place& at, const DialogPlaces& places, int id, const std::string& text) {
         Click(at, places, id);
-        const auto before = Look(at, Control(places, id));
+        const auto before = Settled(at, Control(places, id));
         ASSERT_EQ(person_.Press("a", true), "");
         ASSERT_EQ(person_.Type(text), "");
         EXPECT_TRUE(WaitUntil([&] { return Look(at, Control(places, id)) != before; })) << "typing into " << id << " shows nothing";

@@ -112,6 +112,11 @@ std::vector<unsigned long> XPerson::Look(unsigned long window, int x, int y, int
     return pixels;
 }
 
+void XPerson::MoveTo(int x, int y) {
+    XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
+    XSync(display_, False);
+}
+
 void XPerson::Click(int x, int y) {
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XTestFakeButtonEvent(display_, 1, True, CurrentTime);

@@ -33,6 +33,8 @@ public:
     // cannot be read.
     std::vector<unsigned long> Look(unsigned long window, int x, int y, int width, int height);
 
+    void MoveTo(int x, int y);
+    // Presses and releases the first button where the pointer is moved to.
     void Click(int x, int y);
     // What a window manager sends when its close button is clicked.
     void Close(unsigned long window);
