@@ -22,7 +22,6 @@
 #include "platform/ui/ScriptedPresenter.h"
 #include "platform/ui/Window.h"
 #include "tests/desktop/XPerson.h"
-#include "tests/platform/RegistryTestSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ProgramTestDir.h"
 #include "tests/support/WaitUntil.h"
