@@ -54,7 +54,12 @@ std::string Title(Display* display, Window window) {
 XPerson::XPerson() {
     // One connection for the test program's life: an X server resets when its last
     // client leaves, and refuses connections while it does, between two tests.
-    static Display* shared = XOpenDisplay(nullptr);
+    static Display* shared = [] {
+        // The program's windows may go at any moment: a request about one that has
+        // gone fails, and the call reports it, instead of Xlib ending the test.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        return XOpenDisplay(nullptr);
+    }();
     display_ = shared;
     if (!display_) {
         problem_ = "cannot open the X display";
@@ -92,13 +97,8 @@ XPerson::Place XPerson::WaitForWindow(pid_t process, const std::string& title, i
 }
 
 bool XPerson::Shows(unsigned long window) {
-    // A window that is gone makes the request fail; the failure is the answer, not an error.
-    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     XWindowAttributes attributes;
-    const bool shown = XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable;
-    XSync(display_, False);
-    XSetErrorHandler(previous);
-    return shown;
+    return XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable;
 }
 
 std::vector<unsigned long> XPerson::Look(unsigned long window, int x, int y, int width, int height) {
