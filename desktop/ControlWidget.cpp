@@ -84,6 +84,16 @@ void ControlWidget::Build(Window* control) {
             checkable_ = true;
             radio_ = button->IsRadio();
             g_signal_connect(inner_, "toggled", G_CALLBACK(OnToggled), this);
+            // Return on a check box or radio button confirms the dialog, as on the desktop,
+            // instead of ticking it.
+            GtkEventController* keys = gtk_shortcut_controller_new();
+            gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
+            gtk_shortcut_controller_add_shortcut(
+                GTK_SHORTCUT_CONTROLLER(keys),
+                gtk_shortcut_new(gtk_alternative_trigger_new(gtk_keyval_trigger_new(GDK_KEY_Return, static_cast<GdkModifierType>(0)),
+                                                             gtk_keyval_trigger_new(GDK_KEY_KP_Enter, static_cast<GdkModifierType>(0))),
+                                 gtk_named_action_new("default.activate")));
+            gtk_widget_add_controller(inner_, keys);
         } else {
             inner_ = gtk_button_new();
             SetButtonCaption(inner_, control->Text());
@@ -96,6 +106,8 @@ void ControlWidget::Build(Window* control) {
     case Window::Kind::Edit:
     case Window::Kind::IpAddress:
         inner_ = outer_ = gtk_entry_new();
+        // Return in a field confirms the dialog with its default button.
+        gtk_entry_set_activates_default(GTK_ENTRY(inner_), TRUE);
         if (kind_ == Window::Kind::IpAddress) gtk_entry_set_placeholder_text(GTK_ENTRY(inner_), "   .   .   .");
         g_signal_connect(inner_, "changed", G_CALLBACK(OnChanged), this);
         break;

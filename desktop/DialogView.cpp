@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "desktop/GtkPresenter.h"
+#include "platform/ui/ButtonControl.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/UserAction.h"
@@ -45,6 +46,13 @@ DialogView::DialogView(GtkPresenter* presenter, HWND dialog, std::string name, G
     gtk_window_set_resizable(window_, FALSE);
     if (owner) gtk_window_set_transient_for(window_, owner);
     g_signal_connect(window_, "close-request", G_CALLBACK(OnCloseRequest), this);
+    // Escape closes a dialog as its title bar's button does: Cancel, unless disabled.
+    GtkEventController* keys = gtk_shortcut_controller_new();
+    gtk_shortcut_controller_add_shortcut(
+        GTK_SHORTCUT_CONTROLLER(keys),
+        gtk_shortcut_new(gtk_keyval_trigger_new(GDK_KEY_Escape, static_cast<GdkModifierType>(0)),
+                         gtk_callback_action_new(OnEscape, this, nullptr)));
+    gtk_widget_add_controller(GTK_WIDGET(window_), keys);
 
     content_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_widget_add_css_class(content_, "kestrel-dialog-face");
@@ -99,6 +107,9 @@ void DialogView::Refresh() {
         }
     }
     resync_.clear();
+    ControlWidget* chosen = DefaultButton(root);
+    GtkWidget* wanted = chosen ? chosen->Inner() : nullptr;
+    if (gtk_window_get_default_widget(window_) != wanted) gtk_window_set_default_widget(window_, wanted);
     ApplyStyle(css);
     writing_ = false;
 }
@@ -141,6 +152,16 @@ void DialogView::Walk(::Window* parent, int originX, int originY, std::set<HWND>
                    "; background-color: " + CssColour(painted->background) + "; background-image: none; }\n";
         }
     }
+}
+
+// Return presses the dialog's own default push button, not one of its pages'.
+ControlWidget* DialogView::DefaultButton(::Window* root) const {
+    for (const auto& child : root->Children()) {
+        if (child->GetKind() == ::Window::Kind::Button && child->ShownOnScreen() &&
+            static_cast<const ButtonControl*>(child.get())->Type() == BS_DEFPUSHBUTTON)
+            return Find(child->Handle());
+    }
+    return nullptr;
 }
 
 void DialogView::Place(ControlWidget& widget, const ::Window* control, int x, int y) {
@@ -190,6 +211,11 @@ void DialogView::Allocate(GtkWidget* widget, int, int, int) {
         gtk_widget_measure(child, GTK_ORIENTATION_VERTICAL, rect->width, &ignored, &ignored, nullptr, nullptr);
         gtk_widget_size_allocate(child, rect, -1);
     }
+}
+
+gboolean DialogView::OnEscape(GtkWidget* window, GVariant*, gpointer self) {
+    OnCloseRequest(GTK_WINDOW(window), static_cast<DialogView*>(self));
+    return TRUE;
 }
 
 gboolean DialogView::OnCloseRequest(GtkWindow*, DialogView* self) {

@@ -40,11 +40,13 @@ private:
     void Walk(::Window* parent, int originX, int originY, std::set<HWND>& alive, std::string& css);
     void Place(ControlWidget& widget, const ::Window* control, int x, int y);
     void ApplyStyle(const std::string& css);
+    ControlWidget* DefaultButton(::Window* root) const;
 
     static void Measure(GtkWidget* widget, GtkOrientation orientation, int forSize, int* minimum, int* natural,
                         int* minimumBaseline, int* naturalBaseline);
     static void Allocate(GtkWidget* widget, int width, int height, int baseline);
     static gboolean OnCloseRequest(GtkWindow* window, DialogView* self);
+    static gboolean OnEscape(GtkWidget* window, GVariant* arguments, gpointer self);
 
     GtkPresenter* presenter_;
     HWND dialog_;

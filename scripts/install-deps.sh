@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev libfmt-dev libtinyxml2-dev libcurl4-openssl-dev iproute2 binutils
-          libgtk-4-dev xvfb xauth fonts-dejavu-core fonts-dejavu-extra
+          libgtk-4-dev xvfb xauth libx11-dev libxtst-dev fonts-dejavu-core fonts-dejavu-extra
           libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
           gstreamer1.0-plugins-base gstreamer1.0-plugins-bad)
 missing=()

@@ -50,6 +50,7 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    pid_t Pid() const { return pid_; }
     int Input() const { return input_; }
     void CloseInput() {
         if (input_ >= 0) close(input_);
