@@ -12,7 +12,8 @@
 namespace {
 
 // The host runs the IPTV feed itself (the filter never lists it) and hands its samples
-// to the filter in host-supplied mode.
+// to the filter in host-supplied mode. Without ADDR it receives what the settings stored
+// for --app name (what 'kestrel configure iptv' saves).
 class IptvCommand final : public StreamCommand {
 public:
     IptvCommand() : StreamCommand("iptv") { interfaceIsForSending_ = false; }
@@ -22,8 +23,8 @@ private:
         cmd.add_option("ADDR", address_,
                        "Group or local unicast address with its port: 239.1.2.3:5000, [ff15::1]:5000, "
                        "udp://@239.1.2.3:5000, rtp://@239.1.2.3:5000 (RTP only), udp://10.0.0.1@232.1.1.1:5000 "
-                       "(from that source only)")
-            ->type_name("")->required();
+                       "(from that source only); none: the stored settings for --app")
+            ->type_name("");
         cmd.add_option("--source", source_, "Sender for source-specific multicast")->type_name("ADDRESS");
         cmd.add_option("--app", application_, "Application name for the stored feed settings")
             ->type_name("NAME")
@@ -32,6 +33,10 @@ private:
 
     std::string Check(const CLI::App& cmd) override {
         if (std::string error = StreamCommand::Check(cmd); !error.empty()) return error;
+        if (address_.empty()) {
+            if (!source_.empty() || !interface_.empty()) return "--source and --interface need ADDR";
+            return {};
+        }
         std::string error;
         auto target = ResolveReceiveTarget(address_, interface_, source_, &error);
         if (!target) return error;
@@ -50,6 +55,10 @@ private:
             return false;
         }
         feed_->LoadSettings(application_.c_str());
+        if (address_.empty()) {
+            FormatNetAddress(feed_->Settings().group, address_, true);
+            return true;
+        }
         const StreamAddress& stream = target_.stream;
         feed_->SetGroup(stream.address);
         if (target_.interface.family) feed_->SetInterface(target_.interface);

@@ -17,15 +17,21 @@ struct FeedDestroyer {
 // File mode: the filter's own file feed plays the file at its measured bitrate. With
 // --bitrate the host runs a file feed itself at that rate, since the filter always
 // plays at the rate it measures, and hands its samples over in host-supplied mode.
+// Without a path the host runs the file feed with the settings stored for --app (what
+// 'kestrel configure file' saves): its file, loop, bitrate and bitrate lock.
 class PlayCommand final : public StreamCommand {
 public:
     PlayCommand() : StreamCommand("play") {}
 
 private:
     void DeclareOwn(CLI::App& cmd) override {
-        cmd.add_option("PATH", source_, "File; append :LOOP: to loop (the filter loops files in any case)")
-            ->type_name("")
-            ->required();
+        cmd.add_option("PATH", source_,
+                       "File; append :LOOP: to loop (the filter loops files in any case); none: the file feed's "
+                       "stored settings for --app")
+            ->type_name("");
+        cmd.add_option("--app", application_, "Application whose stored file feed settings play when PATH is absent")
+            ->type_name("NAME")
+            ->capture_default_str();
         cmd.add_flag("--once", once_, "Stop after exactly one pass of the file");
         cmd.add_option("--bitrate", bitrateText_,
                        "Play at this rate instead of the measured one: 8000000, 8M, 38.5M, 500k (bit/s)")
@@ -48,6 +54,7 @@ private:
     }
 
     bool Open(std::string* error) override {
+        if (source_.empty() && !LoadStored(error)) return false;
         if (source_.size() >= kSourceTextSize) {
             *error = "the file name is longer than the filter takes (259 bytes)";
             return false;
@@ -59,9 +66,12 @@ private:
             *error = refusal;
             return false;
         }
-        rate_ = requested_ ? requested_ : facts_.measured ? facts_.measured : kUnmeasuredFileBitrate;
+        rate_ = requested_                      ? requested_
+                : stored_ && feed_->BitrateLock() ? feed_->Bitrate()
+                : facts_.measured                 ? facts_.measured
+                                                  : kUnmeasuredFileBitrate;
         const uint32_t average = facts_.summary.AverageBitrate();
-        if (!facts_.measured) {
+        if (!facts_.measured && !stored_) {
             std::string hint = ", the default (--bitrate sets another)";
             if (requested_)
                 hint = " as --bitrate asks";
@@ -75,7 +85,21 @@ private:
                  RateText(average) + "; playing at the measured rate (--bitrate " + std::to_string(average) +
                  " plays it at the average)");
         }
-        if (requested_) feed_.reset(new CFileFeed(0));
+        if (requested_ && !feed_) feed_.reset(new CFileFeed(0));
+        return true;
+    }
+
+    bool LoadStored(std::string* error) {
+        feed_.reset(new CFileFeed(0));
+        if (!feed_->LoadSettings(application_.c_str()) || !*feed_->FileName()) {
+            *error = "no file is stored for the application \"" + application_ +
+                     "\": give PATH, or choose one with 'kestrel configure file --app " + application_ + "'";
+            return false;
+        }
+        stored_ = true;
+        source_ = feed_->FileName();
+        // A file stored without looping plays once, as the feed would play it.
+        if (!feed_->Loop()) once_ = true;
         return true;
     }
 
@@ -95,6 +119,8 @@ private:
         if (!feed_) return true;
         feed_->SetFileName(source_.c_str());
         feed_->SetBitrate(rate_);
+        // The stored bitrate lock stays as the person chose it; --bitrate paces.
+        if (!stored_ || requested_) feed_->SetBitrateLock(true);
         feed_->SetLoop(true);
         feed_->SetCallback(session.Input(), &PushSampleIntoFilter);
         if (feed_->Start(0)) return true;
@@ -125,6 +151,8 @@ private:
     static constexpr uint32_t kHighestRate = 80 * CFileFeed::kBufferSize;
 
     std::string source_;
+    std::string application_ = kDefaultApplicationName;
+    bool stored_ = false;  // playing the stored settings
     bool once_ = false;
     std::string bitrateText_;
     uint32_t requested_ = 0;  // --bitrate; 0: not given

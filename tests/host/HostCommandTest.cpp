@@ -354,6 +354,25 @@ TEST_F(HostTest, PlayOnceGivesTheFileBackByteForByteAndLoopingGoesOnAtItsRate) {
     EXPECT_EQ(out.compare(in.size(), 188 * 100, in, 0, 188 * 100), 0);
     EXPECT_GT(out.size(), 120e6 / 8 * 0.9);
     EXPECT_LT(out.size(), 120e6 / 8 * 2.0);
+
+    // Without a path: the file feed's settings stored for the application, as its dialog
+    // leaves them; a file stored without looping plays once, at the stored rate when locked.
+    const std::string home = "KESTREL_HOME='" + File("home") + "' ";
+    r = RunShell(home + Kestrel() + " play --app none --out '" + File("none.ts") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kestrel: no file is stored for the application \"none\": give PATH, or choose one with "
+                     "'kestrel configure file --app none'\n");
+    const std::pair<std::string, std::string> stored[] = {
+        {"LastFile", file}, {"Loop", "0"}, {"Bitratelock", "1"}, {"Bitrate", "60000000"}};
+    for (const auto& [name, value] : stored) {
+        const std::string set = " settings --app stored set 'FileFeed\\" + name + "' '" + value + "'";
+        ASSERT_EQ(RunShell(home + Kestrel() + set).status, 0) << set;
+    }
+    r = RunShell(home + Kestrel() + " play --app stored --json --out '" + File("stored.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(ReadWholeFile(File("stored.ts")) == in);
+    EXPECT_EQ(JsonNumber(r.err, "file_bitrate"), 60e6) << r.err;
+    EXPECT_GT(JsonNumber(r.err, "seconds"), 0.6) << r.err;
 }
 
 TEST_F(HostTest, PlayForSecondsWritesWholePacketsAndReportsTheRateItRanAt) {
@@ -373,7 +392,7 @@ TEST_F(HostTest, PlayForSecondsWritesWholePacketsAndReportsTheRateItRanAt) {
 
 TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
     const std::string file = Generate("send.ts", "--bitrate 25000000 --seconds 2.2");  // over 5 MiB: measurable
-    ReservedUdpPort ports[5];
+    ReservedUdpPort ports[6];
     auto at = [&](int i) { return std::to_string(ports[i].Port()); };
     // IPv6 multicast needs an interface that carries it: a veth pair in a namespace of
     // the test's own, where the sender's own datagrams loop back to the receiver.
@@ -389,7 +408,12 @@ TEST_F(HostTest, PlayReStreamedOverUdpAndRtpIsReceivedByteExactByIptv) {
         {"239.255.42.7:" + at(1) + " --interface 127.0.0.1 --source 127.0.0.1",
          "--rtp --udp 239.255.42.7:" + at(1) + " --interface 127.0.0.1", ""},
         {"'[::1]:" + at(2) + "'", "--rtp --udp '[::1]:" + at(2) + "'", ""},
+        // No address: the port stored for the application, on the feed's default address.
+        {"--app stored", "--udp 127.0.0.1:" + at(5), "env KESTREL_HOME='" + File("home") + "' "},
     };
+    ASSERT_EQ(RunShell("KESTREL_HOME='" + File("home") + "' " + Kestrel() + " settings --app stored set 'IPTVFeed\\Port' " +
+                       at(5)).status,
+              0);
     if (v6) {
         cases.push_back({"'[ff15::7]:" + at(3) + "' --interface fd07::1",
                          "--rtp --udp '[ff15::7]:" + at(3) + "' --interface va", inNs});
