@@ -206,6 +206,11 @@ TEST_F(DesktopPerson, ConfiguringTheFileFeedStoresWhatWasTypedAndTicked) {
     EXPECT_NE(stored.find("  LastFile = text \"" + ts + "\"\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("  Loop = dword 1 (0x00000001)\n"), std::string::npos) << stored;
     EXPECT_NE(stored.find("  Bitratelock = dword 0 (0x00000000)\n"), std::string::npos) << stored;
+    // What play then does with them: that file, unpaced as the unticked lock says.
+    const ShellResult r = RunShell("KESTREL_HOME='" + File("home") + "' " + Kestrel() + " play --app e2e --once --out '" +
+                                   File("played.ts") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(ReadWholeFile(File("played.ts")) == ReadWholeFile(ts));
 }
 
 TEST_F(DesktopPerson, AFileFeedDialogLeftWithoutOkStoresNothing) {
