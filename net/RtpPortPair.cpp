@@ -12,7 +12,9 @@ SocketHandle OpenOn(uint16_t port, bool large, ReceiveSocketError& error) {
     ReceiveSocketRequest request;
     request.address = MakeIPv4Address(0, port);
     request.largeReceiveBuffer = large;
-    request.shareAndFilter = large;
+    // The pair is ours alone: with address reuse the bind could take a port that another
+    // socket holds with reuse too, and the two would split its datagrams.
+    request.shareAndFilter = false;
     return OpenReceiveSocket(request, error);
 }
 

@@ -20,8 +20,10 @@ uint16_t BoundPort(SocketHandle s) {
     return SocketLocalAddress(s, local) == 0 ? NetAddressPort(local) : 0;
 }
 
-SocketHandle BindUdp(uint16_t port) {
+SocketHandle BindUdp(uint16_t port, bool reuse = false) {
     const SocketHandle s = SocketCreate(kNetFamilyIPv4, SOCK_DGRAM);
+    const int on = 1;
+    if (reuse) setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (SocketBind(s, MakeIPv4Address(0, port)) != 0) {
         SocketClose(s);
         return kInvalidSocket;
@@ -80,6 +82,22 @@ TEST(RtpPortPair, ATakenReportPortMovesThePairOn) {
     EXPECT_EQ(pair.port % 2, 0);
     CloseRtpPortPair(pair);
     SocketClose(blocker);
+}
+
+// A receiver that shares its port (an IPTV feed, another program) keeps its datagrams:
+// the pair never binds on top of it, not even through address reuse.
+TEST(RtpPortPair, APortHeldWithAddressReuseIsNotShared) {
+    const uint16_t odd = FreeOddPort();
+    ASSERT_NE(odd, 0);
+    const uint16_t even = odd - 1;
+    const SocketHandle holder = BindUdp(even, true);
+    ASSERT_NE(holder, kInvalidSocket);
+    RtpPortPair pair;
+    ReceiveSocketError error;
+    ASSERT_TRUE(OpenRtpPortPair(pair, error, even));
+    EXPECT_NE(pair.port, even);
+    CloseRtpPortPair(pair);
+    SocketClose(holder);
 }
 
 TEST(RtpPortPair, GivesUpAfterItsAttempts) {
