@@ -8,7 +8,6 @@
 #include <memory>
 #include <sys/stat.h>
 
-#include "feeds/DiseqcSwitch.h"
 #include "feeds/file/StreamAnalysis.h"
 #include "feeds/iptv/IPTVFeed.h"
 #include "feeds/satip/SATIPFeed.h"
@@ -28,7 +27,6 @@ constexpr auto kServerWait = std::chrono::seconds(5);
 constexpr auto kNoDataLimit = std::chrono::seconds(5);
 constexpr auto kWatchPeriod = std::chrono::milliseconds(200);
 // A switch needs this long after the committed-switch message before the tune.
-constexpr auto kSwitchSettle = std::chrono::milliseconds(50);
 
 // The network feeds' protocol trace would go to standard error by default.
 void DiscardTrace(void*, std::string_view) {}
@@ -159,20 +157,9 @@ bool KestrelSource::StartListed(const SourceSettings& settings, int32_t type) {
     if (!settings.tune.empty() && !(tuning = ParseTuneOptions(settings.tune, type, &error)))
         return Fail(Failure::Settings, "tune: " + error);
     packetSize_ = kLivePacketSize;
-    ITSFeedControl* control = graph_->Control();
-    control->SetMode(kModeLiveFeed, name.c_str());
-    if (tuning && tuning->diseqcInput) {
-        const uint32_t* w = tuning->record.word;
-        auto message = CommittedSwitchMessage(*tuning->diseqcInput, w[5] != 0, w[6] != 0);
-        for (int i = 0; i < kDiseqcTransmissions; ++i) {
-            if (!control->SendDiseqcMessage(message.data(), static_cast<uint32_t>(message.size())))
-                return Fail(Failure::Feed, "\"" + name + "\" did not take the DiSEqC switch message");
-            message[0] = kDiseqcRepeatedTransmission;
-        }
-        std::this_thread::sleep_for(kSwitchSettle);
-    }
-    if (tuning && control->Tune(&tuning->record) != S_OK)
-        return Fail(Failure::Feed, "\"" + name + "\" refused the tuning " + settings.tune);
+    graph_->Control()->SetMode(kModeLiveFeed, name.c_str());
+    if (tuning && !TuneThroughFilter(graph_->Control(), *tuning, name, settings.tune, &error))
+        return Fail(Failure::Feed, error);
     return graph_->Run(&error) || Fail(Failure::Feed, error);
 }
 

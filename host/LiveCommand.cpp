@@ -4,7 +4,6 @@
 #include <cstring>
 #include <thread>
 
-#include "feeds/DiseqcSwitch.h"
 #include "host/BdaLiveFeed.h"
 #include "host/FeedTypes.h"
 #include "host/StreamCommand.h"
@@ -17,7 +16,6 @@ namespace {
 // How often lock and signal are read while the feed runs.
 constexpr DWORD kMonitorMs = 200;
 // A switch needs this long after the committed-switch message before the tune.
-constexpr auto kSwitchSettle = std::chrono::milliseconds(50);
 
 // Live mode: the feed the filter lists under that name.
 class LiveCommand final : public StreamCommand {
@@ -111,22 +109,7 @@ private:
     }
 
     bool Tune(const TuneOptions& tuning, std::string* error) {
-        if (tuning.diseqcInput) {
-            const uint32_t* w = tuning.record.word;
-            auto message = CommittedSwitchMessage(*tuning.diseqcInput, w[5] != 0, w[6] != 0);
-            for (int i = 0; i < kDiseqcTransmissions; ++i) {
-                if (!control_->SendDiseqcMessage(message.data(), static_cast<uint32_t>(message.size()))) {
-                    *error = "\"" + name_ + "\" did not take the DiSEqC switch message";
-                    return false;
-                }
-                message[0] = kDiseqcRepeatedTransmission;
-            }
-            std::this_thread::sleep_for(kSwitchSettle);
-        }
-        if (control_->Tune(&tuning.record) != S_OK) {
-            *error = "\"" + name_ + "\" refused the tuning " + tune_;
-            return false;
-        }
+        if (!TuneThroughFilter(control_, tuning, name_, tune_, error)) return false;
         started_ = std::chrono::steady_clock::now();
         return true;
     }

@@ -4,7 +4,12 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <chrono>
 #include <map>
+#include <thread>
+
+#include "feeds/DiseqcSwitch.h"
+#include "filter/TSFeedInterfaces.h"
 
 const char* const kTuneOptionsHelp =
     "freq (MHz), sr (kS/s), pol h|v|l|r, modulation qpsk|8psk|qam16..qam256, "
@@ -13,6 +18,8 @@ const char* const kTuneOptionsHelp =
 namespace {
 
 constexpr uint32_t kHighBandFromKHz = 11'700'000;
+// What the switch is given to settle after its message before the tune.
+constexpr auto kSwitchSettle = std::chrono::milliseconds(50);
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -286,4 +293,25 @@ std::optional<std::vector<uint8_t>> ParseDiseqcHex(std::string_view text, std::s
         return std::nullopt;
     }
     return bytes;
+}
+
+bool TuneThroughFilter(ITSFeedControl* control, const TuneOptions& tuning, const std::string& feedName,
+                       const std::string& tuneText, std::string* error) {
+    if (tuning.diseqcInput) {
+        const uint32_t* w = tuning.record.word;
+        auto message = CommittedSwitchMessage(*tuning.diseqcInput, w[5] != 0, w[6] != 0);
+        for (int i = 0; i < kDiseqcTransmissions; ++i) {
+            if (!control->SendDiseqcMessage(message.data(), static_cast<uint32_t>(message.size()))) {
+                *error = "\"" + feedName + "\" did not take the DiSEqC switch message";
+                return false;
+            }
+            message[0] = kDiseqcRepeatedTransmission;
+        }
+        std::this_thread::sleep_for(kSwitchSettle);
+    }
+    if (control->Tune(&tuning.record) != S_OK) {
+        *error = "\"" + feedName + "\" refused the tuning " + tuneText;
+        return false;
+    }
+    return true;
 }

@@ -24,6 +24,8 @@
 
 #include "feeds/sdk/Feed.h"
 
+struct ITSFeedControl;
+
 struct TuneOptions {
     TuningParameters record{};
     // 0..3 for A..D when the text named an input.
@@ -37,6 +39,12 @@ std::optional<TuneOptions> ParseTuneOptions(std::string_view text, int32_t feedT
 // "E0 10 38 F3", "e0:10:38:f3", "E01038F3" or "0xE0,0x10,..."; 3 to 6 bytes as a
 // DiSEqC message has (framing, address, command, up to three data bytes).
 std::optional<std::vector<uint8_t>> ParseDiseqcHex(std::string_view text, std::string* error);
+
+// Tunes the feed the filter runs: the committed-switch message first when an input was
+// named (repeated and given time to settle, as the card dialog sends it), then the record.
+// On failure *error names the feed (feedName) and, for a refused record, the tuning text.
+bool TuneThroughFilter(ITSFeedControl* control, const TuneOptions& tuning, const std::string& feedName,
+                       const std::string& tuneText, std::string* error);
 
 // The keys as the help shows them.
 extern const char* const kTuneOptionsHelp;
