@@ -13,6 +13,7 @@
 #include "feeds/satip/SATIPFeed.h"
 #include "feeds/satip/SatIpFeedKind.h"
 #include "host/FeedTypes.h"
+#include "host/SatIpStreamCheck.h"
 #include "host/StreamAddress.h"
 #include "host/TuneOptions.h"
 #include "net/NetTrace.h"
@@ -24,8 +25,6 @@ constexpr uint32_t kLivePacketSize = 188;
 // A stored SAT>IP server is chosen by its key: discovery must have seen it first.
 constexpr auto kServerWait = std::chrono::seconds(5);
 // No byte within this long after the start, or for this long later, ends the stream.
-constexpr auto kNoDataLimit = std::chrono::seconds(5);
-constexpr auto kWatchPeriod = std::chrono::milliseconds(200);
 // A switch needs this long after the committed-switch message before the tune.
 
 // The network feeds' protocol trace would go to standard error by default.
@@ -238,15 +237,10 @@ void KestrelSource::DeliverFromFeed(void* context, IMediaSample* sample) {
 void KestrelSource::WatchServer(CSATIPFeed* feed, const std::string& server) {
     const auto started = std::chrono::steady_clock::now();
     std::unique_lock lock(watchLock_);
-    while (!watchWake_.wait_for(lock, kWatchPeriod, [this] { return watchEnd_; })) {
-        feed->GetStatus();
-        const bool any = feed->SamplesReceived() > 0;
-        if (!any && (feed->SourceEnded() || std::chrono::steady_clock::now() - started >= kNoDataLimit)) {
-            queue_.Fail("no data arrives from SAT>IP server " + server);
-            return;
-        }
-        if (any && (feed->SourceEnded() || feed->NoData())) {
-            queue_.Fail("connection lost to SAT>IP server " + server);
+    while (!watchWake_.wait_for(lock, kSatIpCheckPeriod, [this] { return watchEnd_; })) {
+        if (std::string trouble = CheckSatIpStream(*feed, std::chrono::steady_clock::now() - started, server);
+            !trouble.empty()) {
+            queue_.Fail(trouble);
             return;
         }
     }

@@ -15,6 +15,7 @@
 #include "filter/TSFeedInterfaces.h"
 #include "host/InFlightWindow.h"
 #include "host/StreamCommand.h"
+#include "host/SatIpStreamCheck.h"
 #include "host/StreamSession.h"
 #include "net/NetTrace.h"
 #include "net/RtspClient.h"
@@ -31,8 +32,6 @@ void DiscardTrace(void*, std::string_view) {}
 constexpr double kFirstServerWaitSeconds = 5;
 constexpr double kDefaultDiscoverSeconds = 3;
 // No byte within this long after the start, or for this long later, ends the run.
-constexpr auto kNoDataLimit = std::chrono::seconds(5);
-constexpr auto kWatchPeriod = std::chrono::milliseconds(200);
 
 std::string SystemsText(uint32_t capabilities) {
     static constexpr std::pair<uint32_t, const char*> kNames[] = {
@@ -297,20 +296,13 @@ private:
     void Watch(StreamSession& session) {
         std::unique_lock lock(watchLock_);
         while (!watchEnd_) {
-            feed_->GetStatus();
-            const bool any = feed_->SamplesReceived() > 0;
-            const char* problem = nullptr;
-            if (!any && (feed_->SourceEnded() || Clock::now() - started_ >= kNoDataLimit))
-                problem = "no data arrives from ";
-            else if (any && (feed_->SourceEnded() || feed_->NoData()))
-                problem = "connection lost to ";
-            if (problem) {
-                lostText_ = std::string(problem) + "SAT>IP server " + serverText_;
+            if (std::string trouble = CheckSatIpStream(*feed_, Clock::now() - started_, serverText_); !trouble.empty()) {
+                lostText_ = std::move(trouble);
                 lost_.store(true, std::memory_order_release);
                 session.Wake();
                 return;
             }
-            watchWake_.wait_for(lock, kWatchPeriod);
+            watchWake_.wait_for(lock, kSatIpCheckPeriod);
         }
     }
 
