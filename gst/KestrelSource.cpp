@@ -14,6 +14,7 @@
 #include "feeds/satip/SatIpFeedKind.h"
 #include "host/FeedTypes.h"
 #include "host/SatIpStreamCheck.h"
+#include "host/IptvTarget.h"
 #include "host/StreamAddress.h"
 #include "host/TuneOptions.h"
 #include "net/NetTrace.h"
@@ -184,13 +185,7 @@ bool KestrelSource::StartNetwork(const SourceSettings& settings, CFeed* feed) {
             std::string error;
             const auto target = ResolveReceiveTarget(settings.source, "", "", &error);
             if (!target) return Fail(Failure::Settings, error);
-            iptv->SetGroup(target->stream.address);
-            if (target->stream.hasSource)
-                iptv->SetSource(target->stream.source);
-            else
-                iptv->ClearSource();
-            // rtp:// takes RTP only; otherwise the feed tells RTP from plain UDP itself.
-            if (target->stream.scheme == StreamAddress::Scheme::Rtp) iptv->SetRtpMode(RtpMode::Rtp);
+            AimIptvFeed(*iptv, *target);
         }
     } else if (auto* satip = dynamic_cast<CSATIPFeed*>(feed); satip && !satip->Settings().manualSelect) {
         const auto until = std::chrono::steady_clock::now() + kServerWait;

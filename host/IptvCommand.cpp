@@ -7,6 +7,7 @@
 #include "host/StreamCommand.h"
 #include "host/StreamSession.h"
 #include "host/FeedPush.h"
+#include "host/IptvTarget.h"
 #include "host/StreamAddress.h"
 
 namespace {
@@ -59,15 +60,7 @@ private:
             FormatNetAddress(feed_->Settings().group, address_, true);
             return true;
         }
-        const StreamAddress& stream = target_.stream;
-        feed_->SetGroup(stream.address);
-        if (target_.interface.family) feed_->SetInterface(target_.interface);
-        if (stream.hasSource)
-            feed_->SetSource(stream.source);
-        else
-            feed_->ClearSource();
-        // rtp:// takes RTP only; otherwise the feed tells RTP from plain UDP itself.
-        if (stream.scheme == StreamAddress::Scheme::Rtp) feed_->SetRtpMode(RtpMode::Rtp);
+        AimIptvFeed(*feed_, target_);
         return true;
     }
 
